@@ -1,0 +1,50 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#pragma once
+
+#include "platform/InterfaceQuery.h"
+
+#include <juce_core/juce_core.h>
+
+#include <vector>
+
+// The outcome of the initialise stage: the update file beside the program is
+// checked, then the computer's IPv4 addresses are listed with their directed
+// broadcast addresses. Built once and read-only afterwards.
+class NetworkSetup
+{
+public:
+    // Result codes.
+    enum
+    {
+        ok = 0,
+        noUpdateFile = 4,
+        noNetworking = 5,
+        noInterfaceList = 6,
+        onlyLoopback = 9
+    };
+
+    // The platform's interface list holds at most this many IPv4 entries.
+    static constexpr int maxEntries = 20;
+
+    // Checks the file beside the running program and lists the system's interfaces.
+    NetworkSetup();
+
+    // Checks the file beside programFile and lists what query reports.
+    NetworkSetup(const juce::File& programFile, InterfaceQuery& query);
+
+    int getResult() const noexcept { return result; }
+
+    int getNumAddresses() const noexcept { return static_cast<int>(addresses.size()); }
+
+    // Entry index of the lists; an index outside 0 to count - 1 throws std::out_of_range.
+    juce::String getAddress(int index) const;
+    juce::String getBroadcastAddress(int index) const;
+
+private:
+    static int findUpdateFile(const juce::File& programFile);
+    int findInterfaces(InterfaceQuery& query);
+
+    int result = ok;
+    std::vector<juce::String> addresses;
+    std::vector<juce::String> broadcastAddresses;
+};

@@ -1,0 +1,19 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#include "net/UpdateFile.h"
+
+#include <cstring>
+
+juce::File UpdateFile::besideProgram(const juce::File& programFile)
+{
+    return programFile.withFileExtension(".upd");
+}
+
+juce::File UpdateFile::thisProgram()
+{
+    return juce::File::getSpecialLocation(juce::File::currentExecutableFile);
+}
+
+bool UpdateFile::isTag(const void* data) noexcept
+{
+    return std::memcmp(data, tag, tagSize) == 0;
+}

@@ -1,0 +1,25 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+// Where the update file lies and how an update file for this mixer starts.
+class UpdateFile
+{
+public:
+    // The first bytes of every update file for the KVR-516helix.
+    static constexpr const char* tag = "KVR700X2";
+    static constexpr int tagSize = 8;
+
+    // The update stream announces the size in 32 bits: a larger file cannot be sent.
+    static constexpr juce::int64 maxSize = 0xFFFFFFFFLL;
+
+    // The program's own file with its extension replaced by ".upd".
+    static juce::File besideProgram(const juce::File& programFile);
+
+    // The running program's own file.
+    static juce::File thisProgram();
+
+    // True when the tagSize bytes at data are the tag, case for case.
+    static bool isTag(const void* data) noexcept;
+};

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the program and the tests need,
+# calling apt only when one of them is missing. Sourced by start and test.
+kvr_packages=(
+    cmake g++ make pkg-config
+    juce-modules-source
+    libgtest-dev libgmock-dev
+    libfontconfig-dev
+    fonts-noto-cjk fonts-liberation
+    xvfb xauth xdotool x11-utils
+    iproute2
+)
+
+kvr_install_missing() {
+    local missing=()
+    local p
+    for p in "${kvr_packages[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+
+    echo "Installing: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
