@@ -28,7 +28,8 @@ TEST(NetworkSetup, GoodFileAndOneAdapter)
     const auto program = dir.getChildFile("Updater.exe");
     ASSERT_TRUE(dir.getChildFile("Updater.upd").replaceWithText("KVR700X2 payload"));
 
-    ListedQuery query({{htonl(0x7F000001), htonl(0xFF000000)}, {htonl(0xC0A8010A), htonl(0xFFFFFF00)}});
+    ListedQuery query(
+        {{htonl(0x7F000001), htonl(0xFF000000)}, {htonl(0xC0A8010A), htonl(0xFFFFFF00)}});
     NetworkSetup setup(program, query);
     EXPECT_EQ(setup.getResult(), 0);
     ASSERT_EQ(setup.getNumAddresses(), 1);
