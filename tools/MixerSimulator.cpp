@@ -187,8 +187,8 @@ bool collectDatagrams(const Options& o, Summary& s, sockaddr_in& announced,
                         std::memcmp(d + 4, &from.sin_addr.s_addr, 4) == 0;
         if (!ok)
         {
-            ++s.bad;
-            continue;
+            ++s.bad; // a wrong datagram ends the run: the program is at fault
+            break;
         }
 
         const int sourcePort = ntohs(from.sin_port);
@@ -213,8 +213,10 @@ bool collectDatagrams(const Options& o, Summary& s, sockaddr_in& announced,
         std::memcpy(&announced.sin_addr.s_addr, d + 4, 4);
     }
     ::close(udp);
-    if (good < o.datagrams)
-        s.result = s.bad > 0 ? "bad-datagram" : "no-datagram";
+    if (s.bad > 0)
+        s.result = "bad-datagram";
+    else if (good < o.datagrams)
+        s.result = "no-datagram";
     return good >= o.datagrams && s.bad == 0;
 }
 
