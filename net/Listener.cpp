@@ -7,6 +7,36 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+namespace
+{
+// The connection that made the listening socket readable went away before it
+// was accepted, or came with a network error of its own: wait for the next
+// one. Anything else (no descriptors left, for instance) ends the wait.
+bool peerGaveUp(int error)
+{
+    switch (error)
+    {
+    case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK:
+#endif
+    case EINTR:
+    case ECONNABORTED:
+    case EPROTO:
+    case ENETDOWN:
+    case ENOPROTOOPT:
+    case EHOSTDOWN:
+    case ENONET:
+    case EHOSTUNREACH:
+    case EOPNOTSUPP:
+    case ENETUNREACH:
+        return true;
+    default:
+        return false;
+    }
+}
+} // namespace
+
 Listener::Listener() : juce::Thread("KVR516_UPDATE")
 {
     wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -88,9 +118,7 @@ void Listener::run()
         std::unique_ptr<juce::StreamingSocket> accepted(listeningSocket->waitForNextConnection());
         if (accepted == nullptr)
         {
-            // The peer gave up before it was accepted: wait for the next one.
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == ECONNABORTED ||
-                errno == EINTR || errno == EPROTO)
+            if (peerGaveUp(errno))
                 continue;
             break;
         }
