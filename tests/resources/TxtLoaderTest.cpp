@@ -312,6 +312,21 @@ TEST(TxtLoaderReader, OverlongLineIsCutAndTheNextLineStillRead)
     EXPECT_EQ(slots[2], "-");
 }
 
+TEST(TxtLoaderReader, LinesAreKeptUpTo2047BytesAndCutBeyond)
+{
+    // An open entry runs to the end of its line: its text is the line less
+    // the opening quote, so at most 2046 bytes.
+    for (std::size_t textBytes : {2045u, 2046u, 2047u, 2048u, 2100u, 4096u})
+    {
+        const std::string table =
+            bom + "\r\n:STR\r\n\"" + std::string(textBytes, 'x') + "\r\n\"next\"\r\n:EOF\r\n";
+        const auto slots = read(table, TxtLoader::Section::str);
+        EXPECT_EQ(slots[0].length(), static_cast<int>(std::min<std::size_t>(textBytes, 2046)))
+            << textBytes;
+        EXPECT_EQ(slots[1], "next") << textBytes;
+    }
+}
+
 TEST(TxtLoaderReader, OverlongLineOfEscapesStaysInsideTheBuffers)
 {
     // Backslash pairs across the cut and a header too long to be seen whole.
