@@ -1,0 +1,60 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+//
+// libFuzzer target: the initialise stage's update-file check over arbitrary
+// file contents. The file beside a made-up program holds the input; the check
+// must pass exactly when the file starts with the tag, and the interface list
+// must be asked for only then.
+#include "net/NetworkSetup.h"
+#include "net/UpdateFile.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+
+namespace
+{
+class OneInterface : public InterfaceQuery
+{
+public:
+    Outcome listIpv4(std::vector<Entry>& entries) override
+    {
+        ++calls;
+        entries = {{0x0A6433C6u, 0x00FFFFFFu}}; // 198.51.100.10/24, network order
+        return Outcome::listed;
+    }
+    int calls = 0;
+};
+
+// A folder of this process's own, removed when the fuzzer ends.
+struct Folder
+{
+    Folder() { dir.createDirectory(); }
+    ~Folder() { dir.deleteRecursively(); }
+    const juce::File dir = juce::File::getSpecialLocation(juce::File::tempDirectory)
+                               .getChildFile("kvr-update-file-fuzz-" + juce::String(::getpid()));
+};
+
+const juce::File& folder()
+{
+    static const Folder f;
+    return f.dir;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const juce::File program = folder().getChildFile("Updater");
+    if (!program.withFileExtension(".upd").replaceWithData(data, size))
+        std::abort();
+
+    OneInterface query;
+    const NetworkSetup setup(program, query);
+
+    const bool tagged = size >= UpdateFile::tagSize && std::memcmp(data, UpdateFile::tag, 8) == 0;
+    if (tagged != (setup.getResult() == NetworkSetup::ok) || query.calls != (tagged ? 1 : 0))
+        std::abort();
+    if (!tagged && (setup.getResult() != NetworkSetup::noUpdateFile || setup.getNumAddresses() != 0))
+        std::abort();
+    return 0;
+}
