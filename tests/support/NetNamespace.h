@@ -29,8 +29,8 @@ public:
     bool linkTo(const NetNamespace& other, const std::string& thisAddress,
                 const std::string& otherAddress);
 
-    // Gives this namespace one more veth end with the address given, its
-    // other end left in a namespace of its own.
+    // Gives this namespace one more address, on a veth end of its own whose
+    // peer stays in the namespace without an address.
     bool addAddress(const std::string& cidr);
 
     // Runs fn on a thread inside the namespace and returns when it has; threads
