@@ -35,7 +35,8 @@ const char* const usage =
     "  --save FILE          write the received content to FILE\n"
     "  --expect FILE        compare the received content with FILE\n"
     "  --fault MODE         none | reset-on-connect | reset-after:N | no-read |\n"
-    "                       second-connection (default none)\n"
+    "                       reset-in-length:N | second-connection | slow-read\n"
+    "                       (default none)\n"
     "  --timeout SECONDS    give up after this long (default 30)\n"
     "  --port PORT          UDP port to listen on (default 56000)\n"
     "Prints one line: datagrams=N bad=N source=ADDR:PORT ports=P,.. cadence_ms=MIN/AVG/MAX\n"
@@ -106,8 +107,15 @@ bool parse(int argc, char** argv, Options& o)
                 o.fault = "reset-after";
                 o.resetAfter = std::atol(value.c_str() + 12);
             }
+            else if (value.rfind("reset-in-length:", 0) == 0)
+            {
+                o.fault = "reset-in-length";
+                o.resetAfter = std::atol(value.c_str() + 16);
+                if (o.resetAfter < 0 || o.resetAfter > 3)
+                    return false;
+            }
             else if (value != "none" && value != "reset-on-connect" && value != "no-read" &&
-                     value != "second-connection")
+                     value != "second-connection" && value != "slow-read")
                 return false;
         }
         else
@@ -124,8 +132,14 @@ void reset(int fd)
     ::close(fd);
 }
 
+// A slow mixer reads this much at a time, with this pause after each read.
+constexpr long long slowPiece = 1024;
+constexpr int slowPauseMs = 5;
+
 // Reads up to size bytes before the deadline; returns the count, -1 on error.
-long long readUntil(int fd, char* into, long long size, Clock::time_point deadline)
+// With slow set, at most slowPiece bytes per read and a pause after each.
+long long readUntil(int fd, char* into, long long size, Clock::time_point deadline,
+                    bool slow = false)
 {
     long long got = 0;
     while (got < size)
@@ -133,7 +147,8 @@ long long readUntil(int fd, char* into, long long size, Clock::time_point deadli
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, msLeft(deadline)) <= 0)
             break;
-        const ssize_t n = ::recv(fd, into + got, static_cast<size_t>(size - got), 0);
+        const long long want = slow ? std::min(size - got, slowPiece) : size - got;
+        const ssize_t n = ::recv(fd, into + got, static_cast<size_t>(want), 0);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -141,6 +156,8 @@ long long readUntil(int fd, char* into, long long size, Clock::time_point deadli
         if (n == 0)
             break;
         got += n;
+        if (slow)
+            ::poll(nullptr, 0, slowPauseMs); // the pause is the fault being played
     }
     return got;
 }
@@ -281,6 +298,15 @@ void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::
     }
 
     unsigned char length[4];
+    if (o.fault == "reset-in-length")
+    {
+        // Read only the first bytes of the length, then reset.
+        const long long part =
+            readUntil(fd, reinterpret_cast<char*>(length), o.resetAfter, deadline);
+        reset(fd);
+        s.result = part == o.resetAfter ? "ok" : "short-length";
+        return;
+    }
     const long long got = readUntil(fd, reinterpret_cast<char*>(length), 4, deadline);
     const auto firstByteAt = Clock::now();
     if (got != 4)
@@ -296,7 +322,7 @@ void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::
     const long long wanted =
         o.fault == "reset-after" ? std::min<long long>(o.resetAfter, s.length) : s.length;
     std::vector<char> content(static_cast<size_t>(wanted));
-    const long long n = readUntil(fd, content.data(), wanted, deadline);
+    const long long n = readUntil(fd, content.data(), wanted, deadline, o.fault == "slow-read");
     s.received = n < 0 ? 0 : n;
     s.transferMs = msBetween(firstByteAt, Clock::now());
     content.resize(static_cast<size_t>(s.received));

@@ -54,7 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool tagged = size >= UpdateFile::tagSize && std::memcmp(data, UpdateFile::tag, 8) == 0;
     if (tagged != (setup.getResult() == NetworkSetup::ok) || query.calls != (tagged ? 1 : 0))
         std::abort();
-    if (!tagged && (setup.getResult() != NetworkSetup::noUpdateFile || setup.getNumAddresses() != 0))
+    if (!tagged &&
+        (setup.getResult() != NetworkSetup::noUpdateFile || setup.getNumAddresses() != 0))
         std::abort();
     return 0;
 }

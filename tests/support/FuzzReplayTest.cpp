@@ -29,7 +29,7 @@ juce::Array<juce::File> corpusFiles()
 }
 } // namespace
 
-TEST(FuzzReplay, EveryCorpusInputPasses)
+TEST(KVR_FUZZ_SUITE, EveryCorpusInputPasses)
 {
     const auto files = corpusFiles();
     ASSERT_FALSE(files.isEmpty()) << "no corpus in " << KVR_FUZZ_CORPUS;
