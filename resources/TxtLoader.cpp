@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
+#include <vector>
 
 namespace
 {
@@ -33,6 +34,73 @@ std::size_t findTextEnd(const char* bytes, std::size_t from, std::size_t size)
     while (i < size && bytes[i] != '\0')
         ++i;
     return i;
+}
+
+// The code point of the well-formed UTF-8 sequence at text (a zero byte ends
+// the text), and its length in bytes; 0 bytes when the sequence is not
+// well-formed: a stray or missing continuation byte, an overlong form, a
+// surrogate or a value past U+10FFFF.
+int decodeUtf8(const unsigned char* text, juce::juce_wchar& codePoint)
+{
+    const unsigned char lead = text[0];
+    int extra;
+    juce::juce_wchar value;
+    juce::juce_wchar least;
+    if (lead < 0x80)
+    {
+        codePoint = lead;
+        return 1;
+    }
+    if (lead >= 0xC2 && lead <= 0xDF)
+    {
+        extra = 1;
+        value = lead & 0x1F;
+        least = 0x80;
+    }
+    else if (lead >= 0xE0 && lead <= 0xEF)
+    {
+        extra = 2;
+        value = lead & 0x0F;
+        least = 0x800;
+    }
+    else if (lead >= 0xF0 && lead <= 0xF4)
+    {
+        extra = 3;
+        value = lead & 0x07;
+        least = 0x10000;
+    }
+    else
+        return 0;
+
+    for (int i = 1; i <= extra; ++i)
+    {
+        if ((text[i] & 0xC0) != 0x80) // the zero byte stops here too
+            return 0;
+        value = (value << 6) | (text[i] & 0x3F);
+    }
+    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF))
+        return 0;
+    codePoint = value;
+    return extra + 1;
+}
+
+// The text of a table entry. JUCE sizes a string made from UTF-8 by decoding
+// it but then copies the bytes as they are, so a malformed sequence would
+// overrun its buffer: the text is decoded here, and every byte that does not
+// belong to a well-formed sequence becomes U+FFFD.
+juce::String textOfEntry(const char* text)
+{
+    std::vector<juce::juce_wchar> codePoints;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    while (*bytes != 0)
+    {
+        juce::juce_wchar c = 0;
+        const int length = decodeUtf8(bytes, c);
+        codePoints.push_back(length > 0 ? c : 0xFFFD);
+        bytes += length > 0 ? length : 1;
+    }
+    codePoints.push_back(0);
+    return juce::String(juce::CharPointer_UTF32(codePoints.data()));
 }
 
 // The section a header line (":" first, not ":EOF") opens.
@@ -228,7 +296,7 @@ void TxtLoader::loadSection(const EmbeddedData& table, Section section, juce::St
         else if (current == section && section != Section::none && stored < capacity)
         {
             unescapeEntry(line, text);
-            destination[stored] = juce::String::fromUTF8(text);
+            destination[stored] = textOfEntry(text);
             ++stored;
         }
 
