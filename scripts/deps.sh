@@ -9,6 +9,7 @@ kvr_packages=(
     fonts-noto-cjk fonts-liberation
     xvfb xauth xdotool x11-utils
     iproute2
+    clang-14 libclang-rt-14-dev libfuzzer-14-dev
 )
 
 kvr_install_missing() {
