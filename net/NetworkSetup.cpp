@@ -25,7 +25,8 @@ std::size_t checkedIndex(int index, std::size_t count)
 }
 } // namespace
 
-NetworkSetup::NetworkSetup() : NetworkSetup(UpdateFile::thisProgram(), *InterfaceQuery::createForPlatform())
+NetworkSetup::NetworkSetup()
+    : NetworkSetup(UpdateFile::thisProgram(), *InterfaceQuery::createForPlatform())
 {
 }
 

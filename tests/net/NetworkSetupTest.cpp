@@ -3,36 +3,335 @@
 #include "net/UpdateFile.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdexcept>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
-class ListedQuery : public InterfaceQuery
+constexpr std::uint32_t ip(unsigned a, unsigned b, unsigned c, unsigned d)
+{
+    return (a << 24) | (b << 16) | (c << 8) | d;
+}
+
+InterfaceQuery::Entry entry(std::uint32_t address, std::uint32_t netmask)
+{
+    return {htonl(address), htonl(netmask)};
+}
+
+const InterfaceQuery::Entry loopback = entry(ip(127, 0, 0, 1), ip(255, 0, 0, 0));
+
+// Answers with a fixed list or a fixed failure, and counts its calls.
+class FakeQuery : public InterfaceQuery
 {
 public:
-    explicit ListedQuery(std::vector<Entry> e) : listed(std::move(e)) {}
+    explicit FakeQuery(std::vector<Entry> e, Outcome o = Outcome::listed)
+        : listed(std::move(e)), outcome(o)
+    {
+    }
+
     Outcome listIpv4(std::vector<Entry>& entries) override
     {
-        entries = listed;
-        return Outcome::listed;
+        ++calls;
+        entries = outcome == Outcome::listed ? listed : std::vector<Entry>{};
+        return outcome;
     }
+
     std::vector<Entry> listed;
+    Outcome outcome;
+    int calls = 0;
 };
+
+// A temporary folder that plays the program's own folder.
+class Folder
+{
+public:
+    Folder() { dir.createDirectory(); }
+    ~Folder() { dir.deleteRecursively(); }
+
+    juce::File file(const char* name) const { return dir.getChildFile(name); }
+
+    void write(const char* name, const void* data, size_t size) const
+    {
+        ASSERT_TRUE(file(name).replaceWithData(data, size));
+    }
+
+    void write(const char* name, const std::string& text) const
+    {
+        write(name, text.data(), text.size());
+    }
+
+    juce::File dir = juce::File::createTempFile("kvr-setup");
+};
+
+int checkFile(const juce::File& program)
+{
+    FakeQuery query({loopback, entry(ip(192, 168, 1, 10), ip(255, 255, 255, 0))});
+    return NetworkSetup(program, query).getResult();
+}
+
+std::vector<std::pair<juce::String, juce::String>> lists(const NetworkSetup& setup)
+{
+    std::vector<std::pair<juce::String, juce::String>> out;
+    for (int i = 0; i < setup.getNumAddresses(); ++i)
+        out.emplace_back(setup.getAddress(i), setup.getBroadcastAddress(i));
+    return out;
+}
 } // namespace
 
-TEST(NetworkSetup, GoodFileAndOneAdapter)
-{
-    juce::TemporaryFile folder;
-    const auto dir = folder.getFile();
-    ASSERT_TRUE(dir.createDirectory());
-    const auto program = dir.getChildFile("Updater.exe");
-    ASSERT_TRUE(dir.getChildFile("Updater.upd").replaceWithText("KVR700X2 payload"));
+// ---- The update file beside the program --------------------------------------------------
 
-    ListedQuery query({{htonl(0x7F000001), htonl(0xFF000000)}, {htonl(0xC0A8010A), htonl(0xFFFFFF00)}});
-    NetworkSetup setup(program, query);
-    EXPECT_EQ(setup.getResult(), 0);
+TEST(UpdateFileCheck, GoodTagBesideTheProgramPasses)
+{
+    Folder f;
+    f.write("Updater.upd", "KVR700X2 and anything after it \x01\x02");
+    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::ok);
+}
+
+TEST(UpdateFileCheck, OnlyTheTagIsExamined)
+{
+    Folder f;
+    f.write("Updater.upd", "KVR700X2");
+    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::ok);
+}
+
+TEST(UpdateFileCheck, ProgramOfAnotherNameLooksForItsOwnFile)
+{
+    Folder f;
+    f.write("Updater.upd", "KVR700X2");
+    EXPECT_EQ(checkFile(f.file("Other.exe")), NetworkSetup::noUpdateFile);
+}
+
+TEST(UpdateFileCheck, FolderNamedLikeTheUpdateFileFails)
+{
+    Folder f;
+    ASSERT_TRUE(f.file("Updater.upd").createDirectory());
+    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::noUpdateFile);
+}
+
+TEST(UpdateFileCheck, WrongTagsFail)
+{
+    Folder f;
+    for (const char* content :
+         {"kvr700x2 rest", "KVR700x2 rest", "XKVR700X2 rest", "KVR700X3", "KVR700X", "K", ""})
+    {
+        f.write("Updater.upd", content);
+        EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::noUpdateFile)
+            << "content \"" << content << "\"";
+    }
+}
+
+TEST(UpdateFileCheck, MissingFileFailsAndSkipsTheInterfaceListing)
+{
+    Folder f;
+    FakeQuery query({loopback, entry(ip(192, 168, 1, 10), ip(255, 255, 255, 0))});
+    NetworkSetup setup(f.file("Updater.exe"), query);
+    EXPECT_EQ(setup.getResult(), NetworkSetup::noUpdateFile);
+    EXPECT_EQ(query.calls, 0);
+    EXPECT_EQ(setup.getNumAddresses(), 0);
+}
+
+TEST(UpdateFileCheck, ExtensionIsReplacedInTheFileNameOnly)
+{
+    Folder f;
+    f.write("my.tool.upd", "KVR700X2");
+    f.write("plain.upd", "KVR700X2");
+    EXPECT_EQ(checkFile(f.file("my.tool.exe")), NetworkSetup::ok);
+    EXPECT_EQ(checkFile(f.file("plain")), NetworkSetup::ok);
+    EXPECT_EQ(UpdateFile::besideProgram(f.file("my.tool.exe")), f.file("my.tool.upd"));
+    EXPECT_EQ(UpdateFile::besideProgram(f.file("plain")), f.file("plain.upd"));
+
+    ASSERT_TRUE(f.file("dotted.dir").createDirectory());
+    EXPECT_EQ(UpdateFile::besideProgram(f.dir.getChildFile("dotted.dir/prog")),
+              f.dir.getChildFile("dotted.dir/prog.upd"));
+}
+
+TEST(UpdateFileCheck, UnreadableFileFails)
+{
+    if (::geteuid() == 0)
+        GTEST_SKIP() << "root reads every file; permissions cannot make one unreadable";
+    Folder f;
+    f.write("Updater.upd", "KVR700X2");
+    ASSERT_EQ(::chmod(f.file("Updater.upd").getFullPathName().toRawUTF8(), 0), 0);
+    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::noUpdateFile);
+}
+
+// Opening a pipe for reading would wait for a writer for ever.
+TEST(UpdateFileCheck, PipeInPlaceOfTheFileFailsWithoutWaiting)
+{
+    Folder f;
+    ASSERT_EQ(::mkfifo(f.file("Updater.upd").getFullPathName().toRawUTF8(), 0600), 0);
+    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::noUpdateFile);
+}
+
+// A file whose size the stream's 32-bit length cannot announce is refused
+// without being read, and the check never holds the file in memory.
+TEST(UpdateFileCheck, FilesOfFourGibibytesOrMoreFailWithoutBeingRead)
+{
+    Folder f;
+    for (const juce::int64 size : {0x100000000LL, 5LL * 1024 * 1024 * 1024})
+    {
+        const juce::File upd = f.file("Updater.upd");
+        upd.deleteFile();
+        {
+            juce::FileOutputStream out(upd);
+            ASSERT_TRUE(out.openedOk());
+            out.write("KVR700X2", 8);
+        }
+        ASSERT_EQ(::truncate(upd.getFullPathName().toRawUTF8(), size), 0);
+        ASSERT_EQ(upd.getSize(), size);
+
+        // Cap the address space well below the file's size: reading the file
+        // into memory would fail here instead of passing.
+        rlimit old{};
+        ASSERT_EQ(::getrlimit(RLIMIT_AS, &old), 0);
+        rlimit capped = old;
+        capped.rlim_cur = 2048ull * 1024 * 1024;
+        ASSERT_EQ(::setrlimit(RLIMIT_AS, &capped), 0);
+        const int result = checkFile(f.file("Updater.exe"));
+        ::setrlimit(RLIMIT_AS, &old);
+
+        EXPECT_EQ(result, NetworkSetup::noUpdateFile) << "size " << size;
+    }
+}
+
+// The largest size that can be announced passes, read in blocks under a small
+// address-space cap (the file is sparse, so it costs no disk).
+TEST(UpdateFileCheck, LargeFileIsCheckedInConstantMemory)
+{
+    Folder f;
+    const juce::File upd = f.file("Updater.upd");
+    {
+        juce::FileOutputStream out(upd);
+        ASSERT_TRUE(out.openedOk());
+        out.write("KVR700X2", 8);
+    }
+    const juce::int64 size = 512LL * 1024 * 1024;
+    ASSERT_EQ(::truncate(upd.getFullPathName().toRawUTF8(), size), 0);
+
+    // Room for what the process already maps and 128 MiB more: far less than the file.
+    const juce::int64 mapped =
+        juce::File("/proc/self/statm").loadFileAsString().getLargeIntValue() * ::getpagesize();
+    ASSERT_GT(mapped, 0);
+    rlimit old{};
+    ASSERT_EQ(::getrlimit(RLIMIT_AS, &old), 0);
+    rlimit capped = old;
+    capped.rlim_cur = static_cast<rlim_t>(mapped) + 128ull * 1024 * 1024;
+    ASSERT_EQ(::setrlimit(RLIMIT_AS, &capped), 0);
+    const int result = checkFile(f.file("Updater.exe"));
+    ::setrlimit(RLIMIT_AS, &old);
+
+    EXPECT_EQ(result, NetworkSetup::ok);
+}
+
+// ---- The interface list ------------------------------------------------------------------
+
+class InterfaceListing : public ::testing::Test
+{
+protected:
+    void SetUp() override { f.write("Updater.upd", "KVR700X2"); }
+
+    NetworkSetup build(FakeQuery& query) { return NetworkSetup(f.file("Updater.exe"), query); }
+
+    Folder f;
+};
+
+TEST_F(InterfaceListing, LoopbackOnlyGivesNineAndEmptyLists)
+{
+    FakeQuery query({loopback});
+    const NetworkSetup setup = build(query);
+    EXPECT_EQ(setup.getResult(), NetworkSetup::onlyLoopback);
+    EXPECT_EQ(setup.getNumAddresses(), 0);
+}
+
+TEST_F(InterfaceListing, EmptyListGivesNine)
+{
+    FakeQuery query({});
+    EXPECT_EQ(build(query).getResult(), NetworkSetup::onlyLoopback);
+}
+
+TEST_F(InterfaceListing, OneAdapterBesideLoopback)
+{
+    FakeQuery query({loopback, entry(ip(192, 168, 1, 10), ip(255, 255, 255, 0))});
+    const NetworkSetup setup = build(query);
+    EXPECT_EQ(setup.getResult(), NetworkSetup::ok);
+    EXPECT_EQ(lists(setup), (std::vector<std::pair<juce::String, juce::String>>{
+                                {"192.168.1.10", "192.168.1.255"}}));
+}
+
+TEST_F(InterfaceListing, AdaptersKeepThePlatformsOrder)
+{
+    FakeQuery query({entry(ip(192, 168, 1, 10), ip(255, 255, 255, 0)), loopback,
+                     entry(ip(10, 0, 0, 5), ip(255, 0, 0, 0)),
+                     entry(ip(169, 254, 7, 9), ip(255, 255, 0, 0))});
+    const NetworkSetup setup = build(query);
+    EXPECT_EQ(setup.getResult(), NetworkSetup::ok);
+    EXPECT_EQ(lists(setup), (std::vector<std::pair<juce::String, juce::String>>{
+                                {"192.168.1.10", "192.168.1.255"},
+                                {"10.0.0.5", "10.255.255.255"},
+                                {"169.254.7.9", "169.254.255.255"}}));
+}
+
+TEST_F(InterfaceListing, OnlyExactlyOneTwentySevenZeroZeroOneIsLeftOut)
+{
+    FakeQuery query({loopback, entry(ip(127, 0, 0, 2), ip(255, 0, 0, 0)),
+                     entry(ip(0, 0, 0, 0), ip(0, 0, 0, 0))});
+    const NetworkSetup setup = build(query);
+    EXPECT_EQ(setup.getResult(), NetworkSetup::ok);
+    EXPECT_EQ(lists(setup), (std::vector<std::pair<juce::String, juce::String>>{
+                                {"127.0.0.2", "127.255.255.255"}, {"0.0.0.0", "255.255.255.255"}}));
+}
+
+TEST_F(InterfaceListing, HostNetmaskBroadcastsToTheAddressItself)
+{
+    FakeQuery query({entry(ip(203, 0, 113, 7), ip(255, 255, 255, 255))});
+    const NetworkSetup setup = build(query);
+    EXPECT_EQ(lists(setup),
+              (std::vector<std::pair<juce::String, juce::String>>{{"203.0.113.7", "203.0.113.7"}}));
+}
+
+TEST_F(InterfaceListing, TwentyEntriesFitTwentyOneDoNot)
+{
+    std::vector<InterfaceQuery::Entry> entries{loopback};
+    for (unsigned i = 1; i < 20; ++i)
+        entries.push_back(entry(ip(198, 51, 100, i), ip(255, 255, 255, 0)));
+
+    FakeQuery twenty(entries);
+    const NetworkSetup fits = build(twenty);
+    EXPECT_EQ(fits.getResult(), NetworkSetup::ok);
+    EXPECT_EQ(fits.getNumAddresses(), 19);
+
+    entries.push_back(entry(ip(198, 51, 100, 20), ip(255, 255, 255, 0)));
+    FakeQuery twentyOne(entries);
+    const NetworkSetup tooMany = build(twentyOne);
+    EXPECT_EQ(tooMany.getResult(), NetworkSetup::noInterfaceList);
+    EXPECT_EQ(tooMany.getNumAddresses(), 0);
+}
+
+TEST_F(InterfaceListing, QueryFailuresGiveFiveAndSix)
+{
+    FakeQuery cannotOpen({loopback}, InterfaceQuery::Outcome::cannotOpen);
+    const NetworkSetup five = build(cannotOpen);
+    EXPECT_EQ(five.getResult(), NetworkSetup::noNetworking);
+    EXPECT_EQ(five.getNumAddresses(), 0);
+
+    FakeQuery cannotList({loopback}, InterfaceQuery::Outcome::cannotList);
+    const NetworkSetup six = build(cannotList);
+    EXPECT_EQ(six.getResult(), NetworkSetup::noInterfaceList);
+    EXPECT_EQ(six.getNumAddresses(), 0);
+}
+
+TEST_F(InterfaceListing, IndexOutsideTheListIsRejected)
+{
+    FakeQuery query({entry(ip(192, 168, 1, 10), ip(255, 255, 255, 0))});
+    const NetworkSetup setup = build(query);
     ASSERT_EQ(setup.getNumAddresses(), 1);
-    EXPECT_EQ(setup.getAddress(0), "192.168.1.10");
-    EXPECT_EQ(setup.getBroadcastAddress(0), "192.168.1.255");
-    dir.deleteRecursively();
+    EXPECT_THROW(setup.getAddress(1), std::out_of_range);
+    EXPECT_THROW(setup.getAddress(-1), std::out_of_range);
+    EXPECT_THROW(setup.getBroadcastAddress(1), std::out_of_range);
+    EXPECT_THROW(setup.getBroadcastAddress(-1), std::out_of_range);
+    EXPECT_NO_THROW(setup.getBroadcastAddress(0));
 }

@@ -1,0 +1,59 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#pragma once
+
+#include "net/NetworkSetup.h"
+
+#include <juce_core/juce_core.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+// Announces the computer on every listed network: every 100 ms one 8-byte
+// datagram per interface to its directed broadcast address, UDP port 56000,
+// carrying the listener's TCP port and the interface's own address.
+class Broadcast : public juce::Thread
+{
+public:
+    // Status values.
+    enum
+    {
+        running = -1,
+        stopped = 0,
+        setupFailed = 2,
+        sendFailed = 4
+    };
+
+    static constexpr int port = 56000;
+    static constexpr int listenerPort = 54000;
+    static constexpr int datagramSize = 8;
+    static constexpr int cycleMs = 100;
+
+    // setup is not owned and outlives the Broadcast.
+    explicit Broadcast(const NetworkSetup& setup);
+
+    // Stops the thread (at most 100 ms), then closes every socket once.
+    ~Broadcast() override;
+
+    int getStatus() const noexcept { return status.load(std::memory_order_acquire); }
+
+    void run() override;
+
+    // The datagram that announces address (dotted text) on its network.
+    static void makeDatagram(const juce::String& address, unsigned char (&out)[datagramSize]);
+
+private:
+    struct Target
+    {
+        std::unique_ptr<juce::DatagramSocket> socket;
+        juce::String destination;
+        unsigned char datagram[datagramSize];
+    };
+
+    bool addTarget(int index);
+    void finish(int value) { status.store(value, std::memory_order_release); }
+
+    std::atomic<int> status{running};
+    std::vector<Target> sockets;
+    const NetworkSetup& setup;
+};

@@ -1,0 +1,20 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#pragma once
+
+#include <chrono>
+#include <functional>
+
+// Waits in tests, each with a deadline, so that no test can hang.
+class Await
+{
+public:
+    // Polls condition every millisecond; true as soon as it holds, false when
+    // the deadline passes first.
+    static bool until(const std::function<bool()>& condition,
+                      std::chrono::milliseconds deadline = std::chrono::seconds(10));
+
+    // Runs fn on a thread of its own; true when it returned before the deadline.
+    // A call that overruns is left running, and the test fails on false.
+    static bool returns(std::function<void()> fn,
+                        std::chrono::milliseconds deadline = std::chrono::seconds(10));
+};

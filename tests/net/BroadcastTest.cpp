@@ -1,0 +1,308 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#include "net/Broadcast.h"
+#include "net/Await.h"
+#include "net/OpenHandles.h"
+#include "net/ResolveTap.h"
+#include "support/NetNamespace.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// The program side runs in one network namespace; a receiver on UDP port 56000
+// sits in a second one, joined to the first by veth pairs with documentation
+// addresses.
+namespace
+{
+class ListedQuery : public InterfaceQuery
+{
+public:
+    explicit ListedQuery(std::vector<Entry> e) : listed(std::move(e)) {}
+    Outcome listIpv4(std::vector<Entry>& entries) override
+    {
+        entries = listed;
+        return Outcome::listed;
+    }
+    std::vector<Entry> listed;
+};
+
+InterfaceQuery::Entry entry(const char* address, const char* netmask)
+{
+    return {::inet_addr(address), ::inet_addr(netmask)};
+}
+
+struct Datagram
+{
+    std::string bytes;
+    std::string source;      // address:port
+    std::string destination; // the address it was sent to
+};
+
+std::string text(in_addr a)
+{
+    char t[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &a, t, sizeof(t));
+    return t;
+}
+
+class BroadcastTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!NetNamespace::isRoot())
+            GTEST_SKIP() << "needs root: the datagrams travel between network namespaces";
+        program = std::make_unique<NetNamespace>();
+        mixer = std::make_unique<NetNamespace>();
+        ASSERT_TRUE(program->ok() && mixer->ok());
+        ASSERT_TRUE(folder.createDirectory());
+        ASSERT_TRUE(folder.getChildFile("Updater.upd").replaceWithText("KVR700X2"));
+    }
+
+    void TearDown() override
+    {
+        if (receiver >= 0)
+            ::close(receiver);
+        folder.deleteRecursively();
+    }
+
+    std::unique_ptr<NetworkSetup> makeSetup(std::vector<InterfaceQuery::Entry> entries)
+    {
+        ListedQuery query(std::move(entries));
+        auto setup = std::make_unique<NetworkSetup>(folder.getChildFile("Updater"), query);
+        EXPECT_EQ(setup->getResult(), setup->getNumAddresses() > 0 ? 0 : 9);
+        return setup;
+    }
+
+    // A UDP socket on port 56000 in the mixer's namespace that tells each
+    // datagram's destination address.
+    void listenAsMixer()
+    {
+        mixer->runInside(
+            [&]
+            {
+                receiver = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+                const int one = 1;
+                ::setsockopt(receiver, IPPROTO_IP, IP_PKTINFO, &one, sizeof(one));
+                sockaddr_in a{};
+                a.sin_family = AF_INET;
+                a.sin_port = htons(56000);
+                ASSERT_EQ(::bind(receiver, reinterpret_cast<sockaddr*>(&a), sizeof(a)), 0);
+            });
+        ASSERT_GE(receiver, 0);
+    }
+
+    // The next datagram, or none within the time given.
+    bool receive(Datagram& d, int timeoutMs = 10000)
+    {
+        pollfd p{receiver, POLLIN, 0};
+        if (::poll(&p, 1, timeoutMs) != 1)
+            return false;
+        char bytes[64];
+        char control[256];
+        sockaddr_in from{};
+        iovec io{bytes, sizeof(bytes)};
+        msghdr m{};
+        m.msg_name = &from;
+        m.msg_namelen = sizeof(from);
+        m.msg_iov = &io;
+        m.msg_iovlen = 1;
+        m.msg_control = control;
+        m.msg_controllen = sizeof(control);
+        const ssize_t n = ::recvmsg(receiver, &m, 0);
+        if (n < 0)
+            return false;
+        d.bytes.assign(bytes, static_cast<std::size_t>(n));
+        d.source = text(from.sin_addr) + ":" + std::to_string(ntohs(from.sin_port));
+        d.destination.clear();
+        for (cmsghdr* c = CMSG_FIRSTHDR(&m); c != nullptr; c = CMSG_NXTHDR(&m, c))
+            if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO)
+                d.destination = text(reinterpret_cast<in_pktinfo*>(CMSG_DATA(c))->ipi_addr);
+        return true;
+    }
+
+    bool nothingReceived() const
+    {
+        char byte;
+        return ::recv(receiver, &byte, 1, MSG_DONTWAIT) < 0 && errno == EAGAIN;
+    }
+
+    std::unique_ptr<Broadcast> start(const NetworkSetup& setup)
+    {
+        std::unique_ptr<Broadcast> b;
+        program->runInside(
+            [&]
+            {
+                b = std::make_unique<Broadcast>(setup);
+                b->startThread();
+            });
+        return b;
+    }
+
+    // True while something in the program's namespace holds UDP port 56000.
+    bool port56000Held() const
+    {
+        bool held = false;
+        program->runInside(
+            [&]
+            {
+                const int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+                sockaddr_in a{};
+                a.sin_family = AF_INET;
+                a.sin_port = htons(56000);
+                held = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof(a)) != 0;
+                ::close(fd);
+            });
+        return held;
+    }
+
+    std::unique_ptr<NetNamespace> program;
+    std::unique_ptr<NetNamespace> mixer;
+    juce::File folder = juce::File::createTempFile("kvr-broadcast");
+    int receiver = -1;
+};
+
+const std::string first("\x20\x00\xD2\xF0\xC6\x33\x64\x0A", 8);  // 198.51.100.10
+const std::string second("\x20\x00\xD2\xF0\xCB\x00\x71\x0A", 8); // 203.0.113.10
+} // namespace
+
+TEST(BroadcastDatagram, CarriesTheListenerPortAndTheAddress)
+{
+    unsigned char d[Broadcast::datagramSize];
+    Broadcast::makeDatagram("192.168.1.10", d);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(d), 8),
+              std::string("\x20\x00\xD2\xF0\xC0\xA8\x01\x0A", 8));
+}
+
+TEST_F(BroadcastTest, OneInterfaceEveryCycleFromPort56000)
+{
+    ASSERT_TRUE(program->linkTo(*mixer, "198.51.100.10/24", "198.51.100.20/24"));
+    listenAsMixer();
+    auto setup =
+        makeSetup({entry("127.0.0.1", "255.0.0.0"), entry("198.51.100.10", "255.255.255.0")});
+    auto broadcast = start(*setup);
+
+    for (int i = 0; i < 3; ++i)
+    {
+        Datagram d;
+        ASSERT_TRUE(receive(d));
+        EXPECT_EQ(d.bytes, first);
+        EXPECT_EQ(d.source, "198.51.100.10:56000");
+        EXPECT_EQ(d.destination, "198.51.100.255");
+    }
+    EXPECT_EQ(broadcast->getStatus(), Broadcast::running);
+
+    EXPECT_TRUE(broadcast->stopThread(-1));
+    EXPECT_EQ(broadcast->getStatus(), Broadcast::stopped);
+}
+
+TEST_F(BroadcastTest, TwoInterfacesInListOrderOnlyTheFirstFromPort56000)
+{
+    ASSERT_TRUE(program->linkTo(*mixer, "198.51.100.10/24", "198.51.100.20/24"));
+    ASSERT_TRUE(program->linkTo(*mixer, "203.0.113.10/24", "203.0.113.20/24"));
+    listenAsMixer();
+    auto setup = makeSetup(
+        {entry("198.51.100.10", "255.255.255.0"), entry("203.0.113.10", "255.255.255.0")});
+    auto broadcast = start(*setup);
+
+    std::string secondPort;
+    for (int cycle = 0; cycle < 3; ++cycle)
+    {
+        Datagram a, b;
+        ASSERT_TRUE(receive(a));
+        ASSERT_TRUE(receive(b));
+        EXPECT_EQ(a.bytes, first);
+        EXPECT_EQ(a.source, "198.51.100.10:56000");
+        EXPECT_EQ(a.destination, "198.51.100.255");
+        EXPECT_EQ(b.bytes, second);
+        EXPECT_EQ(b.destination, "203.0.113.255");
+        EXPECT_EQ(b.source.rfind("203.0.113.10:", 0), 0u) << b.source;
+        EXPECT_NE(b.source, "203.0.113.10:56000");
+        if (cycle > 0)
+        {
+            EXPECT_EQ(b.source, secondPort); // the same socket every cycle
+        }
+        secondPort = b.source;
+    }
+    broadcast.reset();
+    EXPECT_FALSE(port56000Held());
+}
+
+TEST_F(BroadcastTest, StopBeforeTheFirstCycleSendsNothing)
+{
+    ASSERT_TRUE(program->linkTo(*mixer, "198.51.100.10/24", "198.51.100.20/24"));
+    listenAsMixer();
+    auto setup = makeSetup({entry("198.51.100.10", "255.255.255.0")});
+
+    Broadcast* running = nullptr;
+    ResolveTap::beforeNextLookup([&] { running->signalThreadShouldExit(); });
+    program->runInside(
+        [&]
+        {
+            auto b = std::make_unique<Broadcast>(*setup);
+            running = b.get();
+            b->startThread();
+            EXPECT_TRUE(Await::until([&] { return b->getStatus() != Broadcast::running; }));
+            EXPECT_EQ(b->getStatus(), Broadcast::stopped);
+        });
+    EXPECT_TRUE(nothingReceived());
+}
+
+TEST_F(BroadcastTest, NoAddressesNoSocketsUntilStopped)
+{
+    listenAsMixer();
+    auto setup = makeSetup({entry("127.0.0.1", "255.0.0.0")});
+    ASSERT_EQ(setup->getNumAddresses(), 0);
+
+    const int before = OpenHandles::count();
+    auto broadcast = start(*setup);
+    EXPECT_EQ(broadcast->getStatus(), Broadcast::running);
+    EXPECT_FALSE(port56000Held());
+    EXPECT_EQ(OpenHandles::count(), before);
+    EXPECT_TRUE(broadcast->stopThread(-1));
+    EXPECT_EQ(broadcast->getStatus(), Broadcast::stopped);
+    EXPECT_TRUE(nothingReceived());
+}
+
+TEST_F(BroadcastTest, FailedSendForTheSecondInterfaceGives4AfterTheFirstWentOut)
+{
+    // The second network is not attached: its broadcast address has no route.
+    ASSERT_TRUE(program->linkTo(*mixer, "198.51.100.10/24", "198.51.100.20/24"));
+    listenAsMixer();
+    auto setup = makeSetup(
+        {entry("198.51.100.10", "255.255.255.0"), entry("203.0.113.10", "255.255.255.0")});
+    auto broadcast = start(*setup);
+
+    ASSERT_TRUE(Await::until([&] { return broadcast->getStatus() != Broadcast::running; }));
+    EXPECT_EQ(broadcast->getStatus(), Broadcast::sendFailed);
+    Datagram d;
+    ASSERT_TRUE(receive(d));
+    EXPECT_EQ(d.bytes, first);
+    EXPECT_TRUE(nothingReceived());
+}
+
+TEST_F(BroadcastTest, DestructionWhileAnnouncingClosesEverySocket)
+{
+    ASSERT_TRUE(program->linkTo(*mixer, "198.51.100.10/24", "198.51.100.20/24"));
+    ASSERT_TRUE(program->linkTo(*mixer, "203.0.113.10/24", "203.0.113.20/24"));
+    listenAsMixer();
+    auto setup = makeSetup(
+        {entry("198.51.100.10", "255.255.255.0"), entry("203.0.113.10", "255.255.255.0")});
+
+    const int before = OpenHandles::count();
+    auto broadcast = start(*setup);
+    Datagram d;
+    ASSERT_TRUE(receive(d));
+    ASSERT_TRUE(receive(d));
+    EXPECT_EQ(OpenHandles::count(), before + 2);
+    EXPECT_TRUE(port56000Held());
+
+    EXPECT_TRUE(Await::returns([&] { broadcast.reset(); }));
+    EXPECT_EQ(OpenHandles::count(), before);
+    EXPECT_FALSE(port56000Held());
+}

@@ -1,0 +1,207 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#include "net/Listener.h"
+#include "net/Await.h"
+#include "net/OpenHandles.h"
+#include "support/NetNamespace.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+// Every test binds TCP port 54000, so each runs in a network namespace of its own.
+namespace
+{
+class ListenerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!NetNamespace::isRoot())
+            GTEST_SKIP() << "needs root: the listener's fixed port is bound in a network namespace";
+        ns = std::make_unique<NetNamespace>();
+        ASSERT_TRUE(ns->ok());
+    }
+
+    // A socket made inside the namespace (it stays there).
+    int socketInside(int type) const
+    {
+        int fd = -1;
+        ns->runInside([&] { fd = ::socket(AF_INET, type | SOCK_CLOEXEC, 0); });
+        return fd;
+    }
+
+    static sockaddr_in port54000()
+    {
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(54000);
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        return a;
+    }
+
+    // Connects a new socket to 127.0.0.1:54000 in the namespace, retrying until
+    // the listener is there; -1 when it never is.
+    int connectPeer() const
+    {
+        int fd = -1;
+        Await::until(
+            [&]
+            {
+                fd = socketInside(SOCK_STREAM);
+                const sockaddr_in a = port54000();
+                if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof(a)) == 0)
+                    return true;
+                ::close(fd);
+                fd = -1;
+                return false;
+            });
+        return fd;
+    }
+
+    // True while a socket in the namespace listens on port 54000 (connections
+    // that use the port do not count).
+    bool portHeld() const
+    {
+        const int fd = socketInside(SOCK_STREAM);
+        const int one = 1;
+        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+        const sockaddr_in a = port54000();
+        const bool held = ::bind(fd, reinterpret_cast<const sockaddr*>(&a), sizeof(a)) != 0 &&
+                          errno == EADDRINUSE;
+        ::close(fd);
+        return held;
+    }
+
+    static int localPort(int fd, bool peer)
+    {
+        sockaddr_in a{};
+        socklen_t n = sizeof(a);
+        const int r = peer ? ::getpeername(fd, reinterpret_cast<sockaddr*>(&a), &n)
+                           : ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n);
+        return r == 0 ? ntohs(a.sin_port) : -1;
+    }
+
+    std::unique_ptr<Listener> startListener() const
+    {
+        std::unique_ptr<Listener> listener;
+        ns->runInside(
+            [&]
+            {
+                listener = std::make_unique<Listener>();
+                listener->startThread();
+            });
+        return listener;
+    }
+
+    std::unique_ptr<NetNamespace> ns;
+};
+} // namespace
+
+TEST_F(ListenerTest, AcceptsTheFirstPeerAndNeverASecond)
+{
+    auto listener = startListener();
+    EXPECT_EQ(listener->getConnectedSocket(), nullptr);
+
+    const int first = connectPeer();
+    ASSERT_GE(first, 0);
+    ASSERT_TRUE(Await::until([&] { return listener->getStatus() != Listener::running; }));
+    ASSERT_EQ(listener->getStatus(), Listener::connected);
+
+    std::unique_ptr<juce::StreamingSocket> mixer(listener->getConnectedSocket());
+    ASSERT_NE(mixer, nullptr);
+    EXPECT_TRUE(mixer->isConnected());
+    const int handle = mixer->getRawSocketHandle();
+    EXPECT_EQ(localPort(handle, true), localPort(first, false)); // the first peer's connection
+    int noDelay = 0;
+    socklen_t size = sizeof(noDelay);
+    ASSERT_EQ(::getsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &noDelay, &size), 0);
+    EXPECT_EQ(noDelay, 1);
+
+    // A second peer gets into the queue but is never accepted; its attempt ends
+    // when the listener goes.
+    const int second = connectPeer();
+    ASSERT_GE(second, 0);
+    EXPECT_TRUE(Await::returns([&] { listener.reset(); }));
+    pollfd p{second, POLLIN, 0};
+    ASSERT_EQ(::poll(&p, 1, 5000), 1);
+    char byte;
+    EXPECT_LE(::recv(second, &byte, 1, 0), 0);
+    EXPECT_FALSE(portHeld());
+
+    // The accepted connection outlives the listener.
+    EXPECT_TRUE(mixer->isConnected());
+    ASSERT_EQ(mixer->write("x", 1), 1);
+    EXPECT_EQ(::recv(first, &byte, 1, 0), 1);
+    ::close(first);
+    ::close(second);
+}
+
+TEST_F(ListenerTest, PortHeldByAnotherSocketGives1)
+{
+    const int other = socketInside(SOCK_STREAM);
+    const sockaddr_in a = port54000();
+    ASSERT_EQ(::bind(other, reinterpret_cast<const sockaddr*>(&a), sizeof(a)), 0);
+    ASSERT_EQ(::listen(other, 1), 0);
+
+    auto listener = startListener();
+    ASSERT_TRUE(Await::until([&] { return listener->getStatus() != Listener::running; }));
+    EXPECT_EQ(listener->getStatus(), Listener::listenFailed);
+    EXPECT_EQ(listener->getConnectedSocket(), nullptr);
+    EXPECT_TRUE(Await::returns([&] { listener.reset(); }));
+    ::close(other);
+}
+
+TEST_F(ListenerTest, ClosingWhileWaitingGives2AndNoConnection)
+{
+    const int before = OpenHandles::count();
+    auto listener = startListener();
+    ASSERT_TRUE(Await::until([&] { return portHeld(); }));
+    EXPECT_EQ(listener->getStatus(), Listener::running);
+
+    listener->close();
+    ASSERT_TRUE(Await::until([&] { return listener->getStatus() != Listener::running; }));
+    EXPECT_EQ(listener->getStatus(), Listener::noConnection);
+    EXPECT_EQ(listener->getConnectedSocket(), nullptr);
+
+    // A peer that comes after the close is not taken.
+    const int late = connectPeer();
+    EXPECT_EQ(listener->getConnectedSocket(), nullptr);
+
+    EXPECT_TRUE(Await::returns([&] { listener.reset(); }));
+    EXPECT_FALSE(portHeld());
+    ::close(late);
+    // Nothing is left open: neither the listening socket, nor the connection
+    // JUCE makes to wake its own accept, nor the late peer's.
+    EXPECT_EQ(OpenHandles::count(), before);
+}
+
+TEST_F(ListenerTest, DestructionWhileWaitingEndsTheWaitAndFreesThePort)
+{
+    const int before = OpenHandles::count();
+    auto listener = startListener();
+    ASSERT_TRUE(Await::until([&] { return portHeld(); }));
+    EXPECT_TRUE(Await::returns([&] { listener.reset(); }));
+    EXPECT_FALSE(portHeld());
+    EXPECT_EQ(OpenHandles::count(), before);
+}
+
+TEST_F(ListenerTest, DestructionRightAfterConstructionEndsPromptly)
+{
+    const int before = OpenHandles::count();
+    for (int i = 0; i < 20; ++i)
+    {
+        auto listener = startListener();
+        EXPECT_TRUE(Await::returns([&] { listener.reset(); }));
+    }
+    {
+        auto neverStarted = std::make_unique<Listener>();
+        EXPECT_TRUE(Await::returns([&] { neverStarted.reset(); }));
+    }
+    EXPECT_FALSE(portHeld());
+    EXPECT_EQ(OpenHandles::count(), before);
+}

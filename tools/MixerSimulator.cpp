@@ -1,0 +1,386 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+//
+// Plays the mixer for tests, demos and people without the hardware: waits for
+// the program's discovery datagrams on UDP port 56000, checks each byte by byte,
+// connects to the address and port they announce, reads the update stream (the
+// 4-byte big-endian length, then exactly that many bytes) and prints a one-line
+// summary. Fault modes let tests see how the program meets a misbehaving mixer.
+
+#include <algorithm>
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <iterator>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <string>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+using Clock = std::chrono::steady_clock;
+
+const char* const usage =
+    "usage: kvr_mixer_simulator [options]\n"
+    "  --datagrams N        good datagrams to see before connecting (default 3)\n"
+    "  --save FILE          write the received content to FILE\n"
+    "  --expect FILE        compare the received content with FILE\n"
+    "  --fault MODE         none | reset-on-connect | reset-after:N | no-read |\n"
+    "                       second-connection (default none)\n"
+    "  --timeout SECONDS    give up after this long (default 30)\n"
+    "  --port PORT          UDP port to listen on (default 56000)\n"
+    "Prints one line: datagrams=N bad=N source=ADDR:PORT ports=P,.. cadence_ms=MIN/AVG/MAX\n"
+    "  length=N received=N first_byte_ms=T transfer_ms=T [second_bytes=N] result=WORD\n"
+    "Exit code 0 when result=ok.\n";
+
+struct Options
+{
+    int datagrams = 3;
+    std::string save;
+    std::string expect;
+    std::string fault = "none";
+    long resetAfter = -1;
+    int timeoutSeconds = 30;
+    int port = 56000;
+};
+
+struct Summary
+{
+    int datagrams = 0;
+    int bad = 0;
+    std::string source = "-";
+    std::vector<int> ports;
+    std::vector<double> intervals;
+    long long length = -1;
+    long long received = 0;
+    double firstByteMs = -1;
+    double transferMs = -1;
+    long long secondBytes = -1;
+    std::string result = "timeout";
+};
+
+double msBetween(Clock::time_point a, Clock::time_point b)
+{
+    return std::chrono::duration<double, std::milli>(b - a).count();
+}
+
+int msLeft(Clock::time_point deadline)
+{
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() < 0 ? 0 : static_cast<int>(left.count());
+}
+
+bool parse(int argc, char** argv, Options& o)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string arg = argv[i];
+        if (i + 1 >= argc)
+            return false;
+        const std::string value = argv[++i];
+        if (arg == "--datagrams")
+            o.datagrams = std::atoi(value.c_str());
+        else if (arg == "--save")
+            o.save = value;
+        else if (arg == "--expect")
+            o.expect = value;
+        else if (arg == "--timeout")
+            o.timeoutSeconds = std::atoi(value.c_str());
+        else if (arg == "--port")
+            o.port = std::atoi(value.c_str());
+        else if (arg == "--fault")
+        {
+            o.fault = value;
+            if (value.rfind("reset-after:", 0) == 0)
+            {
+                o.fault = "reset-after";
+                o.resetAfter = std::atol(value.c_str() + 12);
+            }
+            else if (value != "none" && value != "reset-on-connect" && value != "no-read" &&
+                     value != "second-connection")
+                return false;
+        }
+        else
+            return false;
+    }
+    return o.datagrams >= 1 && o.timeoutSeconds > 0 && o.port > 0 && o.port < 65536;
+}
+
+// Ends the connection with a reset rather than an orderly close.
+void reset(int fd)
+{
+    linger l{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof(l));
+    ::close(fd);
+}
+
+// Reads up to size bytes before the deadline; returns the count, -1 on error.
+long long readUntil(int fd, char* into, long long size, Clock::time_point deadline)
+{
+    long long got = 0;
+    while (got < size)
+    {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, msLeft(deadline)) <= 0)
+            break;
+        const ssize_t n = ::recv(fd, into + got, static_cast<size_t>(size - got), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return got == 0 ? -1 : got;
+        if (n == 0)
+            break;
+        got += n;
+    }
+    return got;
+}
+
+// Waits for good datagrams; on success fills the announced TCP address.
+bool collectDatagrams(const Options& o, Summary& s, sockaddr_in& announced,
+                      Clock::time_point deadline)
+{
+    const int udp = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int one = 1;
+    ::setsockopt(udp, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(static_cast<std::uint16_t>(o.port));
+    any.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (udp < 0 || ::bind(udp, reinterpret_cast<sockaddr*>(&any), sizeof(any)) != 0)
+    {
+        s.result = "cannot-listen";
+        if (udp >= 0)
+            ::close(udp);
+        return false;
+    }
+
+    Clock::time_point last{};
+    int good = 0;
+    while (good < o.datagrams)
+    {
+        pollfd p{udp, POLLIN, 0};
+        if (::poll(&p, 1, msLeft(deadline)) <= 0)
+            break;
+
+        unsigned char d[64];
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof(from);
+        const ssize_t n =
+            ::recvfrom(udp, d, sizeof(d), 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+        if (n < 0)
+            continue;
+
+        const auto now = Clock::now();
+        ++s.datagrams;
+        // 8 bytes: 20 00, the TCP port, then the sender's own address.
+        const bool ok = n == 8 && d[0] == 0x20 && d[1] == 0x00 && d[2] == 0xD2 && d[3] == 0xF0 &&
+                        std::memcmp(d + 4, &from.sin_addr.s_addr, 4) == 0;
+        if (!ok)
+        {
+            ++s.bad; // a wrong datagram ends the run: the program is at fault
+            break;
+        }
+
+        const int sourcePort = ntohs(from.sin_port);
+        bool known = false;
+        for (int p : s.ports)
+            known = known || p == sourcePort;
+        if (!known)
+            s.ports.push_back(sourcePort);
+
+        if (good > 0)
+            s.intervals.push_back(msBetween(last, now));
+        last = now;
+        ++good;
+
+        char text[INET_ADDRSTRLEN] = {};
+        ::inet_ntop(AF_INET, &from.sin_addr, text, sizeof(text));
+        s.source = std::string(text) + ":" + std::to_string(sourcePort);
+
+        announced = {};
+        announced.sin_family = AF_INET;
+        std::memcpy(&announced.sin_port, d + 2, 2);
+        std::memcpy(&announced.sin_addr.s_addr, d + 4, 4);
+    }
+    ::close(udp);
+    if (s.bad > 0)
+        s.result = "bad-datagram";
+    else if (good < o.datagrams)
+        s.result = "no-datagram";
+    return good >= o.datagrams && s.bad == 0;
+}
+
+int connectTo(const sockaddr_in& to, Clock::time_point deadline)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0)
+        return -1;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof(to)) != 0)
+    {
+        pollfd p{fd, POLLOUT, 0};
+        int error = 0;
+        socklen_t length = sizeof(error);
+        if (errno != EINPROGRESS || ::poll(&p, 1, msLeft(deadline)) <= 0 ||
+            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
+        {
+            ::close(fd);
+            return -1;
+        }
+    }
+    ::fcntl(fd, F_SETFL, 0); // blocking again; every read below is bounded by poll
+    return fd;
+}
+
+bool sameAsFile(const std::vector<char>& content, const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<char> expected((std::istreambuf_iterator<char>(in)),
+                                     std::istreambuf_iterator<char>());
+    return in.good() || in.eof() ? expected == content : false;
+}
+
+void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::time_point deadline)
+{
+    const int fd = connectTo(announced, deadline);
+    if (fd < 0)
+    {
+        s.result = "cannot-connect";
+        return;
+    }
+    const auto connectedAt = Clock::now();
+
+    if (o.fault == "reset-on-connect")
+    {
+        reset(fd);
+        s.result = "ok";
+        return;
+    }
+
+    int second = -1;
+    if (o.fault == "second-connection")
+        second = connectTo(announced, deadline);
+
+    if (o.fault == "no-read")
+    {
+        // Hold the connection without reading until the deadline.
+        pollfd p{fd, POLLRDHUP, 0};
+        ::poll(&p, 1, msLeft(deadline));
+        ::close(fd);
+        s.result = "ok";
+        return;
+    }
+
+    unsigned char length[4];
+    const long long got = readUntil(fd, reinterpret_cast<char*>(length), 4, deadline);
+    const auto firstByteAt = Clock::now();
+    if (got != 4)
+    {
+        s.result = got < 0 ? "reset" : "short-length";
+        ::close(fd);
+        return;
+    }
+    s.firstByteMs = msBetween(connectedAt, firstByteAt);
+    s.length = (static_cast<long long>(length[0]) << 24) | (length[1] << 16) | (length[2] << 8) |
+               length[3];
+
+    const long long wanted =
+        o.fault == "reset-after" ? std::min<long long>(o.resetAfter, s.length) : s.length;
+    std::vector<char> content(static_cast<size_t>(wanted));
+    const long long n = readUntil(fd, content.data(), wanted, deadline);
+    s.received = n < 0 ? 0 : n;
+    s.transferMs = msBetween(firstByteAt, Clock::now());
+    content.resize(static_cast<size_t>(s.received));
+
+    if (o.fault == "reset-after")
+    {
+        reset(fd);
+        s.result = s.received == wanted ? "ok" : "short";
+        return;
+    }
+
+    if (!o.save.empty())
+        std::ofstream(o.save, std::ios::binary).write(content.data(), s.received);
+
+    if (s.received != s.length)
+        s.result = n < 0 ? "reset" : "short";
+    else if (!o.expect.empty() && !sameAsFile(content, o.expect))
+        s.result = "mismatch";
+    else
+    {
+        // Nothing may follow the announced bytes.
+        char extra;
+        pollfd p{fd, POLLIN, 0};
+        const bool more = ::poll(&p, 1, 50) > 0 && ::recv(fd, &extra, 1, MSG_DONTWAIT) > 0;
+        s.result = more ? "extra-bytes" : "ok";
+    }
+
+    if (second >= 0)
+    {
+        // The program must never have taken the second connection as the mixer.
+        char buffer[256];
+        s.secondBytes = 0;
+        pollfd p{second, POLLIN, 0};
+        if (::poll(&p, 1, 0) > 0)
+        {
+            const ssize_t m = ::recv(second, buffer, sizeof(buffer), MSG_DONTWAIT);
+            s.secondBytes = m > 0 ? m : 0;
+        }
+        if (s.secondBytes != 0 && s.result == "ok")
+            s.result = "second-served";
+        ::close(second);
+    }
+    ::close(fd);
+}
+
+void print(const Summary& s)
+{
+    std::string ports;
+    for (int p : s.ports)
+        ports += (ports.empty() ? "" : ",") + std::to_string(p);
+    double lo = 0, hi = 0, sum = 0;
+    for (size_t i = 0; i < s.intervals.size(); ++i)
+    {
+        lo = i == 0 ? s.intervals[i] : std::min(lo, s.intervals[i]);
+        hi = std::max(hi, s.intervals[i]);
+        sum += s.intervals[i];
+    }
+    const double avg = s.intervals.empty() ? 0 : sum / static_cast<double>(s.intervals.size());
+
+    std::printf("datagrams=%d bad=%d source=%s ports=%s cadence_ms=%.1f/%.1f/%.1f length=%lld "
+                "received=%lld first_byte_ms=%.2f transfer_ms=%.2f",
+                s.datagrams, s.bad, s.source.c_str(), ports.empty() ? "-" : ports.c_str(), lo, avg,
+                hi, s.length, s.received, s.firstByteMs, s.transferMs);
+    if (s.secondBytes >= 0)
+        std::printf(" second_bytes=%lld", s.secondBytes);
+    std::printf(" result=%s\n", s.result.c_str());
+    std::fflush(stdout);
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    if (!parse(argc, argv, o))
+    {
+        std::fputs(usage, stderr);
+        return 2;
+    }
+
+    const auto deadline = Clock::now() + std::chrono::seconds(o.timeoutSeconds);
+    Summary s;
+    sockaddr_in announced{};
+    if (collectDatagrams(o, s, announced, deadline))
+        receive(o, s, announced, deadline);
+    print(s);
+    return s.result == "ok" ? 0 : 1;
+}
