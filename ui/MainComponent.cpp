@@ -11,6 +11,7 @@
 #include "resources/ImageLoader.h"
 #include "resources/LangLookAndFeel.h"
 #include "resources/TxtLoader.h"
+#include "resources/TypefaceLookAndFeel.h"
 
 namespace
 {
@@ -144,7 +145,7 @@ void MainComponent::refreshTexts()
 
     TxtLoader* txt = TxtLoader::getInstance();
     const juce::String fontName = txt->getCurrentFontName();
-    juce::LookAndFeel::getDefaultLookAndFeel().setDefaultSansSerifTypefaceName(fontName);
+    TypefaceLookAndFeel::setDefaultSansSerifName(fontName);
 
     const PhaseScreen& screen = phaseScreens[p];
 
