@@ -19,7 +19,7 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "SKIPPED: needs root to create network namespaces"
     exit 77
 fi
-for tool in Xvfb xdotool import convert tesseract localedef ip; do
+for tool in Xvfb xdotool xprop import convert tesseract localedef ip; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/deps.sh installs it)"; exit 1; }
 done
 
@@ -285,6 +285,16 @@ make_update_file $((3 * 1024 * 1024 + 123))
 launch
 wait_text "Please choose a language used."
 keep_shot "$work/screen.png" en-0-language
+
+# The content is tall enough for the buttons (they reach y 209), and the
+# window manager is told that the window keeps that one size.
+fixed_size() {
+    local hints
+    hints=$(xprop -id "$window" WM_NORMAL_HINTS 2>/dev/null)
+    grep -q "minimum size: 480 by 209" <<<"$hints" && grep -q "maximum size: 480 by 209" <<<"$hints"
+}
+xdotool getwindowgeometry "$window" | grep -q "Geometry: 480x209" || fail "the window is not 480 x 209"
+wait_for 10 "the fixed size hints" fixed_size
 
 press_left
 wait_text "If you want to update KVR-516helix, push START."
