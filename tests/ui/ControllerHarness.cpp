@@ -74,6 +74,16 @@ ControllerHarness::Screen ControllerHarness::screen() const
     return s;
 }
 
+std::vector<std::string> ControllerHarness::languageItems() const
+{
+    std::vector<std::string> items;
+    if (auto* langs = dynamic_cast<juce::ComboBox*>(child("langs")))
+        for (int i = 0; i < langs->getNumItems(); ++i)
+            items.push_back(langs->getItemText(i).toStdString() + " " +
+                            std::to_string(langs->getItemId(i)));
+    return items;
+}
+
 void ControllerHarness::chooseLanguage(int language)
 {
     auto* langs = dynamic_cast<juce::ComboBox*>(child("langs"));

@@ -45,6 +45,8 @@ public:
     int phase() const { return main->getPhase(); }
     Screen screen() const;
 
+    // The items of the language selector, in order.
+    std::vector<std::string> languageItems() const;
     // Chooses a language in the selector as a user does (index 0 or 1).
     void chooseLanguage(int language);
     // A click on a shown button, handled at once as the button's listener.

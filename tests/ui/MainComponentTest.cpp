@@ -4,6 +4,7 @@
 // or only once the worker has been asked to stop.
 #include "ControllerHarness.h"
 
+#include "platform/LocaleQuery.h"
 #include "resources/TxtLoader.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,13 @@ const char* const sendingText = "KVR-516helix Connected.\nSending the firmware."
 const char* const finishText =
     "Finish sending the firmware.\nExit this download software.\nplease confirm a screen on "
     "KVR-516helix, and reboot after the end.\n";
+
+class BothLanguages : public LocaleQuery
+{
+public:
+    std::vector<std::string> installedLocaleIds() override { return {"00000409", "00000411"}; }
+    std::uint16_t userDefaultLanguageId() override { return 0x0409; }
+};
 
 // What the stage of each worker phase does when it runs.
 struct StageScript
@@ -58,6 +66,14 @@ class MainComponentTest : public ::testing::Test
 protected:
     static void SetUpTestSuite() { juceKept = std::make_unique<juce::ScopedJuceInitialiser_GUI>(); }
     static void TearDownTestSuite() { juceKept.reset(); }
+
+    // A system with both languages installed and an English-speaking user.
+    void SetUp() override { TxtLoader::setLocaleQuery(std::make_shared<BothLanguages>()); }
+    void TearDown() override
+    {
+        ui.reset();
+        TxtLoader::setLocaleQuery(nullptr);
+    }
 
     void start()
     {
@@ -146,8 +162,7 @@ TEST_F(MainComponentTest, StartsOnTheLanguageScreen)
 TEST_F(MainComponentTest, ChoosingJapaneseSwitchesEveryTextAtOnceAndBack)
 {
     start();
-    if (!TxtLoader::getInstance()->isLanguageAvailable(1))
-        GTEST_SKIP() << "Japanese is not offered on this system";
+    ASSERT_TRUE(TxtLoader::getInstance()->isLanguageAvailable(1));
 
     ui->chooseLanguage(1);
     const auto s = ui->screen();
@@ -162,11 +177,45 @@ TEST_F(MainComponentTest, ChoosingJapaneseSwitchesEveryTextAtOnceAndBack)
     expectScreen(ui->screen(), chooseText, "OK", true, "Cancel", true, true);
 }
 
+TEST_F(MainComponentTest, SelectorListsEachLanguageByItsOwnName)
+{
+    start();
+    EXPECT_EQ(ui->languageItems(), (std::vector<std::string>{"English 1", "日本語 2"}));
+}
+
+TEST_F(MainComponentTest, WithoutJapaneseTheSelectorListsOnlyEnglish)
+{
+    class OnlyEnglish : public LocaleQuery
+    {
+    public:
+        std::vector<std::string> installedLocaleIds() override { return {"00000409"}; }
+        std::uint16_t userDefaultLanguageId() override { return 0x0411; }
+    };
+    TxtLoader::setLocaleQuery(std::make_shared<OnlyEnglish>());
+    start();
+    EXPECT_EQ(ui->languageItems(), std::vector<std::string>{"English 1"});
+    expectScreen(ui->screen(), chooseText, "OK", true, "Cancel", true, true);
+}
+
+TEST_F(MainComponentTest, AJapaneseUserStartsInJapanese)
+{
+    class JapaneseUser : public LocaleQuery
+    {
+    public:
+        std::vector<std::string> installedLocaleIds() override { return {"00000409", "00000411"}; }
+        std::uint16_t userDefaultLanguageId() override { return 0x0411; }
+    };
+    TxtLoader::setLocaleQuery(std::make_shared<JapaneseUser>());
+    MainComponent::Hooks hooks = ui->recordingHooks();
+    ui->start(std::move(hooks));
+    EXPECT_EQ(ui->screen().message, "ご使用になる言語を選択してください。");
+    EXPECT_EQ(ui->screen().right, "中断");
+}
+
 TEST_F(MainComponentTest, JapaneseStaysForTheRestOfTheRun)
 {
     start();
-    if (!TxtLoader::getInstance()->isLanguageAvailable(1))
-        GTEST_SKIP() << "Japanese is not offered on this system";
+    ASSERT_TRUE(TxtLoader::getInstance()->isLanguageAvailable(1));
     ui->chooseLanguage(1);
     ui->pressLeft();
     ASSERT_TRUE(ui->pumpUntil([&] { return ui->phase() == 2; }));

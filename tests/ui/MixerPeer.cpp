@@ -32,18 +32,17 @@ void MixerPeer::play()
     if (!udp.bindToPort(56000))
         return;
 
-    // The program starts listening just after its first datagram has gone out:
-    // a connection refused is tried again at the next datagram, as a mixer does.
+    // The program announces itself before it listens: as a mixer does, keep
+    // listening and try again at the next datagram until a connection holds.
     juce::StreamingSocket tcp;
     while (!finish && !isConnected)
     {
         std::uint8_t packet[64] = {};
-        int n = 0;
-        while (!finish && n <= 0)
-            if (udp.waitUntilReady(true, 50) == 1)
-                n = udp.read(packet, sizeof(packet), false);
+        if (udp.waitUntilReady(true, 50) != 1)
+            continue;
+        const int n = udp.read(packet, sizeof(packet), false);
         if (n <= 0)
-            return;
+            continue;
         {
             std::lock_guard<std::mutex> lock(mutex);
             if (firstDatagram.empty())
@@ -55,7 +54,8 @@ void MixerPeer::play()
         const int port = packet[2] << 8 | packet[3];
         const juce::String address = juce::String(packet[4]) + "." + juce::String(packet[5]) + "." +
                                      juce::String(packet[6]) + "." + juce::String(packet[7]);
-        isConnected = tcp.connect(address, port, 5000);
+        if (tcp.connect(address, port, 5000))
+            isConnected = true;
     }
     if (!isConnected)
         return;

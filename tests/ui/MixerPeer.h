@@ -44,6 +44,6 @@ private:
     std::vector<std::uint8_t> firstDatagram;
     std::vector<std::uint8_t> stream;
 
-    // Last: it starts playing at once and uses every member above.
+    // Last: it starts once everything it uses has been made.
     std::thread thread;
 };
