@@ -1,0 +1,144 @@
+#!/usr/bin/env bash
+# KVR516_UPDATE, GPL-3.0-or-later.
+#
+# The rows of the fault matrix that live on the wire or in the window, run
+# against the real program as the end-to-end test runs it: its own Xvfb, the
+# program in one network namespace, the mixer simulator with a fault mode in
+# another, xdotool for the buttons, OCR for the boxes. Each row checks the
+# box the user sees (or that none is shown) and that the process ends with
+# exit code 0; none may hang.
+#
+# Usage: fault_rows.sh PROGRAM SIMULATOR CLOSE_HELPER
+# Exits 0 when every row behaved, 77 (skipped) when not root.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+
+# The end-to-end test's harness: everything in end_to_end.sh before its first
+# run (the X server, the namespaces, the program's folder and the functions
+# that drive the program), so that both drive the program the same way.
+harness=$(sed '/^step "a whole update in English"/,$d' "$here/end_to_end.sh")
+grep -q '^launch()' <<<"$harness" || { echo "FAIL: no harness in end_to_end.sh"; exit 1; }
+eval "$harness"
+
+# The simulator with the given options; it connects after the second datagram.
+start_faulty_mixer() {
+    ip netns exec "$ns_mixer" "$simulator" --datagrams 2 --timeout 120 "$@" \
+        >"$work/mixer.log" 2>&1 &
+    sim_pid=$!
+}
+
+# The program's send queue to the mixer is full: the same non-zero Send-Q
+# five polls in a row.
+send_queue_full() {
+    local q last="" same=0
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+        q=$(ip netns exec "$ns_pc" ss -Htn state established '( sport = :54000 )' | awk '{print $2}')
+        if [ -n "$q" ] && [ "$q" != 0 ] && [ "$q" = "$last" ]; then
+            same=$((same + 1))
+            [ $same -ge 4 ] && return 0
+        else
+            same=0
+        fi
+        last=$q
+        sleep 0.1
+    done
+    return 1
+}
+
+to_ready() {
+    launch
+    wait_text "Please choose a language used."
+    press_left
+    wait_text "push START."
+}
+
+stop_mixer() {
+    if [ -n "$sim_pid" ]; then
+        kill "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+    fi
+    sim_pid=""
+}
+
+#------------------------------------------------------------------------------
+step "row 1: the mixer resets the connection at once"
+make_update_file $((256 * 1024))
+to_ready
+start_faulty_mixer --fault reset-on-connect
+press_left
+expect_box_then_end "Cannot find the UpdateFile_S2"
+stop_mixer
+
+#------------------------------------------------------------------------------
+step "row 3: the mixer never reads, the buffers fill, Cancel"
+make_update_file $((32 * 1024 * 1024))
+to_ready
+start_faulty_mixer --fault no-read
+press_left
+wait_text "Sending the firmware."
+wait_for 60 "the send queue to fill" send_queue_full
+pressed=$(date +%s%N)
+press_right
+wait_for 20 "a message box" has_other_window
+echo "    [figures] the box came $((($(date +%s%N) - pressed) / 1000000)) ms after Cancel (box polled every 100 ms)"
+expect_box_then_end "Sending cancel."
+stop_mixer
+
+#------------------------------------------------------------------------------
+step "row 12: the close button while the update file is checked"
+printf 'KVR700X2' >"$update_file"
+truncate -s 4294967295 "$update_file"
+launch
+wait_text "Please choose a language used."
+press_left
+no_buttons() {
+    capture_settled "$window" "$work/screen.png" || return 1
+    ! grep -qE 'START|EXIT|Please' <<<"$(read_text "$work/screen.png")"
+}
+wait_for 20 "the initialise screen" no_buttons
+"$close_helper" "$window"
+expect_box_then_end "Initialize cancel."
+
+step "row 12: the close button on the ready screen"
+make_update_file 4096
+to_ready
+"$close_helper" "$window"
+# A box would keep the program open until dismissed: it ended without one.
+expect_end
+
+step "row 12: the close button while sending"
+make_update_file $((16 * 1024 * 1024))
+to_ready
+start_faulty_mixer --fault slow-read
+press_left
+wait_text "Sending the firmware."
+"$close_helper" "$window"
+expect_box_then_end "Sending cancel."
+stop_mixer
+
+step "row 12: the close button on the finish screen"
+make_update_file $((64 * 1024))
+to_ready
+start_faulty_mixer --expect "$update_file"
+press_left
+wait_text "Finish sending the firmware."
+"$close_helper" "$window"
+expect_end
+stop_mixer
+
+#------------------------------------------------------------------------------
+# On Linux JUCE asks the application to quit on an interrupt signal (and when
+# the X server goes away, as at log-off): the message loop ends, the window is
+# deleted, and the running stage stops with it.
+step "row 13: the system asks the program to quit while it sends"
+make_update_file $((32 * 1024 * 1024))
+to_ready
+start_faulty_mixer --fault no-read
+press_left
+wait_text "Sending the firmware."
+kill -INT "$app_pid"
+# A box would keep the program open until dismissed: it ends without one.
+expect_end
+stop_mixer
+
+echo "PASS: every row"
