@@ -1,0 +1,66 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#include "app/Application.h"
+
+#include "app/MainWindow.h"
+
+Application::Application() = default;
+
+Application::~Application() = default;
+
+void Application::initialise(const juce::String&)
+{
+    initialised = true;
+    juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
+
+    // Only the copy that holds the single-instance lock gets here.
+    instanceChannel = std::make_unique<InstanceChannel>([this](const juce::String& text)
+                                                        { textFromAnotherCopy(text); });
+    instanceChannel->listen(InstanceChannel::pipePathFor(getApplicationName()));
+
+    mainWindow = std::make_unique<MainWindow>();
+}
+
+void Application::shutdown()
+{
+    if (!initialised)
+    {
+        // The framework found the lock taken: this is a second copy. Its
+        // broadcast to the running copy does not reach it on every platform,
+        // so the same text goes through the instance channel as well.
+        InstanceChannel::send(InstanceChannel::pipePathFor(getApplicationName()),
+                              getApplicationName() + "/" + getCommandLineParameters(), 1000);
+        return;
+    }
+
+    mainWindow.reset();
+    instanceChannel.reset();
+    juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
+}
+
+const juce::String Application::getApplicationName()
+{
+    return "KVR516_UPDATE";
+}
+
+const juce::String Application::getApplicationVersion()
+{
+    return "1.0";
+}
+
+bool Application::moreThanOneInstanceAllowed()
+{
+    return false;
+}
+
+void Application::anotherInstanceStarted(const juce::String&)
+{
+    if (mainWindow != nullptr && mainWindow->isVisible())
+        mainWindow->toFront(true);
+}
+
+void Application::textFromAnotherCopy(const juce::String& text)
+{
+    const juce::String prefix = getApplicationName() + "/";
+    if (text.startsWith(prefix))
+        anotherInstanceStarted(text.substring(prefix.length()));
+}

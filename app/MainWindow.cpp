@@ -1,0 +1,50 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#include "app/MainWindow.h"
+
+#include "app/AppIcon.h"
+#include "ui/MainComponent.h"
+
+MainWindow::MainWindow()
+    : juce::DocumentWindow("KVR516_UPDATE", juce::Colour(0xFFD3D3D3),
+                           juce::DocumentWindow::minimiseButton | juce::DocumentWindow::closeButton,
+                           true)
+{
+    // The native title bar is chosen before the window is sized and shown,
+    // so that the size asked for is the content's own.
+    setUsingNativeTitleBar(true);
+    setResizable(false, false);
+
+    mainComponent = new MainComponent();
+    setContentOwned(mainComponent, true);
+    fitContent();
+    centreWithSize(getWidth(), getHeight());
+    setVisible(true);
+    if (auto* peer = getPeer())
+        peer->setIcon(AppIcon::create(128));
+
+    mainComponent->advancePhase();
+}
+
+MainWindow::~MainWindow()
+{
+    clearContentComponent();
+}
+
+void MainWindow::closeButtonPressed()
+{
+    mainComponent->abortAndQuit();
+}
+
+// The panel is 480 × 200, but its buttons reach further down: the content area
+// is made tall enough to show every widget whole.
+void MainWindow::fitContent()
+{
+    int width = mainComponent->getWidth();
+    int height = mainComponent->getHeight();
+    for (auto* child : mainComponent->getChildren())
+    {
+        width = juce::jmax(width, child->getRight());
+        height = juce::jmax(height, child->getBottom());
+    }
+    setContentComponentSize(width, height);
+}

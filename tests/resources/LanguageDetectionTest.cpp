@@ -1,0 +1,107 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+// The start-up language and the languages offered, from the installed
+// locales and the user's language as the platform reports them.
+#include "FakeLocaleQuery.h"
+#include "resources/TxtLoader.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+struct Detected
+{
+    int language;
+    bool english;
+    bool japanese;
+};
+
+Detected detect(std::vector<std::string> ids, std::uint16_t userLanguage)
+{
+    TxtLoader::setLocaleQuery(std::make_shared<FakeLocaleQuery>(std::move(ids), userLanguage));
+    auto* texts = TxtLoader::getInstance();
+    const Detected result{texts->getLanguage(), texts->isLanguageAvailable(0),
+                          texts->isLanguageAvailable(1)};
+    const auto title = texts->getString(6);
+    TxtLoader::deleteInstance();
+    TxtLoader::setLocaleQuery(nullptr);
+
+    // The strings loaded are those of the language chosen.
+    EXPECT_EQ(title, result.language == 1
+                         ? juce::String::fromUTF8("ご使用になる言語を選択してください。")
+                         : juce::String("Please choose a language used."));
+    return result;
+}
+} // namespace
+
+TEST(LanguageDetection, JapaneseUserWithJapaneseLocaleStartsInJapanese)
+{
+    const auto d = detect({"00000409", "00000411"}, 0x0411);
+    EXPECT_EQ(d.language, 1);
+    EXPECT_TRUE(d.english);
+    EXPECT_TRUE(d.japanese);
+}
+
+TEST(LanguageDetection, JapaneseUserWithoutJapaneseLocaleStartsInEnglish)
+{
+    const auto d = detect({"00000409", "00000407", "00000412", "00001104"}, 0x0411);
+    EXPECT_EQ(d.language, 0);
+    EXPECT_TRUE(d.english);
+    EXPECT_FALSE(d.japanese);
+}
+
+TEST(LanguageDetection, NoLocalesAtAllStillOffersEnglish)
+{
+    const auto d = detect({}, 0x0411);
+    EXPECT_EQ(d.language, 0);
+    EXPECT_TRUE(d.english);
+    EXPECT_FALSE(d.japanese);
+}
+
+TEST(LanguageDetection, EnglishUserOfAnySublanguageStartsInEnglish)
+{
+    for (std::uint16_t id : {0x0409, 0x0809, 0x0C09, 0x1009, 0x0009})
+    {
+        const auto d = detect({"00000411"}, id);
+        EXPECT_EQ(d.language, 0) << std::hex << id;
+        EXPECT_TRUE(d.japanese) << std::hex << id;
+    }
+}
+
+TEST(LanguageDetection, OtherLanguagesStartInEnglishWithBothOffered)
+{
+    for (std::uint16_t id : {0x0407, 0x040C, 0x0412, 0x0000, 0x1110, 0x0410})
+    {
+        const auto d = detect({"00000409", "00000411"}, id);
+        EXPECT_EQ(d.language, 0) << std::hex << id;
+        EXPECT_TRUE(d.english);
+        EXPECT_TRUE(d.japanese);
+    }
+}
+
+TEST(LanguageDetection, OnlyTheLowByteOfTheUserLanguageCounts)
+{
+    // Sublanguage bits above the primary language are ignored.
+    EXPECT_EQ(detect({"00000411"}, 0x0811).language, 1);
+    EXPECT_EQ(detect({"00000411"}, 0xFC11).language, 1);
+    EXPECT_EQ(detect({"00000411"}, 0x0111).language, 1);
+}
+
+TEST(LanguageDetection, OnlyTheLastTwoDigitsOfALocaleCount)
+{
+    EXPECT_TRUE(detect({"11"}, 0x0411).japanese);
+    EXPECT_TRUE(detect({"FFFFFF11"}, 0x0411).japanese);
+    EXPECT_FALSE(detect({"00001104"}, 0x0411).japanese);
+    EXPECT_FALSE(detect({"1"}, 0x0411).japanese);
+    EXPECT_FALSE(detect({""}, 0x0411).japanese);
+}
+
+TEST(LanguageDetection, EveryLocaleIsLookedAt)
+{
+    // Japanese last in a long list still counts.
+    std::vector<std::string> ids;
+    for (int i = 0; i < 200; ++i)
+        ids.push_back(
+            juce::String::toHexString(0x0400 + (i % 16)).paddedLeft('0', 8).toStdString());
+    ids.push_back("00000411");
+    EXPECT_EQ(detect(ids, 0x0411).language, 1);
+}

@@ -1,0 +1,100 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+// Every character of the tables is drawn with a real glyph in its language's
+// typeface: the typeface names of the font table are resolved to installed
+// families before JUCE draws with them.
+#include "GuiFixture.h"
+
+#include <set>
+
+namespace
+{
+// U+0378 is unassigned: no font has a glyph for it, so it is drawn as the
+// font's missing-glyph shape (or not at all).
+const juce::String noGlyph = juce::String::charToString(static_cast<juce::juce_wchar>(0x0378));
+
+std::set<juce::juce_wchar> charactersOf(const TxtLoader& texts)
+{
+    std::set<juce::juce_wchar> characters;
+    for (int i = 0; i < TxtLoader::stringCount; ++i)
+        for (auto c : texts.getString(i))
+            if (!juce::CharacterFunctions::isWhitespace(c))
+                characters.insert(c);
+    return characters;
+}
+
+class Typefaces : public GuiFixture
+{
+protected:
+    // Fails for every character drawn as nothing or as the missing glyph.
+    void expectRealGlyphs(const std::set<juce::juce_wchar>& characters, const juce::Font& font)
+    {
+        const auto missing = renderText(noGlyph, font);
+
+        for (auto c : characters)
+        {
+            const auto text = juce::String::charToString(c);
+            const auto drawn = renderText(text, font);
+            EXPECT_GT(ink(drawn, 0.75f), 0) << text << " in " << font.getTypefaceName();
+            EXPECT_FALSE(sameImage(drawn, missing)) << text << " in " << font.getTypefaceName();
+        }
+    }
+};
+} // namespace
+
+TEST_F(Typefaces, JapaneseTextsHaveRealGlyphsInTheJapaneseTypeface)
+{
+    auto* texts = TxtLoader::getInstance();
+    const auto name = texts->getFontName(1);
+    texts->setLanguage(1);
+
+    auto characters = charactersOf(*texts);
+    for (auto c : juce::String::fromUTF8("日本語"))
+        characters.insert(c);
+
+    expectRealGlyphs(characters, juce::Font(name, 24.0f, juce::Font::plain));
+    expectRealGlyphs(characters, juce::Font(name, 24.0f, juce::Font::bold));
+}
+
+TEST_F(Typefaces, EnglishTextsHaveRealGlyphsInTheEnglishTypeface)
+{
+    auto* texts = TxtLoader::getInstance();
+    const auto name = texts->getFontName(0);
+    auto characters = charactersOf(*texts);
+    for (auto c : texts->getLanguageName(0))
+        characters.insert(c);
+
+    expectRealGlyphs(characters, juce::Font(name, 24.0f, juce::Font::plain));
+    expectRealGlyphs(characters, juce::Font(name, 24.0f, juce::Font::bold));
+}
+
+TEST_F(Typefaces, DefaultSansSerifNameIsResolvedToo)
+{
+    auto* texts = TxtLoader::getInstance();
+    TypefaceLookAndFeel::setDefaultSansSerifName(texts->getFontName(1));
+    EXPECT_EQ(TypefaceLookAndFeel::getDefaultSansSerifName(), "MS UI Gothic");
+
+    std::set<juce::juce_wchar> characters;
+    for (auto c : juce::String::fromUTF8("日本語の中断"))
+        characters.insert(c);
+    expectRealGlyphs(characters, juce::Font(13.0f));
+}
+
+TEST_F(Typefaces, SettingTheNameOnTheLookAndFeelItselfIsRecorded)
+{
+    typefaces.setDefaultSansSerifTypefaceName("MS UI Gothic");
+    EXPECT_EQ(TypefaceLookAndFeel::getDefaultSansSerifName(), "MS UI Gothic");
+    expectRealGlyphs({0x65E5}, juce::Font(20.0f));
+}
+
+TEST_F(Typefaces, TheCheckCatchesJapaneseDrawnInALatinFont)
+{
+    // Without resolution JUCE draws "MS UI Gothic" with no face at all, and a
+    // Latin-only font draws the missing glyph: both are what the check fails.
+    const auto latin = juce::Font("Liberation Sans", 24.0f, juce::Font::plain);
+    if (!juce::Font::findAllTypefaceNames().contains("Liberation Sans"))
+        GTEST_SKIP() << "fonts-liberation is not installed";
+
+    const auto drawn = renderText(juce::String::fromUTF8("日"), latin);
+    const auto missing = renderText(noGlyph, latin);
+    EXPECT_TRUE(sameImage(drawn, missing));
+}

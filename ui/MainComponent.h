@@ -1,0 +1,124 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#pragma once
+
+#include "platform/InterfaceQuery.h"
+
+#include <juce_gui_basics/juce_gui_basics.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class AlineButton;
+class Broadcast;
+class BtnLookAndFeel;
+class LangLookAndFeel;
+class Listener;
+class NetworkSetup;
+class Update;
+
+// The main window's content: the logo, one message, the language selector and
+// two push buttons, showing one of six screens chosen by the phase. It also
+// leads the user through one update: the phase moves on with the left button
+// or a stage that succeeded; the stages of phases 1 (initialise), 3 (connect)
+// and 4 (send) run on the component's own thread, one stage per start. Every
+// way out (failure, cancel, EXIT, the close button, the last OK) ends with a
+// request to quit the application.
+class MainComponent : public juce::Component,
+                      public juce::Thread,
+                      public juce::AsyncUpdater,
+                      public juce::ComboBox::Listener,
+                      public juce::Button::Listener
+{
+public:
+    // What the update reaches outside the window. Every member left empty
+    // means the real thing; tests fill in their own.
+    struct Hooks
+    {
+        // The program beside which the update file lies (default: this program).
+        juce::File programFile;
+        // The interface list of the initialise stage (default: the platform's).
+        std::function<std::unique_ptr<InterfaceQuery>()> interfaceQuery;
+        // Called first on the worker thread each time a stage starts.
+        std::function<void()> workerStarted;
+        // Runs in place of the stage of worker phase 1, 3 or 4; it is given the
+        // worker, whose stop request it is to honour, and returns the result.
+        std::function<int(int phase, juce::Thread& worker)> stage;
+        // Shows a message box in place of the modal alert window; it returns
+        // as the dismissed box does.
+        std::function<void(int messageEntry, int buttonEntry)> messageBox;
+        // Requests the application's quit in place of JUCEApplication::quit.
+        std::function<void()> quit;
+    };
+
+    MainComponent();
+    explicit MainComponent(Hooks hooks);
+    ~MainComponent() override;
+
+    // Leaves the current phase for the next one.
+    void advancePhase();
+    // Ends the update from any phase 0 to 5 and requests quit.
+    void abortAndQuit();
+
+    // Applies the current phase's screen in the current language.
+    void refreshTexts();
+
+    int getPhase() const noexcept { return phase.load(); }
+
+    void paint(juce::Graphics& g) override;
+    void resized() override;
+    void run() override;
+    void handleAsyncUpdate() override;
+    void comboBoxChanged(juce::ComboBox* comboBox) override;
+    void buttonClicked(juce::Button* button) override;
+
+private:
+    // One screen: string entries of the title, the message and both buttons,
+    // and which buttons are shown. A hidden left button marks a worker phase.
+    struct PhaseScreen
+    {
+        int title;
+        int message;
+        int leftText;
+        int rightText;
+        bool leftVisible;
+        bool rightVisible;
+    };
+
+    static const PhaseScreen phaseScreens[6];
+    static bool isWorkerPhase(int p) noexcept;
+
+    int runInitialise();
+    int runConnect();
+    int runSend();
+
+    void showResult(int stagePhase);
+    void showInitialiseResult();
+    void showConnectResult();
+    void showSendResult();
+    void showResultMessage(int firstCodeEntry, int cancelEntry);
+    void showMessage(int messageEntry, int buttonEntry);
+    void requestQuit();
+
+    Hooks hooks;
+
+    std::atomic<int> phase{-1};
+    std::atomic<int> result{0};
+    int stagePhase = -1; // set before each start of the worker, read by it
+
+    std::unique_ptr<LangLookAndFeel> langLookAndFeel;
+    std::unique_ptr<BtnLookAndFeel> btnLookAndFeel;
+    std::unique_ptr<juce::ComboBox> langs;
+    std::unique_ptr<juce::Label> messageLabel;
+    std::unique_ptr<AlineButton> button1;
+    std::unique_ptr<AlineButton> button2;
+
+    // Made and used by the worker only, released after it has stopped.
+    std::unique_ptr<Broadcast> broadcast;
+    std::unique_ptr<::Listener> listener; // the network class, not a widget listener
+    std::unique_ptr<juce::StreamingSocket> connectedSocket;
+    std::unique_ptr<Update> update;
+    std::unique_ptr<NetworkSetup> setup;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(MainComponent)
+};
