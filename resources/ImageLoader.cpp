@@ -2,6 +2,7 @@
 #include "resources/ImageLoader.h"
 
 #include <cstring>
+#include <limits>
 
 namespace
 {

@@ -1,7 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "resources/TypefaceLookAndFeel.h"
 
-#include "platform/FontResolver.h"
 #include "resources/EmbeddedData.h"
 #include "resources/TxtLoader.h"
 
@@ -44,9 +43,18 @@ juce::Typeface::Ptr TypefaceLookAndFeel::resolve(const juce::Font& font, const j
 {
     static const auto knownFamilies = juce::Font::findAllTypefaceNames();
 
-    const auto face = FontResolver::findFace(
-        family, family == japaneseFontName ? "ja" : "en", font.isBold(), font.isItalic(),
-        [](const juce::String& name) { return knownFamilies.contains(name); });
+    const auto key = std::make_tuple(family, font.isBold(), font.isItalic());
+    auto found = foundFaces.find(key);
+
+    if (found == foundFaces.end())
+    {
+        const auto face = FontResolver::findFace(
+            family, family == japaneseFontName ? "ja" : "en", font.isBold(), font.isItalic(),
+            [](const juce::String& name) { return knownFamilies.contains(name); });
+        found = foundFaces.emplace(key, face).first;
+    }
+
+    const auto& face = found->second;
 
     if (face.known)
     {

@@ -3,8 +3,10 @@
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
+#include "platform/FontResolver.h"
+
 #include <map>
-#include <utility>
+#include <tuple>
 
 // The program's default look-and-feel: JUCE's light drawing, with every
 // typeface that is asked for by name resolved to an installed family first.
@@ -34,6 +36,9 @@ private:
     juce::Typeface::Ptr resolve(const juce::Font& font, const juce::String& family);
 
     juce::String japaneseFontName;
+    // By requested family, bold and italic: fontconfig's answer, kept, as
+    // JUCE forgets its typefaces whenever the default name changes.
+    std::map<std::tuple<juce::String, bool, bool>, FontResolver::Face> foundFaces;
     // By font file: typefaces opened from bytes, kept for the process.
     std::map<juce::String, juce::Typeface::Ptr> openedFiles;
 

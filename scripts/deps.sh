@@ -6,7 +6,7 @@ kvr_packages=(
     juce-modules-source
     libgtest-dev libgmock-dev
     libfontconfig-dev
-    fonts-noto-cjk fonts-liberation
+    fonts-ipafont-gothic fonts-liberation
     xvfb xauth xdotool x11-utils
     iproute2
 )

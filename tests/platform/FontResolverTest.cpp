@@ -1,7 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 // The font table's typeface names resolve to installed fonts that have the
 // characters of their language. Needs the fonts the README installs
-// (fonts-noto-cjk, fonts-liberation).
+// (fonts-ipafont-gothic, fonts-liberation).
 #include "platform/FontResolver.h"
 
 #include <gtest/gtest.h>
