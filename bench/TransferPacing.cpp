@@ -90,6 +90,7 @@ struct Run
     double elapsedMs = 0;
     double shortestPauseMs = 1e9; // from the end of a piece's write to the next write
     double medianPauseMs = 0;
+    double meanPauseMs = 0;   // above the median when other work delays some wake-ups
     double medianWriteMs = 0; // one write() of a piece
     bool ok = false;
 };
@@ -113,6 +114,10 @@ void measurePauses(const std::vector<SendClock::Send>& sends, long long total, R
     if (!pauses.empty())
         run.shortestPauseMs = *std::min_element(pauses.begin(), pauses.end());
     run.medianPauseMs = median(pauses);
+    double sum = 0;
+    for (const double p : pauses)
+        sum += p;
+    run.meanPauseMs = pauses.empty() ? 0 : sum / static_cast<double>(pauses.size());
     run.medianWriteMs = median(writes);
 }
 
@@ -171,9 +176,9 @@ int main(int argc, char** argv)
         "Transfer pacing, median of %d runs (floor: 1 ms per 1024-byte piece; goal: at most "
         "3 %% over it, never under it)\n",
         runs);
-    std::printf("%8s %7s %9s %10s %6s %10s %10s %13s %13s %13s %s\n", "size", "pieces", "floor_ms",
-                "median_ms", "ratio", "fastest_ms", "slowest_ms", "min_pause_ms", "med_pause_ms",
-                "med_write_ms", "verdict");
+    std::printf("%8s %7s %9s %10s %6s %10s %10s %13s %13s %14s %13s %s\n", "size", "pieces",
+                "floor_ms", "median_ms", "ratio", "fastest_ms", "slowest_ms", "min_pause_ms",
+                "med_pause_ms", "mean_pause_ms", "med_write_ms", "verdict");
     int failures = 0;
     for (const long long m : mib)
     {
@@ -184,6 +189,7 @@ int main(int argc, char** argv)
 
         std::vector<double> elapsed;
         std::vector<double> pauses;
+        std::vector<double> meanPauses;
         std::vector<double> writes;
         double pause = 1e9;
         bool ok = true;
@@ -193,6 +199,7 @@ int main(int argc, char** argv)
             elapsed.push_back(run.elapsedMs);
             pause = std::min(pause, run.shortestPauseMs);
             pauses.push_back(run.medianPauseMs);
+            meanPauses.push_back(run.meanPauseMs);
             writes.push_back(run.medianWriteMs);
             ok = ok && run.ok;
         }
@@ -204,11 +211,11 @@ int main(int argc, char** argv)
                               : mid / floor > goal ? "over-goal"
                                                    : "ok";
         failures += ok && pause >= 1.0 ? 0 : 1;
-        std::printf("%5lldMiB %7.0f %9.0f %10.1f %6.3f %10.1f %10.1f %13.4f %13.4f %13.4f %s\n", m,
-                    floor, floor, mid, mid / floor,
-                    *std::min_element(elapsed.begin(), elapsed.end()),
-                    *std::max_element(elapsed.begin(), elapsed.end()), pause, median(pauses),
-                    median(writes), verdict);
+        std::printf(
+            "%5lldMiB %7.0f %9.0f %10.1f %6.3f %10.1f %10.1f %13.4f %13.4f %14.4f %13.4f %s\n", m,
+            floor, floor, mid, mid / floor, *std::min_element(elapsed.begin(), elapsed.end()),
+            *std::max_element(elapsed.begin(), elapsed.end()), pause, median(pauses),
+            median(meanPauses), median(writes), verdict);
         std::fflush(stdout);
     }
     folder.deleteRecursively();
