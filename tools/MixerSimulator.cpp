@@ -362,7 +362,7 @@ void print(const Summary& s)
     }
     const double avg = s.intervals.empty() ? 0 : sum / static_cast<double>(s.intervals.size());
 
-    std::printf("datagrams=%d bad=%d source=%s ports=%s cadence_ms=%.1f/%.1f/%.1f length=%lld "
+    std::printf("datagrams=%d bad=%d source=%s ports=%s cadence_ms=%.2f/%.2f/%.2f length=%lld "
                 "received=%lld first_byte_ms=%.2f transfer_ms=%.2f",
                 s.datagrams, s.bad, s.source.c_str(), ports.empty() ? "-" : ports.c_str(), lo, avg,
                 hi, s.length, s.received, s.firstByteMs, s.transferMs);
