@@ -128,7 +128,7 @@ pointRight() { xdotool mousemove --sync --window "$window" 410 197; }
 clockStart() {
     "$clock" --timeout 20 "$@" >"$work/clock" &
     watch=$!
-    within 5 grep -q ready "$work/clock" || fail "window clock not ready"
+    within 5 grep -qs ready "$work/clock" || fail "window clock not ready"
 }
 clockTimes() {
     wait "$watch" || fail "no window appeared"
