@@ -2,6 +2,7 @@
 #include "app/MainWindow.h"
 
 #include "app/AppIcon.h"
+#include "app/FixedSizeHints.h"
 #include "ui/MainComponent.h"
 
 MainWindow::MainWindow()
@@ -20,19 +21,32 @@ MainWindow::MainWindow()
     centreWithSize(getWidth(), getHeight());
     setVisible(true);
     if (auto* peer = getPeer())
+    {
         peer->setIcon(AppIcon::create(128));
+        FixedSizeHints::apply(*peer);
+    }
+    startTimer(200);
 
     mainComponent->advancePhase();
 }
 
 MainWindow::~MainWindow()
 {
+    stopTimer();
     clearContentComponent();
 }
 
 void MainWindow::closeButtonPressed()
 {
     mainComponent->abortAndQuit();
+}
+
+void MainWindow::timerCallback()
+{
+    if (auto* peer = getPeer())
+        FixedSizeHints::apply(*peer);
+    if (++hintRounds >= 5)
+        stopTimer();
 }
 
 // The panel is 480 × 200, but its buttons reach further down: the content area

@@ -8,7 +8,7 @@ class MainComponent;
 // The program's one window: fixed size, centred, with the native title bar,
 // minimise and close buttons only. Its content is the MainComponent, which it
 // starts once it is shown; its close button goes through the update procedure.
-class MainWindow : public juce::DocumentWindow
+class MainWindow : public juce::DocumentWindow, private juce::Timer
 {
 public:
     MainWindow();
@@ -18,6 +18,11 @@ public:
 
 private:
     void fitContent();
+    void timerCallback() override;
+
+    // JUCE sets the window's bounds once more at its first paint; the fixed
+    // size hints are given again until then.
+    int hintRounds = 0;
 
     MainComponent* mainComponent = nullptr; // owned as the content component
 

@@ -7,7 +7,8 @@ kvr_packages=(
     libgtest-dev libgmock-dev
     libfontconfig-dev
     fonts-ipafont-gothic fonts-liberation
-    xvfb xauth xdotool x11-utils
+    xvfb xauth xdotool x11-utils libx11-dev
+    imagemagick tesseract-ocr tesseract-ocr-eng tesseract-ocr-jpn locales
     iproute2
 )
 

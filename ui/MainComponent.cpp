@@ -156,6 +156,13 @@ void MainComponent::refreshTexts()
     {
         langs->setVisible(true);
         langs->setSelectedId(txt->getLanguage() + 1, juce::sendNotificationAsync);
+        // A JUCE font keeps the typeface it was first drawn with, and a label
+        // keeps its font when given an equal one: the selector's label gets
+        // another font first, so that the one it is laid out with is new and
+        // drawn in the current language's typeface.
+        for (auto* c : langs->getChildren())
+            if (auto* label = dynamic_cast<juce::Label*>(c))
+                label->setFont(juce::Font());
         langs->resized();
     }
     else
@@ -163,7 +170,9 @@ void MainComponent::refreshTexts()
         langs->setVisible(false);
     }
 
-    messageLabel->setFont(juce::Font(12.8f, juce::Font::plain));
+    // Named rather than the default sans-serif: a font equal to the label's
+    // current one would keep that one's typeface (see above).
+    messageLabel->setFont(juce::Font(fontName, 12.8f, juce::Font::plain));
     messageLabel->setText(txt->getString(screen.message), juce::dontSendNotification);
 
     button1->setFontName(fontName);
@@ -204,21 +213,28 @@ void MainComponent::advancePhase()
 
     stopThread(-1);
 
-    if (isWorkerPhase(previous))
-        showResult(previous);
-
-    if (phase > 5)
+    // What follows the result box of the phase left, once it is dismissed.
+    // A stage that moves on by this way has succeeded and shows no box.
+    auto enterPhase = [this]
     {
-        requestQuit();
+        if (phase > 5)
+        {
+            quitRequest()();
+            return;
+        }
+
+        refreshTexts();
+        if (isWorkerPhase(phase))
+        {
+            stagePhase = phase.load();
+            startThread();
+        }
+    };
+
+    if (isWorkerPhase(previous) && showResult(previous, phase > 5 ? quitRequest() : enterPhase))
         return;
-    }
 
-    refreshTexts();
-    if (isWorkerPhase(phase))
-    {
-        stagePhase = phase.load();
-        startThread();
-    }
+    enterPhase();
 }
 
 void MainComponent::abortAndQuit()
@@ -230,10 +246,11 @@ void MainComponent::abortAndQuit()
     phase = 6;
     stopThread(-1);
 
-    if (isWorkerPhase(previous))
-        showResult(previous);
+    // Quit is requested once the box, if any, has been dismissed.
+    if (isWorkerPhase(previous) && showResult(previous, quitRequest()))
+        return;
 
-    requestQuit();
+    quitRequest()();
 }
 
 void MainComponent::buttonClicked(juce::Button* button)
@@ -256,70 +273,74 @@ void MainComponent::handleAsyncUpdate()
         abortAndQuit();
 }
 
-void MainComponent::showResult(int stagePhase)
+bool MainComponent::showResult(int stagePhase, Afterwards afterwards)
 {
     switch (stagePhase)
     {
     case 1:
-        showInitialiseResult();
-        break;
+        return showInitialiseResult(std::move(afterwards));
     case 3:
-        showConnectResult();
-        break;
+        return showConnectResult(std::move(afterwards));
     case 4:
-        showSendResult();
-        break;
+        return showSendResult(std::move(afterwards));
     default:
-        break;
+        return false;
     }
 }
 
-void MainComponent::showInitialiseResult()
+bool MainComponent::showInitialiseResult(Afterwards afterwards)
 {
-    showResultMessage(13, 11);
+    return showResultMessage(13, 11, std::move(afterwards));
 }
 
-void MainComponent::showConnectResult()
+bool MainComponent::showConnectResult(Afterwards afterwards)
 {
-    showResultMessage(22, 12);
+    return showResultMessage(22, 12, std::move(afterwards));
 }
 
-void MainComponent::showSendResult()
+bool MainComponent::showSendResult(Afterwards afterwards)
 {
-    showResultMessage(31, 13);
+    return showResultMessage(31, 13, std::move(afterwards));
 }
 
 // Codes 1 to 9 show entry firstCodeEntry + code, a cancel shows cancelEntry;
 // success and any other value show nothing.
-void MainComponent::showResultMessage(int firstCodeEntry, int cancelEntry)
+bool MainComponent::showResultMessage(int firstCodeEntry, int cancelEntry, Afterwards afterwards)
 {
     const int r = result;
     if (r >= 1 && r <= 9)
-        showMessage(firstCodeEntry + r, 2);
+        showMessage(firstCodeEntry + r, 2, std::move(afterwards));
     else if (r == cancelled)
-        showMessage(cancelEntry, 2);
+        showMessage(cancelEntry, 2, std::move(afterwards));
+    else
+        return false;
+    return true;
 }
 
-void MainComponent::showMessage(int messageEntry, int buttonEntry)
+// The box is modal to the whole program; it is run asynchronously, so that
+// it never nests a message loop inside the handler that asked for it (in
+// JUCE 7 on Linux a quit requested after such a nested loop can be lost).
+void MainComponent::showMessage(int messageEntry, int buttonEntry, Afterwards afterwards)
 {
     if (hooks.messageBox)
     {
         hooks.messageBox(messageEntry, buttonEntry);
+        afterwards();
         return;
     }
 
     const TxtLoader* txt = TxtLoader::getInstance();
-    juce::AlertWindow::showMessageBox(juce::MessageBoxIconType::NoIcon, txt->getString(0),
-                                      txt->getString(messageEntry), txt->getString(buttonEntry),
-                                      this);
+    juce::AlertWindow::showMessageBoxAsync(
+        juce::MessageBoxIconType::NoIcon, txt->getString(0), txt->getString(messageEntry),
+        txt->getString(buttonEntry), this,
+        juce::ModalCallbackFunction::create([afterwards](int) { afterwards(); }));
 }
 
-void MainComponent::requestQuit()
+MainComponent::Afterwards MainComponent::quitRequest() const
 {
     if (hooks.quit)
-        hooks.quit();
-    else
-        juce::JUCEApplicationBase::quit();
+        return hooks.quit;
+    return [] { juce::JUCEApplicationBase::quit(); };
 }
 
 //==============================================================================

@@ -92,13 +92,18 @@ private:
     int runConnect();
     int runSend();
 
-    void showResult(int stagePhase);
-    void showInitialiseResult();
-    void showConnectResult();
-    void showSendResult();
-    void showResultMessage(int firstCodeEntry, int cancelEntry);
-    void showMessage(int messageEntry, int buttonEntry);
-    void requestQuit();
+    // The result boxes: each shows the message of the last stage's result,
+    // if it has one, and runs afterwards once the box has been dismissed; it
+    // returns false, having shown nothing and run nothing, when there is none.
+    using Afterwards = std::function<void()>;
+    bool showResult(int stagePhase, Afterwards afterwards);
+    bool showInitialiseResult(Afterwards afterwards);
+    bool showConnectResult(Afterwards afterwards);
+    bool showSendResult(Afterwards afterwards);
+    bool showResultMessage(int firstCodeEntry, int cancelEntry, Afterwards afterwards);
+    void showMessage(int messageEntry, int buttonEntry, Afterwards afterwards);
+    // The quit request, as something a box can run once this component has gone.
+    Afterwards quitRequest() const;
 
     Hooks hooks;
 

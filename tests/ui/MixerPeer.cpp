@@ -32,28 +32,33 @@ void MixerPeer::play()
     if (!udp.bindToPort(56000))
         return;
 
-    std::uint8_t packet[64] = {};
-    int n = 0;
-    while (!finish && n <= 0)
-        if (udp.waitUntilReady(true, 50) == 1)
-            n = udp.read(packet, sizeof(packet), false);
-    if (n <= 0)
-        return;
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        firstDatagram.assign(packet, packet + n);
-    }
-    if (n != 8)
-        return;
-
-    const int port = packet[2] << 8 | packet[3];
-    const juce::String address = juce::String(packet[4]) + "." + juce::String(packet[5]) + "." +
-                                 juce::String(packet[6]) + "." + juce::String(packet[7]);
-
+    // The program announces itself before it listens: as a mixer does, keep
+    // listening and try again at the next datagram until a connection holds.
     juce::StreamingSocket tcp;
-    if (!tcp.connect(address, port, 5000))
+    while (!finish && !isConnected)
+    {
+        std::uint8_t packet[64] = {};
+        if (udp.waitUntilReady(true, 50) != 1)
+            continue;
+        const int n = udp.read(packet, sizeof(packet), false);
+        if (n <= 0)
+            continue;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            if (firstDatagram.empty())
+                firstDatagram.assign(packet, packet + n);
+        }
+        if (n != 8)
+            return;
+
+        const int port = packet[2] << 8 | packet[3];
+        const juce::String address = juce::String(packet[4]) + "." + juce::String(packet[5]) + "." +
+                                     juce::String(packet[6]) + "." + juce::String(packet[7]);
+        if (tcp.connect(address, port, 5000))
+            isConnected = true;
+    }
+    if (!isConnected)
         return;
-    isConnected = true;
 
     std::uint64_t expected = 0;
     std::uint8_t block[65536];

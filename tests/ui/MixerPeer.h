@@ -35,7 +35,6 @@ public:
 private:
     void play();
 
-    std::thread thread;
     std::atomic<bool> finish{false};
     std::atomic<bool> isConnected{false};
     std::atomic<bool> isComplete{false};
@@ -44,4 +43,7 @@ private:
     mutable std::mutex mutex;
     std::vector<std::uint8_t> firstDatagram;
     std::vector<std::uint8_t> stream;
+
+    // Last: it starts once everything it uses has been made.
+    std::thread thread;
 };

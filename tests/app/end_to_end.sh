@@ -1,0 +1,424 @@
+#!/usr/bin/env bash
+# KVR516_UPDATE, GPL-3.0-or-later.
+#
+# Runs the real program as a person does: in a network namespace of its own,
+# on an X server of its own (Xvfb), beside an update file, with the mixer
+# simulator in a second namespace joined to the first by a veth pair.
+# It clicks the buttons, reads the message boxes (OCR) and takes screenshots.
+#
+# Usage: end_to_end.sh PROGRAM SIMULATOR CLOSE_HELPER [SCREENSHOT_DIR]
+# Exits 0 when every run behaved, 77 (skipped) when not root.
+set -euo pipefail
+
+program=$1
+simulator=$2
+close_helper=$3
+shots=${4:-}
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIPPED: needs root to create network namespaces"
+    exit 77
+fi
+for tool in Xvfb xdotool xprop import convert tesseract localedef ip; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/deps.sh installs it)"; exit 1; }
+done
+
+work=$(mktemp -d /tmp/kvr-e2e.XXXXXX)
+ns_pc="kvr-e2e-$$-pc"
+ns_mixer="kvr-e2e-$$-mixer"
+xvfb_pid=""
+app_pid=""
+sim_pid=""
+
+# Ends what the test started and removes what it made, whatever happened.
+cleanup() {
+    local status=$?
+    set +e
+    local pid
+    for pid in "$app_pid" "${second:-}" "$sim_pid" "$xvfb_pid"; do
+        [ -n "$pid" ] || continue
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    ip netns del "$ns_pc" 2>/dev/null
+    ip netns del "$ns_mixer" 2>/dev/null
+    rm -rf "$work"
+    exit "$status"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+fail() {
+    echo "FAIL: $*"
+    [ -f "$work/app.log" ] && sed 's/^/  program: /' "$work/app.log"
+    [ -f "$work/mixer.log" ] && sed 's/^/  mixer: /' "$work/mixer.log"
+    if [ -n "$shots" ] && [ -n "${window:-}" ]; then
+        mkdir -p "$shots"
+        capture "$window" "$shots/failure.png" || true
+        if [ -n "$app_pid" ]; then
+            local w
+            for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+                echo "  window $w: '$(xdotool getwindowname "$w")' $(xdotool getwindowgeometry "$w" | tr '\n' ' ')"
+                capture "$w" "$shots/failure-$w.png" || true
+            done
+        fi
+    fi
+    exit 1
+}
+step() { echo "--- $*"; }
+
+# Polls a command until it succeeds; fails the test after the deadline (s).
+wait_for() {
+    local deadline=$1 what=$2
+    shift 2
+    local end=$((SECONDS + deadline))
+    until "$@"; do
+        [ $SECONDS -lt $end ] || fail "timed out waiting for $what"
+        sleep 0.1
+    done
+}
+
+#------------------------------------------------------------------------------
+# The X server, the namespaces, a Japanese locale and the program's folder
+
+step "X server"
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+wait_for 20 "the X server" test -s "$work/display"
+export DISPLAY=":$(head -n1 "$work/display")"
+# No window manager runs here: the protocol atoms that one would have made
+# exist before the program starts, so that its window takes close requests.
+"$close_helper" --prepare
+
+step "network namespaces"
+# Namespaces left by a run of this test that was killed outright.
+for stale in $(ip netns list 2>/dev/null | sed -n 's/^\(kvr-e2e-\([0-9]*\)-[a-z]*\).*/\1 \2/p' | tr ' ' ':'); do
+    kill -0 "${stale#*:}" 2>/dev/null || ip netns del "${stale%%:*}" 2>/dev/null || true
+done
+ip netns add "$ns_pc"
+ip netns add "$ns_mixer"
+ip link add "ke$$a" netns "$ns_pc" type veth peer name "ke$$b" netns "$ns_mixer"
+ip -n "$ns_pc" addr add 198.51.100.10/24 dev "ke$$a"
+ip -n "$ns_mixer" addr add 198.51.100.20/24 dev "ke$$b"
+for ns in "$ns_pc" "$ns_mixer"; do
+    ip -n "$ns" link set lo up
+done
+ip -n "$ns_pc" link set "ke$$a" up
+ip -n "$ns_mixer" link set "ke$$b" up
+
+step "Japanese locale for the program"
+mkdir -p "$work/locale"
+localedef -i ja_JP -f UTF-8 "$work/locale/ja_JP.UTF-8" 2>/dev/null || [ -d "$work/locale/ja_JP.UTF-8" ] ||
+    fail "cannot build the ja_JP.UTF-8 locale"
+
+mkdir -p "$work/prog" "$work/lockdir" "$work/home"
+cp "$program" "$work/prog/KVR516_UPDATE"
+update_file="$work/prog/KVR516_UPDATE.upd"
+
+# An update file: the tag, then size - 8 bytes of random data.
+make_update_file() {
+    { printf 'KVR700X2'; head -c "$(($1 - 8))" /dev/urandom; } >"$update_file"
+}
+
+#------------------------------------------------------------------------------
+# Driving the program
+
+# Starts a copy of the program in the program's namespace; its process id
+# goes to started_pid. The single-instance
+# lock and pipe live in /var/tmp: each run gets a private one there, shared by
+# the copies of this test only.
+start_program() {
+    ip netns exec "$ns_pc" env -i DISPLAY="$DISPLAY" HOME="$work/home" LANG=en_US.UTF-8 \
+        LOCPATH="$work/locale" PATH=/usr/bin:/bin \
+        sh -c 'mount --bind "$1" /var/tmp && exec "$2"' sh "$work/lockdir" "$work/prog/KVR516_UPDATE" \
+        >>"$work/app.log" 2>&1 &
+    started_pid=$!
+}
+
+main_window() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+        [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "KVR Firmware Downloader" ] && echo "$w" && return 0
+    done
+    return 1
+}
+
+# A visible window of the program other than its main window (box or menu).
+other_window() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+        [ "$w" != "$window" ] && echo "$w" && return 0
+    done
+    return 1
+}
+
+has_main_window() { main_window >/dev/null; }
+has_other_window() { other_window >/dev/null; }
+has_no_other_window() { ! other_window >/dev/null; }
+program_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
+
+launch() {
+    : >"$work/app.log"
+    start_program
+    app_pid=$started_pid
+    wait_for 20 "the program's window" has_main_window
+    window=$(main_window)
+}
+
+# Clicks at a point of the window's content, then moves the pointer to the
+# logo, so that no button stays highlighted under it.
+click() {
+    xdotool mousemove --window "$window" "$1" "$2" click 1
+    # The click may have ended the program and its window with it.
+    xdotool mousemove --window "$window" 40 35 2>/dev/null || true
+}
+press_left() { click 280 197; }
+press_right() { click 410 197; }
+
+capture() { timeout 10 import -window "$1" "$2" 2>/dev/null; }
+keep_shot() {
+    if [ -n "$shots" ]; then
+        mkdir -p "$shots"
+        cp "$1" "$shots/$2.png"
+    fi
+}
+
+# The text in a picture, read by OCR (language eng or jpn) from a grey copy
+# three times the size, without spaces (Japanese OCR puts them anywhere).
+read_text() {
+    convert "$1" -resize 300% -colorspace Gray "$work/ocr.png"
+    tesseract "$work/ocr.png" - -l "${2:-eng}" --psm 6 2>/dev/null | same_glyphs
+}
+
+# Text without spaces, with the letters that OCR confuses in this typeface
+# (a capital I, a small l and a bar) made one.
+same_glyphs() { tr -d ' \n' | tr '|l' 'II'; }
+
+pixels() { convert "$1" rgb:- 2>/dev/null | md5sum; }
+
+# Captures the window once it has settled (two captures alike) to $2.
+capture_settled() {
+    capture "$1" "$work/first.png" || return 1
+    sleep 0.3
+    capture "$1" "$2" || return 1
+    [ "$(pixels "$work/first.png")" = "$(pixels "$2")" ]
+}
+
+expect_text() {
+    local text
+    text=$(read_text "$1" "${3:-eng}")
+    grep -qF -- "$(same_glyphs <<<"$2")" <<<"$text" || fail "expected \"$2\" on the screen, read \"$text\""
+}
+
+# The window shows the text: its picture is kept as $work/screen.png.
+shows_text() {
+    capture_settled "$window" "$work/screen.png" || return 1
+    grep -qF -- "$(same_glyphs <<<"$1")" <<<"$(read_text "$work/screen.png" "${2:-eng}")"
+}
+
+# Waits until the window shows the text (in language eng or jpn).
+wait_text() {
+    wait_for 40 "\"$1\" on the screen" shows_text "$1" "${2:-eng}"
+    echo "    shows: $1"
+}
+
+# Waits for the message box, checks its text, dismisses it with its OK and
+# expects the program to end with exit code 0.
+expect_box_then_end() {
+    wait_for 20 "a message box" has_other_window
+    local box
+    box=$(other_window)
+    wait_for 10 "the box to settle" capture_settled "$box" "$work/box.png"
+    [ -n "${2:-}" ] && keep_shot "$work/box.png" "$2"
+    expect_text "$work/box.png" "$1"
+    echo "    box: $1"
+    program_ended && fail "the program ended before its box was dismissed"
+    # OK, centred at the foot of the box.
+    local size width height
+    size=$(xdotool getwindowgeometry "$box" | sed -n 's/.*Geometry: \([0-9]*x[0-9]*\).*/\1/p')
+    width=${size%x*}
+    height=${size#*x}
+    [ -n "$width" ] && [ -n "$height" ] || fail "cannot read the box's size"
+    xdotool mousemove --window "$box" $((width / 2)) $((height - 21)) click 1 2>/dev/null || true
+    expect_end
+}
+
+expect_end() {
+    wait_for 20 "the program to end" program_ended
+    local status=0
+    wait "$app_pid" || status=$?
+    app_pid=""
+    [ "$status" -eq 0 ] || fail "the program ended with exit code $status"
+}
+
+# Chooses the language at the given position of the selector's list.
+choose_language() {
+    click 375 152
+    wait_for 10 "the language list" has_other_window
+    local menu height
+    menu=$(other_window)
+    height=$(xdotool getwindowgeometry "$menu" | sed -n 's/.*Geometry: [0-9]*x\([0-9]*\).*/\1/p')
+    [ -n "$height" ] || fail "cannot read the language list's size"
+    # A menu takes no click in its first moments; two items share its height.
+    sleep 0.5
+    xdotool mousemove --window "$menu" 60 $((height * (2 * $1 + 1) / 4))
+    sleep 0.2
+    xdotool click 1
+    xdotool mousemove --window "$window" 40 35 2>/dev/null || true
+    wait_for 10 "the language list to close" has_no_other_window
+}
+
+start_mixer() {
+    ip netns exec "$ns_mixer" "$simulator" --expect "$update_file" --save "$work/received" \
+        --timeout 120 >"$work/mixer.log" 2>&1 &
+    sim_pid=$!
+}
+
+mixer_done() { ! kill -0 "$sim_pid" 2>/dev/null; }
+
+expect_mixer_ok() {
+    wait_for 120 "the mixer simulator" mixer_done
+    local status=0
+    wait "$sim_pid" || status=$?
+    sim_pid=""
+    echo "    mixer: $(cat "$work/mixer.log")"
+    [ "$status" -eq 0 ] || fail "the mixer simulator reports a bad delivery"
+    cmp -s "$update_file" "$work/received" || fail "the mixer received other bytes than the file"
+}
+
+#------------------------------------------------------------------------------
+step "a whole update in English"
+make_update_file $((3 * 1024 * 1024 + 123))
+launch
+wait_text "Please choose a language used."
+keep_shot "$work/screen.png" en-0-language
+
+# The content is tall enough for the buttons (they reach y 209), and the
+# window manager is told that the window keeps that one size.
+fixed_size() {
+    local hints
+    hints=$(xprop -id "$window" WM_NORMAL_HINTS 2>/dev/null)
+    grep -q "minimum size: 480 by 209" <<<"$hints" && grep -q "maximum size: 480 by 209" <<<"$hints"
+}
+xdotool getwindowgeometry "$window" | grep -q "Geometry: 480x209" || fail "the window is not 480 x 209"
+wait_for 10 "the fixed size hints" fixed_size
+
+press_left
+wait_text "If you want to update KVR-516helix, push START."
+keep_shot "$work/screen.png" en-2-ready
+
+step "a second copy gives way"
+start_program
+second=$started_pid
+second_ended() { ! kill -0 "$second" 2>/dev/null; }
+status=0
+wait_for 20 "the second copy to end" second_ended
+wait "$second" || status=$?
+second=""
+[ "$status" -eq 0 ] || fail "the second copy ended with exit code $status"
+for w in $(xdotool search --pid "$second" 2>/dev/null); do
+    fail "the second copy opened window $w"
+done
+has_main_window || fail "the first copy's window went away"
+
+press_left
+wait_text "Waiting from KVR-516helix connection."
+keep_shot "$work/screen.png" en-3-waiting
+
+start_mixer
+wait_text "Sending the firmware."
+keep_shot "$work/screen.png" en-4-sending
+
+wait_text "Finish sending the firmware."
+keep_shot "$work/screen.png" en-5-finish
+expect_mixer_ok
+
+press_left
+expect_end
+
+#------------------------------------------------------------------------------
+step "the initialise screen, with a large update file"
+# A sparse file of the largest size the update stream can announce: its check
+# reads for a few seconds, long enough to see the screen.
+printf 'KVR700X2' >"$update_file"
+truncate -s 4294967295 "$update_file"
+launch
+wait_text "Please choose a language used."
+press_left
+# The screen without message or buttons, before the introduction follows.
+shows_no_text() {
+    capture_settled "$window" "$work/screen.png" || return 1
+    local text
+    text=$(read_text "$work/screen.png")
+    for word in Please START EXIT OK Cancel; do
+        grep -qF "$word" <<<"$text" && return 1
+    done
+    return 0
+}
+wait_for 20 "the initialise screen" shows_no_text
+keep_shot "$work/screen.png" en-1-initialise
+wait_text "If you want to update KVR-516helix, push START."
+press_right
+expect_end
+
+#------------------------------------------------------------------------------
+step "a whole update in Japanese"
+make_update_file $((64 * 1024 + 5))
+launch
+wait_text "Please choose a language used."
+choose_language 1
+wait_text "言語を選択してください" jpn
+keep_shot "$work/screen.png" ja-0-language
+press_left
+wait_text "アップデートする場合は開始" jpn
+press_left
+wait_text "接続待機中" jpn
+keep_shot "$work/screen.png" ja-3-waiting
+start_mixer
+expect_mixer_ok
+wait_text "ファームウェアの送信が終了しました" jpn
+keep_shot "$work/screen.png" ja-5-finish
+press_left
+expect_end
+
+#------------------------------------------------------------------------------
+step "no update file"
+rm -f "$update_file"
+launch
+wait_text "Please choose a language used."
+press_left
+expect_box_then_end "Cannot find the UpdateFile_I4" en-box-i4
+
+#------------------------------------------------------------------------------
+step "Cancel while waiting for the mixer"
+make_update_file 4096
+launch
+wait_text "Please choose a language used."
+press_left
+wait_text "push START."
+press_left
+wait_text "Waiting from KVR-516helix connection."
+press_right
+expect_box_then_end "Connecting cancel." en-box-connecting-cancel
+
+#------------------------------------------------------------------------------
+step "the window's close button while waiting for the mixer"
+launch
+wait_text "Please choose a language used."
+press_left
+wait_text "push START."
+press_left
+wait_text "Waiting from KVR-516helix connection."
+"$close_helper" "$window"
+expect_box_then_end "Connecting cancel."
+
+step "the window's close button on the language screen"
+launch
+wait_text "Please choose a language used."
+"$close_helper" "$window"
+# A box would keep the program open until dismissed: it ended without one.
+expect_end
+
+echo "end-to-end: all runs passed"
