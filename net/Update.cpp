@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -79,6 +80,11 @@ Update::~Update()
 
 void Update::run()
 {
+    // Linux lets a sleeping thread's timer fire up to its timer slack late, 50 us
+    // by default, so that wake-ups can be grouped. Paid after every 1 ms pause,
+    // that alone made the transfer 5 % slower than its pacing; on this thread
+    // the pause ends when it is due. The pause itself stays 1 ms.
+    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     finish(transfer());
 }
 

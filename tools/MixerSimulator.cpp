@@ -40,7 +40,8 @@ const char* const usage =
     "  --timeout SECONDS    give up after this long (default 30)\n"
     "  --port PORT          UDP port to listen on (default 56000)\n"
     "Prints one line: datagrams=N bad=N source=ADDR:PORT ports=P,.. cadence_ms=MIN/AVG/MAX\n"
-    "  length=N received=N first_byte_ms=T transfer_ms=T [second_bytes=N] result=WORD\n"
+    "  length=N received=N first_byte_ms=T transfer_ms=T [second_bytes=N]\n"
+    "  [first_datagram_at=SECONDS] result=WORD\n"
     "Exit code 0 when result=ok.\n";
 
 struct Options
@@ -66,6 +67,7 @@ struct Summary
     double firstByteMs = -1;
     double transferMs = -1;
     long long secondBytes = -1;
+    double firstDatagramAt = -1; // wall-clock seconds, comparable with other processes
     std::string result = "timeout";
 };
 
@@ -198,6 +200,10 @@ bool collectDatagrams(const Options& o, Summary& s, sockaddr_in& announced,
             continue;
 
         const auto now = Clock::now();
+        if (s.datagrams == 0)
+            s.firstDatagramAt =
+                std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+                    .count();
         ++s.datagrams;
         // 8 bytes: 20 00, the TCP port, then the sender's own address.
         const bool ok = n == 8 && d[0] == 0x20 && d[1] == 0x00 && d[2] == 0xD2 && d[3] == 0xF0 &&
@@ -382,12 +388,14 @@ void print(const Summary& s)
     }
     const double avg = s.intervals.empty() ? 0 : sum / static_cast<double>(s.intervals.size());
 
-    std::printf("datagrams=%d bad=%d source=%s ports=%s cadence_ms=%.1f/%.1f/%.1f length=%lld "
+    std::printf("datagrams=%d bad=%d source=%s ports=%s cadence_ms=%.2f/%.2f/%.2f length=%lld "
                 "received=%lld first_byte_ms=%.2f transfer_ms=%.2f",
                 s.datagrams, s.bad, s.source.c_str(), ports.empty() ? "-" : ports.c_str(), lo, avg,
                 hi, s.length, s.received, s.firstByteMs, s.transferMs);
     if (s.secondBytes >= 0)
         std::printf(" second_bytes=%lld", s.secondBytes);
+    if (s.firstDatagramAt >= 0)
+        std::printf(" first_datagram_at=%.6f", s.firstDatagramAt);
     std::printf(" result=%s\n", s.result.c_str());
     std::fflush(stdout);
 }

@@ -30,13 +30,18 @@ xvfb_pid=""
 app_pid=""
 sim_pid=""
 
+# Ends what the test started and removes what it made, whatever happened.
 cleanup() {
     local status=$?
-    for pid in "$app_pid" "$sim_pid" "$xvfb_pid"; do
-        [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    set +e
+    local pid
+    for pid in "$app_pid" "${second:-}" "$sim_pid" "$xvfb_pid"; do
+        [ -n "$pid" ] || continue
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
     done
-    ip netns del "$ns_pc" 2>/dev/null || true
-    ip netns del "$ns_mixer" 2>/dev/null || true
+    ip netns del "$ns_pc" 2>/dev/null
+    ip netns del "$ns_mixer" 2>/dev/null
     rm -rf "$work"
     exit "$status"
 }
@@ -88,6 +93,10 @@ export DISPLAY=":$(head -n1 "$work/display")"
 "$close_helper" --prepare
 
 step "network namespaces"
+# Namespaces left by a run of this test that was killed outright.
+for stale in $(ip netns list 2>/dev/null | sed -n 's/^\(kvr-e2e-\([0-9]*\)-[a-z]*\).*/\1 \2/p' | tr ' ' ':'); do
+    kill -0 "${stale#*:}" 2>/dev/null || ip netns del "${stale%%:*}" 2>/dev/null || true
+done
 ip netns add "$ns_pc"
 ip netns add "$ns_mixer"
 ip link add "ke$$a" netns "$ns_pc" type veth peer name "ke$$b" netns "$ns_mixer"
@@ -307,6 +316,7 @@ second_ended() { ! kill -0 "$second" 2>/dev/null; }
 status=0
 wait_for 20 "the second copy to end" second_ended
 wait "$second" || status=$?
+second=""
 [ "$status" -eq 0 ] || fail "the second copy ended with exit code $status"
 for w in $(xdotool search --pid "$second" 2>/dev/null); do
     fail "the second copy opened window $w"

@@ -1,0 +1,31 @@
+# The portable archive, KVR516_UPDATE-1.0-Linux.tar.gz: one folder with the
+# executable, a README, a desktop launcher and its icon. The update file goes
+# beside the executable, so the program is not installed system-wide:
+#   cmake --build build --target package
+set(KVR_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
+
+set(KVR_ICON_PNG ${CMAKE_BINARY_DIR}/packaging/KVR516_UPDATE.png)
+add_custom_command(OUTPUT ${KVR_ICON_PNG}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/packaging
+    COMMAND kvr_icon_export ${KVR_ICON_PNG} 256
+    DEPENDS kvr_icon_export
+    COMMENT "Writing the launcher icon")
+add_custom_target(kvr_package_icon ALL DEPENDS ${KVR_ICON_PNG})
+
+install(TARGETS KVR516_UPDATE RUNTIME DESTINATION .)
+install(FILES
+    ${KVR_PACKAGING_DIR}/README
+    ${KVR_PACKAGING_DIR}/KVR516_UPDATE.desktop
+    ${KVR_ICON_PNG}
+    ${PROJECT_SOURCE_DIR}/LICENSE
+    DESTINATION .)
+
+set(CPACK_GENERATOR TGZ)
+set(CPACK_PACKAGE_NAME KVR516_UPDATE)
+set(CPACK_PACKAGE_VENDOR "KVR516_UPDATE developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Delivers a firmware update file to a KVR-516helix mixer")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_SYSTEM_NAME Linux)
+set(CPACK_STRIP_FILES TRUE)
+set(CPACK_SOURCE_GENERATOR "")
+include(CPack)
