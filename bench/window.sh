@@ -48,16 +48,8 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # The computer (198.51.100.10) and the mixer (198.51.100.20) on one link.
-ip netns add "$pc"
-ip netns add "$mx"
-ip link add "kvrb$$" netns "$pc" type veth peer name "kvrm$$" netns "$mx"
-ip -n "$pc" addr add 198.51.100.10/24 dev "kvrb$$"
-ip -n "$mx" addr add 198.51.100.20/24 dev "kvrm$$"
-for ns in "$pc" "$mx"; do
-    ip -n "$ns" link set lo up
-done
-ip -n "$pc" link set "kvrb$$" up
-ip -n "$mx" link set "kvrm$$" up
+. "$root/tests/support/two_hosts.sh"
+kvr_two_hosts "$pc" "$mx" "kvrb$$" "kvrm$$"
 
 exec 3>"$work/display"
 Xvfb -displayfd 3 -screen 0 1024x768x24 -br -nolisten tcp >/dev/null 2>&1 &

@@ -1,5 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "app/InstanceChannel.h"
+#include "support/MessagePump.h"
 
 #include <juce_events/juce_events.h>
 
@@ -20,14 +21,7 @@ struct ChannelFixture : public ::testing::Test
     // Runs the message loop until pred holds or timeoutMs have passed.
     static bool pumpUntil(const std::function<bool()>& pred, int timeoutMs = 10000)
     {
-        const auto end = juce::Time::getMillisecondCounter() + static_cast<juce::uint32>(timeoutMs);
-        while (!pred())
-        {
-            if (juce::Time::getMillisecondCounter() > end)
-                return false;
-            juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
-        }
-        return true;
+        return MessagePump::until(pred, timeoutMs);
     }
 
     juce::ScopedJuceInitialiser_GUI juceInitialiser;

@@ -97,16 +97,8 @@ step "network namespaces"
 for stale in $(ip netns list 2>/dev/null | sed -n 's/^\(kvr-e2e-\([0-9]*\)-[a-z]*\).*/\1 \2/p' | tr ' ' ':'); do
     kill -0 "${stale#*:}" 2>/dev/null || ip netns del "${stale%%:*}" 2>/dev/null || true
 done
-ip netns add "$ns_pc"
-ip netns add "$ns_mixer"
-ip link add "ke$$a" netns "$ns_pc" type veth peer name "ke$$b" netns "$ns_mixer"
-ip -n "$ns_pc" addr add 198.51.100.10/24 dev "ke$$a"
-ip -n "$ns_mixer" addr add 198.51.100.20/24 dev "ke$$b"
-for ns in "$ns_pc" "$ns_mixer"; do
-    ip -n "$ns" link set lo up
-done
-ip -n "$ns_pc" link set "ke$$a" up
-ip -n "$ns_mixer" link set "ke$$b" up
+. "$(dirname "${BASH_SOURCE[0]}")/../support/two_hosts.sh"
+kvr_two_hosts "$ns_pc" "$ns_mixer" "ke$$a" "ke$$b"
 
 step "Japanese locale for the program"
 mkdir -p "$work/locale"

@@ -1,5 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "ControllerHarness.h"
+#include "support/MessagePump.h"
 
 #include "resources/AlineButton.h"
 #include "resources/TxtLoader.h"
@@ -107,14 +108,7 @@ void ControllerHarness::pressRight()
 
 bool ControllerHarness::pumpUntil(const std::function<bool()>& pred, int timeoutMs)
 {
-    const auto end = juce::Time::getMillisecondCounter() + static_cast<juce::uint32>(timeoutMs);
-    while (!pred())
-    {
-        if (juce::Time::getMillisecondCounter() > end)
-            return false;
-        juce::MessageManager::getInstance()->runDispatchLoopUntil(5);
-    }
-    return true;
+    return MessagePump::until(pred, timeoutMs);
 }
 
 void ControllerHarness::pumpPending()
