@@ -2,6 +2,7 @@
 #pragma once
 
 #include "net/NetworkSetup.h"
+#include "net/Protocol.h"
 
 #include <juce_core/juce_core.h>
 
@@ -24,8 +25,8 @@ public:
         sendFailed = 4
     };
 
-    static constexpr int port = 56000;
-    static constexpr int listenerPort = 54000;
+    static constexpr int port = Protocol::broadcastPort;
+    static constexpr int listenerPort = Protocol::listenerPort;
     static constexpr int datagramSize = 8;
     static constexpr int cycleMs = 100;
 

@@ -1,6 +1,9 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "net/Protocol.h"
+#include "platform/WakeUp.h"
+
 #include <juce_core/juce_core.h>
 
 #include <atomic>
@@ -21,7 +24,7 @@ public:
         noConnection = 2
     };
 
-    static constexpr int port = 54000;
+    static constexpr int port = Protocol::listenerPort;
 
     Listener();
 
@@ -53,8 +56,8 @@ private:
 
     // The destructor's request to end the wait: closing is set under lock, which
     // run also holds while it sets up listening and while it hands a connection
-    // over; wakeFd (an eventfd) wakes the wait.
+    // over; wakeUp ends the wait.
     std::mutex lock;
     bool closing = false;
-    int wakeFd = -1;
+    WakeUp wakeUp;
 };

@@ -3,18 +3,22 @@
 
 #include "net/UpdateFile.h"
 
-#include <arpa/inet.h>
+#include <cstring>
 #include <stdexcept>
 
 namespace
 {
+// An address in network byte order: its bytes in memory are its four numbers.
+juce::IPAddress fromNetworkOrder(std::uint32_t networkOrder)
+{
+    juce::uint8 bytes[4] = {};
+    std::memcpy(bytes, &networkOrder, 4);
+    return juce::IPAddress(bytes);
+}
+
 juce::String dottedDecimal(std::uint32_t networkOrder)
 {
-    in_addr address{};
-    address.s_addr = networkOrder;
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &address, text, sizeof(text));
-    return juce::String(text);
+    return fromNetworkOrder(networkOrder).toString();
 }
 
 std::size_t checkedIndex(int index, std::size_t count)
@@ -105,10 +109,10 @@ int NetworkSetup::findInterfaces(InterfaceQuery& query)
     if (entries.size() > static_cast<std::size_t>(maxEntries))
         return noInterfaceList;
 
-    const std::uint32_t loopback = htonl(INADDR_LOOPBACK);
+    const juce::IPAddress loopback = juce::IPAddress::local();
     for (const auto& entry : entries)
     {
-        if (entry.address == loopback)
+        if (fromNetworkOrder(entry.address) == loopback)
             continue;
 
         addresses.push_back(dottedDecimal(entry.address));

@@ -1,6 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "net/Protocol.h"
+
 #include <juce_core/juce_core.h>
 
 #include <atomic>
@@ -21,7 +23,7 @@ public:
         contentFailed = 3
     };
 
-    static constexpr int pieceSize = 1024;
+    static constexpr int pieceSize = Protocol::pieceSize;
 
     // The file beside the running program; socket is not owned and never closed.
     explicit Update(juce::StreamingSocket* socket);
