@@ -70,7 +70,6 @@ public:
 private:
     juce::Component* child(const juce::String& name) const;
 
-    juce::ScopedJuceInitialiser_GUI juceInitialiser;
     juce::Component window;
     std::unique_ptr<MainComponent> main;
 
