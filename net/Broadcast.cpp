@@ -63,7 +63,7 @@ void Broadcast::run()
     {
         if (!addTarget(i))
         {
-            finish(setupFailed);
+            finish(Status::setupFailed);
             return;
         }
     }
@@ -75,12 +75,12 @@ void Broadcast::run()
             if (target.socket->write(target.destination, port, target.datagram, datagramSize) !=
                 datagramSize)
             {
-                finish(sendFailed);
+                finish(Status::sendFailed);
                 return;
             }
         }
         wait(cycleMs);
     }
 
-    finish(stopped);
+    finish(Status::stopped);
 }

@@ -33,14 +33,14 @@ void Listener::run()
         const std::lock_guard<std::mutex> guard(lock);
         if (closing)
         {
-            finish(noConnection);
+            finish(Status::noConnection);
             return;
         }
 
         listeningSocket = std::make_unique<juce::StreamingSocket>();
         if (!wakeUp.isValid() || !listeningSocket->createListener(port))
         {
-            finish(listenFailed);
+            finish(Status::listenFailed);
             return;
         }
 
@@ -49,7 +49,7 @@ void Listener::run()
         handle = listeningSocket->getRawSocketHandle();
         if (!SocketOptions::makeNonBlocking(handle))
         {
-            finish(listenFailed);
+            finish(Status::listenFailed);
             return;
         }
     }
@@ -73,9 +73,9 @@ void Listener::run()
             break; // accepted's destructor closes it: it is handed to nobody
 
         connectedSocket.store(accepted.release(), std::memory_order_release);
-        finish(connected);
+        finish(Status::connected);
         return;
     }
 
-    finish(noConnection);
+    finish(Status::noConnection);
 }

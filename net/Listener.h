@@ -7,6 +7,7 @@
 #include <juce_core/juce_core.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -15,8 +16,8 @@
 class Listener : public juce::Thread
 {
 public:
-    // Status values.
-    enum
+    // The values are the codes the user sees (C1, C2).
+    enum class Status : std::int32_t
     {
         running = -1,
         connected = 0,
@@ -37,7 +38,7 @@ public:
     void close();
 
     // Read with acquire: once it is 0, getConnectedSocket() holds the connection.
-    int getStatus() const noexcept { return status.load(std::memory_order_acquire); }
+    Status getStatus() const noexcept { return status.load(std::memory_order_acquire); }
 
     // The accepted connection, or null; the caller owns it after status 0.
     juce::StreamingSocket* getConnectedSocket() const noexcept
@@ -48,9 +49,9 @@ public:
     void run() override;
 
 private:
-    void finish(int value) { status.store(value, std::memory_order_release); }
+    void finish(Status value) { status.store(value, std::memory_order_release); }
 
-    std::atomic<int> status{running};
+    std::atomic<Status> status{Status::running};
     std::unique_ptr<juce::StreamingSocket> listeningSocket;
     std::atomic<juce::StreamingSocket*> connectedSocket{nullptr};
 

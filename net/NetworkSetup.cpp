@@ -37,7 +37,7 @@ NetworkSetup::NetworkSetup()
 NetworkSetup::NetworkSetup(const juce::File& programFile, InterfaceQuery& query)
 {
     result = findUpdateFile(programFile);
-    if (result == ok)
+    if (result == Result::ok)
         result = findInterfaces(query);
 }
 
@@ -54,19 +54,19 @@ juce::String NetworkSetup::getBroadcastAddress(int index) const
 // The file is good when it exists, its size can be announced in 32 bits, it
 // reads to its end with exactly that many bytes, and it starts with the tag.
 // It is read in fixed blocks, so memory stays the same whatever its size.
-int NetworkSetup::findUpdateFile(const juce::File& programFile)
+NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile)
 {
     const juce::File file = UpdateFile::besideProgram(programFile);
     if (!file.existsAsFile())
-        return noUpdateFile;
+        return Result::noUpdateFile;
 
     const juce::int64 size = file.getSize();
     if (size < UpdateFile::tagSize || size > UpdateFile::maxSize)
-        return noUpdateFile;
+        return Result::noUpdateFile;
 
     juce::FileInputStream in(file);
     if (in.failedToOpen())
-        return noUpdateFile;
+        return Result::noUpdateFile;
 
     juce::HeapBlock<char> block(64 * 1024);
     juce::int64 total = 0;
@@ -81,33 +81,33 @@ int NetworkSetup::findUpdateFile(const juce::File& programFile)
         if (total == 0)
         {
             if (n < UpdateFile::tagSize || !UpdateFile::isTag(block.get()))
-                return noUpdateFile;
+                return Result::noUpdateFile;
             tagSeen = true;
         }
 
         total += n;
         if (total > size)
-            return noUpdateFile;
+            return Result::noUpdateFile;
     }
 
-    return tagSeen && total == size ? ok : noUpdateFile;
+    return tagSeen && total == size ? Result::ok : Result::noUpdateFile;
 }
 
-int NetworkSetup::findInterfaces(InterfaceQuery& query)
+NetworkSetup::Result NetworkSetup::findInterfaces(InterfaceQuery& query)
 {
     std::vector<InterfaceQuery::Entry> entries;
     switch (query.listIpv4(entries))
     {
     case InterfaceQuery::Outcome::cannotOpen:
-        return noNetworking;
+        return Result::noNetworking;
     case InterfaceQuery::Outcome::cannotList:
-        return noInterfaceList;
+        return Result::noInterfaceList;
     case InterfaceQuery::Outcome::listed:
         break;
     }
 
     if (entries.size() > static_cast<std::size_t>(maxEntries))
-        return noInterfaceList;
+        return Result::noInterfaceList;
 
     const juce::IPAddress loopback = juce::IPAddress::local();
     for (const auto& entry : entries)
@@ -119,5 +119,5 @@ int NetworkSetup::findInterfaces(InterfaceQuery& query)
         broadcastAddresses.push_back(dottedDecimal(entry.address | ~entry.netmask));
     }
 
-    return addresses.empty() ? onlyLoopback : ok;
+    return addresses.empty() ? Result::onlyLoopback : Result::ok;
 }

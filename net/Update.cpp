@@ -40,20 +40,20 @@ void Update::run()
 
 // The size is taken once, from the open file, and the tag is checked in the
 // very bytes that are then sent; exactly size bytes follow the length.
-int Update::transfer()
+Update::Status Update::transfer()
 {
     const juce::File file = UpdateFile::besideProgram(programFile);
     if (!file.existsAsFile())
-        return noFile;
+        return Status::noFile;
 
     OpenFile in(file);
     const juce::int64 size = in.regularFileSize();
     if (size < UpdateFile::tagSize || size > UpdateFile::maxSize)
-        return noFile;
+        return Status::noFile;
 
     char piece[pieceSize];
     if (!in.readExactly(piece, UpdateFile::tagSize) || !UpdateFile::isTag(piece))
-        return noFile;
+        return Status::noFile;
 
     const auto size32 = static_cast<std::uint32_t>(size);
     const unsigned char length[4] = {
@@ -64,9 +64,9 @@ int Update::transfer()
     case Sent::all:
         break;
     case Sent::failed:
-        return lengthFailed;
+        return Status::lengthFailed;
     case Sent::stopped:
-        return done;
+        return Status::done;
     }
 
     juce::int64 left = size;
@@ -74,11 +74,11 @@ int Update::transfer()
     while (left > 0)
     {
         if (threadShouldExit())
-            return done;
+            return Status::done;
 
         const int n = static_cast<int>(juce::jmin<juce::int64>(pieceSize, left));
         if (!in.readExactly(piece + inPiece, n - inPiece))
-            return contentFailed; // fewer bytes than announced
+            return Status::contentFailed; // fewer bytes than announced
         inPiece = 0;
 
         switch (sendAll(piece, n))
@@ -86,15 +86,15 @@ int Update::transfer()
         case Sent::all:
             break;
         case Sent::failed:
-            return contentFailed;
+            return Status::contentFailed;
         case Sent::stopped:
-            return done;
+            return Status::done;
         }
         left -= n;
 
         wait(1);
     }
-    return done;
+    return Status::done;
 }
 
 // Hands all size bytes to the socket. A write that hands over fewer is followed

@@ -75,7 +75,9 @@ protected:
     void start()
     {
         MainComponent::Hooks hooks = ui->recordingHooks();
-        hooks.stage = [this](int phase, juce::Thread& worker) { return (*script)(phase, worker); };
+        // The script speaks in phase numbers and stage codes.
+        hooks.stage = [this](Phase phase, juce::Thread& worker)
+        { return static_cast<StageResult>((*script)(static_cast<int>(phase), worker)); };
         ui->start(std::move(hooks));
         ui->chooseLanguage(0);
     }
