@@ -4,6 +4,7 @@
 #include "net/UpdateFile.h"
 
 #include <arpa/inet.h>
+#include <cstring>
 #include <stdexcept>
 
 namespace
@@ -66,7 +67,10 @@ int NetworkSetup::findUpdateFile(const juce::File& programFile)
 
     juce::HeapBlock<char> block(64 * 1024);
     juce::int64 total = 0;
-    bool tagSeen = false;
+    // The tag may come in over more than one read: a read may return fewer
+    // bytes than asked for before the end of the file.
+    char tagBytes[UpdateFile::tagSize];
+    int tagHave = 0;
 
     for (;;)
     {
@@ -74,11 +78,13 @@ int NetworkSetup::findUpdateFile(const juce::File& programFile)
         if (n <= 0)
             break;
 
-        if (total == 0)
+        if (tagHave < UpdateFile::tagSize)
         {
-            if (n < UpdateFile::tagSize || !UpdateFile::isTag(block.get()))
+            const int take = juce::jmin(n, UpdateFile::tagSize - tagHave);
+            std::memcpy(tagBytes + tagHave, block.get(), static_cast<size_t>(take));
+            tagHave += take;
+            if (tagHave == UpdateFile::tagSize && !UpdateFile::isTag(tagBytes))
                 return noUpdateFile;
-            tagSeen = true;
         }
 
         total += n;
@@ -86,7 +92,7 @@ int NetworkSetup::findUpdateFile(const juce::File& programFile)
             return noUpdateFile;
     }
 
-    return tagSeen && total == size ? ok : noUpdateFile;
+    return tagHave == UpdateFile::tagSize && total == size ? ok : noUpdateFile;
 }
 
 int NetworkSetup::findInterfaces(InterfaceQuery& query)
