@@ -1,11 +1,15 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Broadcast.h"
 
+#include "net/DiagnosticLog.h"
+
 #include <arpa/inet.h>
+#include <cerrno>
 #include <cstring>
 #include <netdb.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <system_error>
 
 namespace
 {
@@ -89,6 +93,12 @@ void Broadcast::run()
         }
     }
 
+    juce::StringArray announced;
+    for (int i = 0; i < setup.getNumAddresses(); ++i)
+        announced.add(setup.getAddress(i) + " to " + setup.getBroadcastAddress(i));
+    DiagnosticLog::line("announcing on " + announced.joinIntoString(", ") + " (UDP port " +
+                        juce::String(port) + ")");
+
     while (!threadShouldExit())
     {
         for (auto& target : sockets)
@@ -96,6 +106,8 @@ void Broadcast::run()
             if (target.socket->write(target.destination, port, target.datagram, datagramSize) !=
                 datagramSize)
             {
+                DiagnosticLog::line("announcing to " + target.destination +
+                                    " failed: " + std::generic_category().message(errno));
                 finish(sendFailed);
                 return;
             }

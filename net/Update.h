@@ -49,6 +49,7 @@ private:
     void finish(int value) { status.store(value, std::memory_order_release); }
 
     std::atomic<int> status{running};
+    juce::int64 bytesSent = 0; // handed to the connection, by this thread only
     juce::StreamingSocket* const socket;
     const juce::File programFile;
 };
