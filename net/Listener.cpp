@@ -1,6 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Listener.h"
 
+#include "net/DiagnosticLog.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
@@ -54,6 +56,10 @@ Listener::~Listener()
     // that connection lands in a queue that the close then discards.
     listeningSocket.reset();
 
+    // A connection accepted while its taker gave up waiting belongs to nobody
+    // else: it is closed here rather than left open until the process ends.
+    delete connectedSocket.exchange(nullptr, std::memory_order_acq_rel);
+
     if (wakeFd >= 0)
         ::close(wakeFd);
 }
@@ -83,6 +89,7 @@ void Listener::run()
         listeningSocket = std::make_unique<juce::StreamingSocket>();
         if (wakeFd < 0 || !listeningSocket->createListener(port))
         {
+            DiagnosticLog::line("cannot listen on TCP port " + juce::String(port));
             finish(listenFailed);
             return;
         }
@@ -97,6 +104,7 @@ void Listener::run()
             return;
         }
     }
+    DiagnosticLog::line("waiting for the mixer on TCP port " + juce::String(port));
 
     for (;;)
     {
@@ -127,6 +135,7 @@ void Listener::run()
         if (closing || !accepted->isConnected())
             break; // accepted's destructor closes it: it is handed to nobody
 
+        DiagnosticLog::line("connected from " + accepted->getHostName());
         connectedSocket.store(accepted.release(), std::memory_order_release);
         finish(connected);
         return;
