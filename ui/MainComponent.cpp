@@ -2,6 +2,7 @@
 #include "ui/MainComponent.h"
 
 #include "net/Broadcast.h"
+#include "net/DiagnosticLog.h"
 #include "net/Listener.h"
 #include "net/NetworkSetup.h"
 #include "net/Update.h"
@@ -28,6 +29,26 @@ constexpr int cancelled = -1;
 constexpr int running = -1; // status of a network thread still at work
 
 constexpr int pollMs = 10;
+
+// The code of a stage whose thread cannot be started: "_I3", "_C3" or "_S4",
+// which the stages report for nothing else.
+int threadNotStarted(int stagePhase)
+{
+    return stagePhase == 4 ? 4 : 3;
+}
+
+// The stage's name and its result as the diagnostic log gives them.
+juce::String describeResult(int stagePhase, int result)
+{
+    const char* stage = stagePhase == 1 ? "initialise" : stagePhase == 3 ? "connect" : "send";
+    const char* letter = stagePhase == 1 ? "I" : stagePhase == 3 ? "C" : "S";
+    juce::String text = juce::String(stage) + " stage ended: ";
+    if (result == success)
+        return text + "ok";
+    if (result == cancelled)
+        return text + "cancelled";
+    return text + "_" + letter + juce::String(result);
+}
 } // namespace
 
 // clang-format off
@@ -227,7 +248,14 @@ void MainComponent::advancePhase()
         if (isWorkerPhase(phase))
         {
             stagePhase = phase.load();
-            startThread();
+            if (!startStageThread(*this))
+            {
+                // Reported as a stage's failure is: through the result handler.
+                result = threadNotStarted(stagePhase);
+                DiagnosticLog::line(describeResult(stagePhase, result) +
+                                    " (its thread cannot be started)");
+                triggerAsyncUpdate();
+            }
         }
     };
 
@@ -372,8 +400,18 @@ void MainComponent::run()
     if (threadShouldExit())
         r = cancelled;
 
+    if (isWorkerPhase(p))
+        DiagnosticLog::line(describeResult(p, r));
+
     result = r;
     triggerAsyncUpdate();
+}
+
+bool MainComponent::startStageThread(juce::Thread& thread)
+{
+    if (hooks.startThread)
+        return hooks.startThread(thread);
+    return thread.startThread();
 }
 
 int MainComponent::runInitialise()
@@ -387,13 +425,22 @@ int MainComponent::runInitialise()
 int MainComponent::runConnect()
 {
     broadcast = std::make_unique<Broadcast>(*setup);
-    broadcast->startThread();
+    if (!startStageThread(*broadcast))
+    {
+        broadcast.reset();
+        return threadNotStarted(3);
+    }
     const int broadcastStatus = broadcast->getStatus();
     if (broadcastStatus != running)
         return broadcastStatus;
 
     listener = std::make_unique<::Listener>();
-    listener->startThread();
+    if (!startStageThread(*listener))
+    {
+        listener.reset();
+        broadcast.reset();
+        return threadNotStarted(3);
+    }
     const int listenerStatus = listener->getStatus();
     if (listenerStatus == 1 || listenerStatus == 2)
         return listenerStatus;
@@ -409,11 +456,19 @@ int MainComponent::runConnect()
             return success;
         }
 
-        if (s != running || threadShouldExit())
+        // The announcing has ended with a failure (2 or 4): no mixer can find
+        // the computer any more, so the wait ends with the announcer's code
+        // rather than going on for ever.
+        const int b = broadcast->getStatus();
+        const bool announcingFailed = b != running && b != Broadcast::stopped;
+
+        if (s != running || announcingFailed || threadShouldExit())
         {
             broadcast.reset();
             listener.reset();
-            return s != running ? s : cancelled;
+            if (s != running)
+                return s;
+            return announcingFailed ? b : cancelled;
         }
 
         wait(pollMs);
@@ -423,7 +478,11 @@ int MainComponent::runConnect()
 int MainComponent::runSend()
 {
     update = std::make_unique<Update>(connectedSocket.get(), hooks.programFile);
-    update->startThread();
+    if (!startStageThread(*update))
+    {
+        update.reset();
+        return threadNotStarted(4);
+    }
 
     int s = running;
     for (;;)
