@@ -250,7 +250,7 @@ void MainComponent::advancePhase()
             stagePhase = phase.load();
             if (!startStageThread(*this))
             {
-                // Reported as a stage's failure is: through the result handler.
+                // Reported the way a failed stage's result is: through the result handler.
                 result = threadNotStarted(stagePhase);
                 DiagnosticLog::line(describeResult(stagePhase, result) +
                                     " (its thread cannot be started)");
