@@ -31,13 +31,14 @@ app_pid=""
 sim_pid=""
 wm_pid=""
 xsettings_pid=""
+locked_xvfb_pid=""
 
 # Ends what the test started and removes what it made, whatever happened.
 cleanup() {
     local status=$?
     set +e
     local pid
-    for pid in "$app_pid" "${second:-}" "$sim_pid" "$wm_pid" "$xsettings_pid" "$xvfb_pid"; do
+    for pid in "$app_pid" "${second:-}" "$sim_pid" "$wm_pid" "$xsettings_pid" "$locked_xvfb_pid" "$xvfb_pid"; do
         [ -n "$pid" ] || continue
         kill "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
@@ -479,20 +480,32 @@ done
 
 #------------------------------------------------------------------------------
 step "no display"
-# DISPLAY unset, and a display that no server serves: one line that says what
-# is missing and how to start the program, exit code 1, no crash, no core file.
+# DISPLAY unset, a display that no server serves, and one whose server refuses
+# the program (as under sudo without the user's X authority): one line that
+# says what is missing and how to start the program, exit code 1, no crash,
+# no core file.
+xauth -q -f "$work/locked.xauth" add :0 . "$(head -c 16 /dev/urandom | od -An -tx1 | tr -d ' \n')"
+exec 3>"$work/locked.display"
+Xvfb -displayfd 3 -auth "$work/locked.xauth" -nolisten tcp >"$work/locked-xvfb.log" 2>&1 &
+locked_xvfb_pid=$!
+exec 3>&-
+wait_for 20 "the X server that asks for authority" test -s "$work/locked.display"
 mkdir -p "$work/nodisplay"
-for display in "" ":65000"; do
+for display in "" ":65000" ":$(head -n1 "$work/locked.display")"; do
     status=0
     (cd "$work/nodisplay" && ulimit -c unlimited &&
         ip netns exec "$ns_pc" env -i ${display:+DISPLAY=$display} HOME="$work/home" PATH=/usr/bin:/bin \
             "$work/prog/KVR516_UPDATE" >"$work/nodisplay.out" 2>"$work/nodisplay.err") || status=$?
     [ "$status" -eq 1 ] || fail "without a display ($display) the exit code is $status, not 1"
-    grep -q '^KVR516_UPDATE: .*display.*sudo --preserve-env=DISPLAY,XAUTHORITY$' "$work/nodisplay.err" ||
+    [ "$(wc -l <"$work/nodisplay.err")" -eq 1 ] &&
+        grep -q '^KVR516_UPDATE: .*display.*sudo --preserve-env=DISPLAY,XAUTHORITY$' "$work/nodisplay.err" ||
         fail "without a display ($display) standard error says: $(cat "$work/nodisplay.err")"
     [ -z "$(ls -A "$work/nodisplay")" ] || fail "without a display ($display) a core file was left"
     echo "    $(grep '^KVR516_UPDATE' "$work/nodisplay.err")"
 done
+kill "$locked_xvfb_pid"
+wait "$locked_xvfb_pid" 2>/dev/null || true
+locked_xvfb_pid=""
 
 #------------------------------------------------------------------------------
 step "announcing fails while waiting for the mixer"
