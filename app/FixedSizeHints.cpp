@@ -13,7 +13,11 @@ bool FixedSizeHints::apply(juce::ComponentPeer& peer)
         return false;
 
     const auto window = reinterpret_cast<Window>(peer.getNativeHandle());
-    const juce::Rectangle<int> bounds = peer.getBounds();
+    // X11 hints are in device pixels: the logical bounds mapped to the display
+    // as JUCE maps them when it places the window (twice the size at a
+    // desktop scale of 2).
+    const juce::Rectangle<int> bounds =
+        juce::Desktop::getInstance().getDisplays().logicalToPhysical(peer.getBounds());
 
     bool done = false;
     if (XSizeHints* hints = XAllocSizeHints())

@@ -11,6 +11,7 @@
 class FixedSizeHints
 {
 public:
-    // Applies the hints to the window of peer, at its current bounds.
+    // Applies the hints to the window of peer, at its current bounds in
+    // device pixels.
     static bool apply(juce::ComponentPeer& peer);
 };

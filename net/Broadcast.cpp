@@ -1,10 +1,13 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Broadcast.h"
 
+#include "net/DiagnosticLog.h"
 #include "platform/DatagramDestination.h"
 #include "platform/SocketOptions.h"
 
+#include <cerrno>
 #include <sys/prctl.h>
+#include <system_error>
 
 Broadcast::Broadcast(const NetworkSetup& s) : juce::Thread("KVR516_UPDATE"), setup(s) {}
 
@@ -68,6 +71,12 @@ void Broadcast::run()
         }
     }
 
+    juce::StringArray announced;
+    for (int i = 0; i < setup.getNumAddresses(); ++i)
+        announced.add(setup.getAddress(i) + " to " + setup.getBroadcastAddress(i));
+    DiagnosticLog::line("announcing on " + announced.joinIntoString(", ") + " (UDP port " +
+                        juce::String(port) + ")");
+
     while (!threadShouldExit())
     {
         for (auto& target : sockets)
@@ -75,6 +84,8 @@ void Broadcast::run()
             if (target.socket->write(target.destination, port, target.datagram, datagramSize) !=
                 datagramSize)
             {
+                DiagnosticLog::line("announcing to " + target.destination +
+                                    " failed: " + std::generic_category().message(errno));
                 finish(Status::sendFailed);
                 return;
             }

@@ -1,6 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Listener.h"
 
+#include "net/DiagnosticLog.h"
 #include "platform/AcceptFailure.h"
 #include "platform/SocketOptions.h"
 
@@ -17,6 +18,10 @@ Listener::~Listener()
     // JUCE's close wakes a blocked accept by connecting to the socket itself;
     // that connection lands in a queue that the close then discards.
     listeningSocket.reset();
+
+    // A connection accepted while its taker gave up waiting belongs to nobody
+    // else: it is closed here rather than left open until the process ends.
+    delete connectedSocket.exchange(nullptr, std::memory_order_acq_rel);
 }
 
 void Listener::close()
@@ -40,6 +45,7 @@ void Listener::run()
         listeningSocket = std::make_unique<juce::StreamingSocket>();
         if (!wakeUp.isValid() || !listeningSocket->createListener(port))
         {
+            DiagnosticLog::line("cannot listen on TCP port " + juce::String(port));
             finish(Status::listenFailed);
             return;
         }
@@ -53,6 +59,7 @@ void Listener::run()
             return;
         }
     }
+    DiagnosticLog::line("waiting for the mixer on TCP port " + juce::String(port));
 
     for (;;)
     {
@@ -72,6 +79,7 @@ void Listener::run()
         if (closing || !accepted->isConnected())
             break; // accepted's destructor closes it: it is handed to nobody
 
+        DiagnosticLog::line("connected from " + accepted->getHostName());
         connectedSocket.store(accepted.release(), std::memory_order_release);
         finish(Status::connected);
         return;

@@ -30,20 +30,23 @@ public:
     Listener();
 
     // Ends a pending wait at once, stops the thread (at most 100 ms), then closes
-    // and releases the listening socket. Leaves the connected socket alone.
+    // and releases the listening socket, and a connection nobody has taken.
     ~Listener() override;
 
     // Ends a pending wait at once, without a connection (status 2); from then on
     // no connection is accepted. The destructor does this first.
     void close();
 
-    // Read with acquire: once it is 0, getConnectedSocket() holds the connection.
+    // Read with acquire: once it is 0, getConnectedSocket() hands the connection over.
     Status getStatus() const noexcept { return status.load(std::memory_order_acquire); }
 
-    // The accepted connection, or null; the caller owns it after status 0.
-    juce::StreamingSocket* getConnectedSocket() const noexcept
+    // Hands the accepted connection over to the caller, who owns it from then
+    // on; null when there is none or it was taken before. The exchange leaves
+    // each connection with exactly one owner: the first caller, or else the
+    // listener, whose destructor closes it.
+    juce::StreamingSocket* getConnectedSocket() noexcept
     {
-        return connectedSocket.load(std::memory_order_acquire);
+        return connectedSocket.exchange(nullptr, std::memory_order_acq_rel);
     }
 
     void run() override;

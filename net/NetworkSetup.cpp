@@ -70,7 +70,10 @@ NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile)
 
     juce::HeapBlock<char> block(64 * 1024);
     juce::int64 total = 0;
-    bool tagSeen = false;
+    // The tag may come in over more than one read: a read may return fewer
+    // bytes than asked for before the end of the file.
+    char tagBytes[UpdateFile::tagSize];
+    int tagHave = 0;
 
     for (;;)
     {
@@ -78,11 +81,13 @@ NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile)
         if (n <= 0)
             break;
 
-        if (total == 0)
+        if (tagHave < UpdateFile::tagSize)
         {
-            if (n < UpdateFile::tagSize || !UpdateFile::isTag(block.get()))
+            const int take = juce::jmin(n, UpdateFile::tagSize - tagHave);
+            std::memcpy(tagBytes + tagHave, block.get(), static_cast<size_t>(take));
+            tagHave += take;
+            if (tagHave == UpdateFile::tagSize && !UpdateFile::isTag(tagBytes))
                 return Result::noUpdateFile;
-            tagSeen = true;
         }
 
         total += n;
@@ -90,7 +95,7 @@ NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile)
             return Result::noUpdateFile;
     }
 
-    return tagSeen && total == size ? Result::ok : Result::noUpdateFile;
+    return tagHave == UpdateFile::tagSize && total == size ? Result::ok : Result::noUpdateFile;
 }
 
 NetworkSetup::Result NetworkSetup::findInterfaces(InterfaceQuery& query)

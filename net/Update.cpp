@@ -1,6 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Update.h"
 
+#include "net/DiagnosticLog.h"
 #include "net/UpdateFile.h"
 #include "platform/OpenFile.h"
 #include "platform/SocketWrite.h"
@@ -35,7 +36,12 @@ void Update::run()
     // that alone made the transfer 5 % slower than its pacing; on this thread
     // the pause ends when it is due. The pause itself stays 1 ms.
     ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
-    finish(transfer());
+    const double started = juce::Time::getMillisecondCounterHiRes();
+    const Status outcome = transfer();
+    DiagnosticLog::line("sent " + juce::String(bytesSent) + " bytes (length and file) in " +
+                        juce::String(juce::Time::getMillisecondCounterHiRes() - started, 0) +
+                        " ms");
+    finish(outcome);
 }
 
 // The size is taken once, from the open file, and the tag is checked in the
@@ -113,6 +119,7 @@ Update::Sent Update::sendAll(const void* data, int size)
         const int n = SocketWrite::write(handle, from, size);
         if (n > 0)
         {
+            bytesSent += n;
             from += n;
             size -= n;
             continue;

@@ -52,6 +52,7 @@ private:
     void finish(Status value) { status.store(value, std::memory_order_release); }
 
     std::atomic<Status> status{Status::running};
+    juce::int64 bytesSent = 0; // handed to the connection, by this thread only
     juce::StreamingSocket* const socket;
     const juce::File programFile;
 };

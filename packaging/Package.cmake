@@ -1,5 +1,6 @@
 # The portable archive, KVR516_UPDATE-1.0-Linux.tar.gz: one folder with the
-# executable, a README, a desktop launcher and its icon. The update file goes
+# executable, a README, a desktop launcher and its icon, and a ufw profile and
+# a firewalld service that let the mixer connect to TCP port 54000. The update file goes
 # beside the executable, so the program is not installed system-wide:
 #   cmake --build build --target package
 set(KVR_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
@@ -16,6 +17,8 @@ install(TARGETS KVR516_UPDATE RUNTIME DESTINATION .)
 install(FILES
     ${KVR_PACKAGING_DIR}/README
     ${KVR_PACKAGING_DIR}/KVR516_UPDATE.desktop
+    ${KVR_PACKAGING_DIR}/KVR516_UPDATE.ufw
+    ${KVR_PACKAGING_DIR}/kvr516-update.xml
     ${KVR_ICON_PNG}
     ${PROJECT_SOURCE_DIR}/LICENSE
     DESTINATION .)

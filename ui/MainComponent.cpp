@@ -2,6 +2,7 @@
 #include "ui/MainComponent.h"
 
 #include "net/Broadcast.h"
+#include "net/DiagnosticLog.h"
 #include "net/Listener.h"
 #include "net/NetworkSetup.h"
 #include "net/Update.h"
@@ -39,6 +40,30 @@ bool hasScreen(Phase p) noexcept
 Phase nextPhase(Phase p) noexcept
 {
     return p < Phase::ended ? static_cast<Phase>(static_cast<std::int32_t>(p) + 1) : Phase::ended;
+}
+
+// The code of a stage whose thread cannot be started: "_I3", "_C3" or "_S4",
+// which the stages report for nothing else.
+StageResult threadNotStarted(Phase stagePhase) noexcept
+{
+    return stagePhase == Phase::send ? StageResult::code4 : StageResult::code3;
+}
+
+// The stage's name and its result as the diagnostic log gives them.
+juce::String describeResult(Phase stagePhase, StageResult result)
+{
+    const char* stage = stagePhase == Phase::initialise ? "initialise"
+                        : stagePhase == Phase::connect  ? "connect"
+                                                        : "send";
+    const char* letter = stagePhase == Phase::initialise ? "I"
+                         : stagePhase == Phase::connect  ? "C"
+                                                         : "S";
+    juce::String text = juce::String(stage) + " stage ended: ";
+    if (result == StageResult::success)
+        return text + "ok";
+    if (result == StageResult::cancelled)
+        return text + "cancelled";
+    return text + "_" + letter + juce::String(static_cast<int>(result));
 }
 } // namespace
 
@@ -238,7 +263,14 @@ void MainComponent::advancePhase()
         if (isWorkerPhase(phase))
         {
             stagePhase = phase.load();
-            startThread();
+            if (!startStageThread(*this))
+            {
+                // Reported the way a failed stage's result is: through the result handler.
+                result = threadNotStarted(stagePhase);
+                DiagnosticLog::line(describeResult(stagePhase, result) +
+                                    " (its thread cannot be started)");
+                triggerAsyncUpdate();
+            }
         }
     };
 
@@ -381,8 +413,18 @@ void MainComponent::run()
     if (threadShouldExit())
         r = StageResult::cancelled;
 
+    if (isWorkerPhase(p))
+        DiagnosticLog::line(describeResult(p, r));
+
     result = r;
     triggerAsyncUpdate();
+}
+
+bool MainComponent::startStageThread(juce::Thread& thread)
+{
+    if (hooks.startThread)
+        return hooks.startThread(thread);
+    return thread.startThread();
 }
 
 StageResult MainComponent::runInitialise()
@@ -396,13 +438,22 @@ StageResult MainComponent::runInitialise()
 StageResult MainComponent::runConnect()
 {
     broadcast = std::make_unique<Broadcast>(*setup);
-    broadcast->startThread();
+    if (!startStageThread(*broadcast))
+    {
+        broadcast.reset();
+        return threadNotStarted(Phase::connect);
+    }
     const Broadcast::Status broadcastStatus = broadcast->getStatus();
     if (broadcastStatus != Broadcast::Status::running)
         return stageResultOf(broadcastStatus);
 
     listener = std::make_unique<::Listener>();
-    listener->startThread();
+    if (!startStageThread(*listener))
+    {
+        listener.reset();
+        broadcast.reset();
+        return threadNotStarted(Phase::connect);
+    }
     const ::Listener::Status listenerStatus = listener->getStatus();
     if (listenerStatus == ::Listener::Status::listenFailed ||
         listenerStatus == ::Listener::Status::noConnection)
@@ -419,11 +470,20 @@ StageResult MainComponent::runConnect()
             return StageResult::success;
         }
 
-        if (s != ::Listener::Status::running || threadShouldExit())
+        // The announcing has ended with a failure (2 or 4): no mixer can find
+        // the computer any more, so the wait ends with the announcer's code
+        // rather than going on for ever.
+        const Broadcast::Status b = broadcast->getStatus();
+        const bool announcingFailed =
+            b != Broadcast::Status::running && b != Broadcast::Status::stopped;
+
+        if (s != ::Listener::Status::running || announcingFailed || threadShouldExit())
         {
             broadcast.reset();
             listener.reset();
-            return s != ::Listener::Status::running ? stageResultOf(s) : StageResult::cancelled;
+            if (s != ::Listener::Status::running)
+                return stageResultOf(s);
+            return announcingFailed ? stageResultOf(b) : StageResult::cancelled;
         }
 
         wait(pollMs);
@@ -433,7 +493,11 @@ StageResult MainComponent::runConnect()
 StageResult MainComponent::runSend()
 {
     update = std::make_unique<Update>(connectedSocket.get(), hooks.programFile);
-    update->startThread();
+    if (!startStageThread(*update))
+    {
+        update.reset();
+        return threadNotStarted(Phase::send);
+    }
 
     Update::Status s = Update::Status::running;
     for (;;)

@@ -51,6 +51,9 @@ public:
         std::function<void(int messageEntry, int buttonEntry)> messageBox;
         // Requests the application's quit in place of JUCEApplication::quit.
         std::function<void()> quit;
+        // Starts a thread of the update (the worker, Broadcast, Listener or
+        // Update) in place of Thread::startThread; returns whether it runs.
+        std::function<bool(juce::Thread& thread)> startThread;
     };
 
     MainComponent();
@@ -89,6 +92,9 @@ private:
 
     static const PhaseScreen phaseScreens[6];
     static bool isWorkerPhase(Phase p) noexcept;
+
+    // Starts thread, through the hook when there is one; false when it does not run.
+    bool startStageThread(juce::Thread& thread);
 
     StageResult runInitialise();
     StageResult runConnect();

@@ -19,7 +19,7 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "SKIPPED: needs root to create network namespaces"
     exit 77
 fi
-for tool in Xvfb xdotool xprop import convert tesseract localedef ip; do
+for tool in Xvfb xdotool xprop import convert tesseract localedef ip nft openbox xsettingsd; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/deps.sh installs it)"; exit 1; }
 done
 
@@ -29,13 +29,16 @@ ns_mixer="kvr-e2e-$$-mixer"
 xvfb_pid=""
 app_pid=""
 sim_pid=""
+wm_pid=""
+xsettings_pid=""
+locked_xvfb_pid=""
 
 # Ends what the test started and removes what it made, whatever happened.
 cleanup() {
     local status=$?
     set +e
     local pid
-    for pid in "$app_pid" "${second:-}" "$sim_pid" "$xvfb_pid"; do
+    for pid in "$app_pid" "${second:-}" "$sim_pid" "$wm_pid" "$xsettings_pid" "$locked_xvfb_pid" "$xvfb_pid"; do
         [ -n "$pid" ] || continue
         kill "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
@@ -120,18 +123,38 @@ make_update_file() {
 # Starts a copy of the program in the program's namespace; its process id
 # goes to started_pid. The single-instance
 # lock and pipe live in /var/tmp: each run gets a private one there, shared by
-# the copies of this test only.
+# the copies of this test only. With arguments, the command COMMAND... runs in
+# the folder DIR in place of the program's path: start_program [DIR COMMAND...]
 start_program() {
+    local dir=${1:-$PWD}
+    [ $# -gt 0 ] && shift
+    [ $# -gt 0 ] || set -- "$work/prog/KVR516_UPDATE"
     ip netns exec "$ns_pc" env -i DISPLAY="$DISPLAY" HOME="$work/home" LANG=en_US.UTF-8 \
         LOCPATH="$work/locale" PATH=/usr/bin:/bin \
-        sh -c 'mount --bind "$1" /var/tmp && exec "$2"' sh "$work/lockdir" "$work/prog/KVR516_UPDATE" \
+        sh -c 'mount --bind "$1" /var/tmp && cd "$2" && shift 2 && exec "$@"' sh "$work/lockdir" "$dir" "$@" \
         >>"$work/app.log" 2>&1 &
     started_pid=$!
 }
 
+# The processes whose windows are the program's: the started one, and its
+# children when it started the program as one (as a desktop launcher does).
+program_pids() {
+    echo "$app_pid"
+    pgrep -P "$app_pid" 2>/dev/null || true
+}
+program_windows() {
+    local pid
+    for pid in $(program_pids); do
+        xdotool search --onlyvisible --pid "$pid" 2>/dev/null || true
+    done
+}
+
+# The desktop's scale: window coordinates are the program's logical ones times it.
+scale=1
+
 main_window() {
     local w
-    for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+    for w in $(program_windows); do
         [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "KVR Firmware Downloader" ] && echo "$w" && return 0
     done
     return 1
@@ -140,7 +163,7 @@ main_window() {
 # A visible window of the program other than its main window (box or menu).
 other_window() {
     local w
-    for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+    for w in $(program_windows); do
         [ "$w" != "$window" ] && echo "$w" && return 0
     done
     return 1
@@ -153,7 +176,7 @@ program_ended() { ! kill -0 "$app_pid" 2>/dev/null; }
 
 launch() {
     : >"$work/app.log"
-    start_program
+    start_program "$@"
     app_pid=$started_pid
     wait_for 20 "the program's window" has_main_window
     window=$(main_window)
@@ -162,9 +185,9 @@ launch() {
 # Clicks at a point of the window's content, then moves the pointer to the
 # logo, so that no button stays highlighted under it.
 click() {
-    xdotool mousemove --window "$window" "$1" "$2" click 1
+    xdotool mousemove --window "$window" $(($1 * scale)) $(($2 * scale)) click 1
     # The click may have ended the program and its window with it.
-    xdotool mousemove --window "$window" 40 35 2>/dev/null || true
+    xdotool mousemove --window "$window" $((40 * scale)) $((35 * scale)) 2>/dev/null || true
 }
 press_left() { click 280 197; }
 press_right() { click 410 197; }
@@ -233,7 +256,7 @@ expect_box_then_end() {
     width=${size%x*}
     height=${size#*x}
     [ -n "$width" ] && [ -n "$height" ] || fail "cannot read the box's size"
-    xdotool mousemove --window "$box" $((width / 2)) $((height - 21)) click 1 2>/dev/null || true
+    xdotool mousemove --window "$box" $((width / 2)) $((height - 21 * scale)) click 1 2>/dev/null || true
     expect_end
 }
 
@@ -411,6 +434,151 @@ launch
 wait_text "Please choose a language used."
 "$close_helper" "$window"
 # A box would keep the program open until dismissed: it ended without one.
+expect_end
+
+#------------------------------------------------------------------------------
+# However it is started, the program sends the file beside its executable.
+# Each start is made from another folder that holds a decoy update file with
+# the tag (the symbolic link's folder holds one beside the link): the mixer
+# checks every byte it gets against the file beside the program, so a decoy
+# never reaches it.
+elsewhere="$work/elsewhere"
+links="$work/links"
+mkdir -p "$elsewhere" "$links"
+for folder in "$elsewhere" "$links"; do
+    { printf 'KVR700X2'; head -c 3000 /dev/urandom; } >"$folder/KVR516_UPDATE.upd"
+done
+ln -s "$work/prog/KVR516_UPDATE" "$links/KVR516_UPDATE"
+cp "$(dirname "${BASH_SOURCE[0]}")/../../packaging/KVR516_UPDATE.desktop" "$work/prog/"
+make_update_file $((20 * 1024 + 3))
+# Each case: its name, the folder it starts from, the command.
+launch_cases=(
+    "by bare name through PATH|$elsewhere|env PATH=$work/prog:/usr/bin:/bin KVR516_UPDATE"
+    "through a symbolic link|$links|$links/KVR516_UPDATE"
+    "by its desktop launcher|$elsewhere|/usr/bin/python3 $(dirname "${BASH_SOURCE[0]}")/launch_desktop_file.py $work/prog/KVR516_UPDATE.desktop"
+)
+for launch_case in "${launch_cases[@]}"; do
+    IFS='|' read -r case_name case_dir case_command <<<"$launch_case"
+    step "started $case_name, from a folder with a decoy update file"
+    # shellcheck disable=SC2086 # the command's words
+    launch "$case_dir" $case_command
+    wait_text "Please choose a language used."
+    press_left
+    wait_text "push START."
+    press_left
+    start_mixer
+    expect_mixer_ok
+    wait_text "Finish sending the firmware."
+    press_left
+    expect_end
+done
+# The diagnostic log of the last delivery, on standard error.
+for line in "announcing on 198.51.100.10 to 198.51.100.255" "connected from 198.51.100.20" \
+    "sent $((20 * 1024 + 3 + 4)) bytes" "send stage ended: ok"; do
+    grep -qF "KVR516_UPDATE: $line" "$work/app.log" || fail "no \"$line\" in the diagnostic log"
+done
+
+#------------------------------------------------------------------------------
+step "no display"
+# DISPLAY unset, a display that no server serves, and one whose server refuses
+# the program (as under sudo without the user's X authority): one line that
+# says what is missing and how to start the program, exit code 1, no crash,
+# no core file.
+xauth -q -f "$work/locked.xauth" add :0 . "$(head -c 16 /dev/urandom | od -An -tx1 | tr -d ' \n')"
+exec 3>"$work/locked.display"
+Xvfb -displayfd 3 -auth "$work/locked.xauth" -nolisten tcp >"$work/locked-xvfb.log" 2>&1 &
+locked_xvfb_pid=$!
+exec 3>&-
+wait_for 20 "the X server that asks for authority" test -s "$work/locked.display"
+mkdir -p "$work/nodisplay"
+for display in "" ":65000" ":$(head -n1 "$work/locked.display")"; do
+    status=0
+    (cd "$work/nodisplay" && ulimit -c unlimited &&
+        ip netns exec "$ns_pc" env -i ${display:+DISPLAY=$display} HOME="$work/home" PATH=/usr/bin:/bin \
+            "$work/prog/KVR516_UPDATE" >"$work/nodisplay.out" 2>"$work/nodisplay.err") || status=$?
+    [ "$status" -eq 1 ] || fail "without a display ($display) the exit code is $status, not 1"
+    [ "$(wc -l <"$work/nodisplay.err")" -eq 1 ] &&
+        grep -q '^KVR516_UPDATE: .*display.*sudo --preserve-env=DISPLAY,XAUTHORITY$' "$work/nodisplay.err" ||
+        fail "without a display ($display) standard error says: $(cat "$work/nodisplay.err")"
+    [ -z "$(ls -A "$work/nodisplay")" ] || fail "without a display ($display) a core file was left"
+    echo "    $(grep '^KVR516_UPDATE' "$work/nodisplay.err")"
+done
+kill "$locked_xvfb_pid"
+wait "$locked_xvfb_pid" 2>/dev/null || true
+locked_xvfb_pid=""
+
+#------------------------------------------------------------------------------
+step "announcing fails while waiting for the mixer"
+make_update_file 4096
+launch
+wait_text "Please choose a language used."
+press_left
+wait_text "push START."
+press_left
+wait_text "Waiting from KVR-516helix connection."
+# From now on the program's namespace refuses every UDP datagram it sends.
+ip netns exec "$ns_pc" nft -f - <<'NFT'
+table inet kvr_e2e {
+    chain out {
+        type filter hook output priority 0;
+        meta l4proto udp drop
+    }
+}
+NFT
+expect_box_then_end "Cannot send the update data_C4"
+ip netns exec "$ns_pc" nft delete table inet kvr_e2e
+
+#------------------------------------------------------------------------------
+# At a desktop scale of 2 under a window manager: JUCE reads the scale from
+# XSETTINGS (Gdk/WindowScalingFactor) for outputs where a window manager
+# publishes _NET_WORKAREA, as openbox does. Last, since the window manager
+# stays.
+step "scale 2 under a window manager"
+printf 'Gdk/WindowScalingFactor 2\n' >"$work/xsettingsd.conf"
+xsettingsd -c "$work/xsettingsd.conf" >"$work/xsettingsd.log" 2>&1 &
+xsettings_pid=$!
+HOME="$work/home" openbox --sm-disable >"$work/openbox.log" 2>&1 &
+wm_pid=$!
+has_work_area() { xprop -root _NET_WORKAREA 2>/dev/null | grep -q '= '; }
+wait_for 20 "the window manager" has_work_area
+scale=2
+
+launch
+# The window keeps its size in device pixels, and tells the window manager so.
+window_size() { xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: \([0-9]*x[0-9]*\).*/\1/p'; }
+fixed_size_at_scale() {
+    local hints
+    hints=$(xprop -id "$window" WM_NORMAL_HINTS 2>/dev/null)
+    grep -q "minimum size: 960 by 418" <<<"$hints" && grep -q "maximum size: 960 by 418" <<<"$hints"
+}
+wait_for 10 "the fixed size hints at scale 2" fixed_size_at_scale
+wait_text "Please choose a language used."
+[ "$(window_size)" = 960x418 ] || fail "at scale 2 the window is $(window_size), not 960x418"
+press_left
+wait_text "push START."
+press_left
+wait_text "Waiting from KVR-516helix connection."
+
+# A second copy brings the first to the front: it is minimised first.
+active_window() { xprop -root _NET_ACTIVE_WINDOW | sed -n 's/.*# \(0x[0-9a-f]*\).*/\1/p'; }
+is_active() { [ "$(($(active_window)))" -eq "$window" ]; }
+xdotool windowminimize "$window"
+wait_for 10 "the window to be minimised" eval '! is_active'
+start_program
+second=$started_pid
+wait_for 20 "the second copy to end" second_ended
+wait "$second" || fail "the second copy ended with exit code $?"
+second=""
+wait_for 10 "the first copy's window at the front" is_active
+[ "$(window_size)" = 960x418 ] || fail "at scale 2 the window became $(window_size)"
+
+"$close_helper" "$window"
+expect_box_then_end "Connecting cancel."
+
+# The right button: Cancel on the language screen ends the program.
+launch
+wait_text "Please choose a language used."
+press_right
 expect_end
 
 echo "end-to-end: all runs passed"

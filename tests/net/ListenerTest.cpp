@@ -141,6 +141,48 @@ TEST_F(ListenerTest, AcceptsTheFirstPeerAndNeverASecond)
     ::close(second);
 }
 
+// The connection goes to exactly one owner: the first to take it, or else the
+// listener, which closes it when it goes (the stage gave up waiting just as
+// the mixer connected).
+TEST_F(ListenerTest, AConnectionIsTakenOnceOrClosedWithTheListener)
+{
+    for (const bool taken : {true, false})
+    {
+        SCOPED_TRACE(taken ? "taken" : "left");
+        auto listener = startListener();
+        const int peer = connectPeer();
+        ASSERT_GE(peer, 0);
+        ASSERT_TRUE(
+            Await::until([&] { return listener->getStatus() != Listener::Status::running; }));
+        ASSERT_EQ(listener->getStatus(), Listener::Status::connected);
+
+        std::unique_ptr<juce::StreamingSocket> mixer;
+        if (taken)
+        {
+            mixer.reset(listener->getConnectedSocket());
+            ASSERT_NE(mixer, nullptr);
+            EXPECT_EQ(listener->getConnectedSocket(), nullptr);
+        }
+        EXPECT_TRUE(Await::returns([&] { listener.reset(); }));
+
+        // Open while its taker holds it; closed with the listener otherwise.
+        pollfd p{peer, POLLIN, 0};
+        char byte;
+        if (taken)
+        {
+            EXPECT_EQ(::poll(&p, 1, 200), 0);
+            ASSERT_EQ(mixer->write("x", 1), 1);
+            EXPECT_EQ(::recv(peer, &byte, 1, 0), 1);
+        }
+        else
+        {
+            ASSERT_EQ(::poll(&p, 1, 5000), 1);
+            EXPECT_EQ(::recv(peer, &byte, 1, 0), 0);
+        }
+        ::close(peer);
+    }
+}
+
 TEST_F(ListenerTest, PortHeldByAnotherSocketGives1)
 {
     const int other = socketInside(SOCK_STREAM);

@@ -3,7 +3,8 @@
 #
 # Builds the portable archive into a folder of its own and checks what a user
 # unpacks: one top folder holding the executable (runnable, every library it
-# links found), README, LICENSE, the desktop launcher and its PNG icon.
+# links found), README, LICENSE, the desktop launcher and its PNG icon, and
+# the ufw profile and firewalld service for TCP port 54000.
 #
 #   ArchiveContents.sh BUILD_DIR
 set -euo pipefail
@@ -18,7 +19,8 @@ fail() { echo "FAILED: $*" >&2; exit 1; }
 archive=$(ls "$work"/out/KVR516_UPDATE-1.0-Linux.tar.gz 2>/dev/null) || fail "no KVR516_UPDATE-1.0-Linux.tar.gz"
 
 listing=$(tar tzf "$archive" | sort)
-expected=$(printf '%s\n' KVR516_UPDATE KVR516_UPDATE.desktop KVR516_UPDATE.png LICENSE README |
+expected=$(printf '%s\n' KVR516_UPDATE KVR516_UPDATE.desktop KVR516_UPDATE.png KVR516_UPDATE.ufw \
+    kvr516-update.xml LICENSE README |
     sed 's|^|KVR516_UPDATE-1.0-Linux/|' | sort)
 [ "$listing" = "$expected" ] || fail "archive holds
 $listing
@@ -38,4 +40,12 @@ grep -q '^\[Desktop Entry\]$' "$top/KVR516_UPDATE.desktop" || fail "no [Desktop 
 grep -q '^Type=Application$' "$top/KVR516_UPDATE.desktop" || fail "launcher is not an application"
 grep -q '^Exec=.*KVR516_UPDATE' "$top/KVR516_UPDATE.desktop" || fail "launcher does not start the program"
 grep -q 'KVR516_UPDATE.upd' "$top/README" || fail "README does not say where the update file goes"
+# The firewall profiles open TCP port 54000 and the README says how to install them.
+grep -qx 'ports=54000/tcp' "$top/KVR516_UPDATE.ufw" || fail "the ufw profile does not open TCP 54000"
+grep -q '<port protocol="tcp" port="54000"/>' "$top/kvr516-update.xml" ||
+    fail "the firewalld service does not open TCP 54000"
+for line in 'ufw allow 54000/tcp' 'firewall-cmd --add-port=54000/tcp' 'tcp dport 54000 accept' \
+    'applications.d/' 'firewalld/services/'; do
+    grep -qF -- "$line" "$top/README" || fail "README lacks the firewall help \"$line\""
+done
 echo "archive ok: $(basename "$archive")"

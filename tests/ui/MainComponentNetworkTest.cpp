@@ -5,6 +5,9 @@
 #include "ControllerHarness.h"
 #include "MixerPeer.h"
 
+#include "net/Broadcast.h"
+#include "net/Listener.h"
+#include "net/Update.h"
 #include "platform/InterfaceQuery.h"
 #include "support/NetNamespace.h"
 
@@ -325,4 +328,65 @@ TEST_F(MainComponentNetworkTest, UpdateFileGoneBeforeSendingShowsS1)
     EXPECT_EQ(ui.boxTexts(), std::vector<std::string>{"Cannot find the UpdateFile_S1"});
     // Not even the length was sent.
     EXPECT_TRUE(mixer.received().empty());
+}
+
+//==============================================================================
+// Threads that cannot be started
+
+TEST_F(MainComponentNetworkTest, AThreadThatCannotStartEndsItsStageWithItsCode)
+{
+    SKIP_UNLESS_ROOT();
+    using Refuses = std::function<bool(juce::Thread&, int phase)>;
+    auto worker = [](int stage) -> Refuses
+    {
+        return [stage](juce::Thread& t, int phase)
+        { return dynamic_cast<MainComponent*>(&t) != nullptr && phase == stage; };
+    };
+    struct Case
+    {
+        const char* thread;
+        Refuses refuses;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"worker, initialise", worker(1), "Cannot find the EXE file_I3"},
+        {"worker, connect", worker(3), "Cannot connect the MIXER_C3"},
+        {"Broadcast", [](juce::Thread& t, int) { return dynamic_cast<Broadcast*>(&t) != nullptr; },
+         "Cannot connect the MIXER_C3"},
+        {"Listener", [](juce::Thread& t, int) { return dynamic_cast<::Listener*>(&t) != nullptr; },
+         "Cannot connect the MIXER_C3"},
+        {"worker, send", worker(4), "Send error 4"},
+        {"Update", [](juce::Thread& t, int) { return dynamic_cast<Update*>(&t) != nullptr; },
+         "Send error 4"},
+    };
+
+    files.writeUpdateFile(4096);
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.thread);
+        NetNamespace pc;
+        NetNamespace mixerSide;
+        ASSERT_TRUE(pc.ok() && mixerSide.ok() &&
+                    pc.linkTo(mixerSide, "198.51.100.10/24", "198.51.100.20/24"));
+        MixerPeer mixer(mixerSide);
+
+        ControllerHarness run;
+        MainComponent::Hooks hooks = run.recordingHooks();
+        hooks.programFile = files.program();
+        const std::string name = pc.name();
+        hooks.workerStarted = [name] { enterNamespace(name); };
+        hooks.startThread = [&c, &run](juce::Thread& t)
+        { return !c.refuses(t, run.phase()) && t.startThread(); };
+        run.start(std::move(hooks));
+        run.chooseLanguage(0);
+
+        // OK, and START once the ready screen is there.
+        run.pressLeft();
+        ASSERT_TRUE(run.pumpUntil([&] { return run.quitCount() > 0 || run.phase() == 2; }));
+        if (run.quitCount() == 0)
+            run.pressLeft();
+        ASSERT_TRUE(run.pumpUntil([&] { return run.quitCount() > 0; }, 30000));
+        EXPECT_EQ(run.boxTexts(), std::vector<std::string>{c.text});
+        EXPECT_EQ(run.events().back(), "quit");
+    }
 }
