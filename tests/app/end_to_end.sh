@@ -285,6 +285,15 @@ choose_language() {
     wait_for 10 "the language list to close" has_no_other_window
 }
 
+# From the language screen, on in English to waiting for the mixer.
+to_waiting() {
+    wait_text "Please choose a language used."
+    press_left
+    wait_text "push START."
+    press_left
+    wait_text "Waiting from KVR-516helix connection."
+}
+
 start_mixer() {
     ip netns exec "$ns_mixer" "$simulator" --expect "$update_file" --save "$work/received" \
         --timeout 120 >"$work/mixer.log" 2>&1 &
@@ -410,22 +419,14 @@ expect_box_then_end "Cannot find the UpdateFile_I4" en-box-i4
 step "Cancel while waiting for the mixer"
 make_update_file 4096
 launch
-wait_text "Please choose a language used."
-press_left
-wait_text "push START."
-press_left
-wait_text "Waiting from KVR-516helix connection."
+to_waiting
 press_right
 expect_box_then_end "Connecting cancel." en-box-connecting-cancel
 
 #------------------------------------------------------------------------------
 step "the window's close button while waiting for the mixer"
 launch
-wait_text "Please choose a language used."
-press_left
-wait_text "push START."
-press_left
-wait_text "Waiting from KVR-516helix connection."
+to_waiting
 "$close_helper" "$window"
 expect_box_then_end "Connecting cancel."
 
@@ -511,11 +512,7 @@ locked_xvfb_pid=""
 step "announcing fails while waiting for the mixer"
 make_update_file 4096
 launch
-wait_text "Please choose a language used."
-press_left
-wait_text "push START."
-press_left
-wait_text "Waiting from KVR-516helix connection."
+to_waiting
 # From now on the program's namespace refuses every UDP datagram it sends.
 ip netns exec "$ns_pc" nft -f - <<'NFT'
 table inet kvr_e2e {
