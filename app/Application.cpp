@@ -2,6 +2,7 @@
 #include "app/Application.h"
 
 #include "app/MainWindow.h"
+#include "platform/ForegroundPermission.h"
 
 Application::Application() = default;
 
@@ -49,6 +50,9 @@ const juce::String Application::getApplicationVersion()
 
 bool Application::moreThanOneInstanceAllowed()
 {
+    // Asked before the single-instance lock is tried: whichever copy runs may
+    // then bring its window forward when a second one starts.
+    ForegroundPermission::allowAnyProcess();
     return false;
 }
 

@@ -45,6 +45,8 @@ kvr_windows_deps() {
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
         -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF >/dev/null
     nice -n 10 cmake --build "$deps/jpeg-build" --parallel 2 --target install >/dev/null
+    # As Debian's libjpeg-dev does: JUCE reads the library's private header.
+    cp "$jpeg/jpegint.h" "$prefix/include/"
 
     nice -n 10 cmake -S "$png" -B "$deps/png-build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
@@ -52,4 +54,19 @@ kvr_windows_deps() {
     nice -n 10 cmake --build "$deps/png-build" --parallel 2 --target install >/dev/null
 
     touch "$prefix/.built"
+}
+
+# Configures build-win: the program, its tests and the zip, cross-compiled,
+# with the Windows programs run under Wine in build-win/wine (scripts/wine-run).
+# Extra arguments go to cmake.
+kvr_windows_configure() {
+    local root juce
+    root="$(pwd)"
+    # Debian's JUCE, whose build tools run on this machine.
+    juce="$(dirname "$(dpkg -L juce-modules-source | grep '/JUCEConfig.cmake$' | head -1)")"
+    cmake -S . -B "$kvr_windows_build_dir" -DCMAKE_BUILD_TYPE=Release -DJUCE_DIR="$juce" \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/MinGW64.cmake" \
+        -DCMAKE_PREFIX_PATH="$root/$kvr_windows_deps_dir/prefix" \
+        -DCMAKE_CROSSCOMPILING_EMULATOR="$root/scripts/wine-run;$root/$kvr_windows_build_dir/wine" \
+        "$@" >/dev/null
 }
