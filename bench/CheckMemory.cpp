@@ -72,7 +72,7 @@ Figures checkInChild(const juce::File& program)
         mine.ms =
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
                 .count();
-        mine.result = setup.getResult();
+        mine.result = static_cast<int>(setup.getResult());
         mine.addedKiB = peakKiB() - before;
         const bool sent = ::write(fds[1], &mine, sizeof(mine)) == sizeof(mine);
         ::_exit(sent ? 0 : 1);
@@ -128,14 +128,18 @@ int main(int argc, char** argv)
             peaks.push_back(f.peakKiB);
             added.push_back(f.addedKiB);
             times.push_back(f.ms);
-            result = f.result == NetworkSetup::noUpdateFile || f.result < 0 ? f.result : result;
+            result =
+                f.result == static_cast<int>(NetworkSetup::Result::noUpdateFile) || f.result < 0
+                    ? f.result
+                    : result;
         }
         const long peak = median(peaks);
         if (smallest < 0)
             smallest = peak;
         // Constant within 1 MiB of the smallest file's figure.
         const bool constant = peak - smallest < 1024;
-        const bool ok = constant && result >= 0 && result != NetworkSetup::noUpdateFile;
+        const bool ok = constant && result >= 0 &&
+                        result != static_cast<int>(NetworkSetup::Result::noUpdateFile);
         failures += ok ? 0 : 1;
         std::printf("%14lld %14ld %12ld %10.3f %7d %s\n", size, peak, median(added), median(times),
                     result,

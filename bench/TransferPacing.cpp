@@ -155,10 +155,10 @@ Run transferOnce(const juce::File& program, long long size)
         // look closely for the final status (the pause after the last piece).
         reader.join();
         const auto deadline = Clock::now() + std::chrono::seconds(10);
-        while (update.getStatus() == Update::running && Clock::now() < deadline)
+        while (update.getStatus() == Update::Status::running && Clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::microseconds(50));
         run.elapsedMs = ms(Clock::now() - start);
-        run.ok = received == 4 + size && update.getStatus() == Update::done;
+        run.ok = received == 4 + size && update.getStatus() == Update::Status::done;
     }
     SendClock::stop();
     measurePauses(SendClock::sends(), 4 + size, run);

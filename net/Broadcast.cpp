@@ -1,33 +1,10 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Broadcast.h"
 
-#include <arpa/inet.h>
-#include <cstring>
-#include <netdb.h>
+#include "platform/DatagramDestination.h"
+#include "platform/SocketOptions.h"
+
 #include <sys/prctl.h>
-#include <sys/socket.h>
-
-namespace
-{
-bool setIntOption(int handle, int option, int value)
-{
-    return ::setsockopt(handle, SOL_SOCKET, option, &value, sizeof(value)) == 0;
-}
-
-// True when text resolves to a datagram destination, as each send resolves it.
-bool resolves(const juce::String& text, int port)
-{
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_DGRAM;
-    hints.ai_flags = AI_NUMERICSERV;
-    addrinfo* info = nullptr;
-    if (::getaddrinfo(text.toRawUTF8(), juce::String(port).toRawUTF8(), &hints, &info) != 0)
-        return false;
-    ::freeaddrinfo(info);
-    return true;
-}
-} // namespace
 
 Broadcast::Broadcast(const NetworkSetup& s) : juce::Thread("KVR516_UPDATE"), setup(s) {}
 
@@ -44,8 +21,9 @@ void Broadcast::makeDatagram(const juce::String& address, unsigned char (&out)[d
     out[1] = 0x00;
     out[2] = static_cast<unsigned char>(listenerPort >> 8);
     out[3] = static_cast<unsigned char>(listenerPort & 0xFF);
-    const in_addr_t a = ::inet_addr(address.toRawUTF8()); // network byte order
-    std::memcpy(out + 4, &a, 4);
+    const juce::IPAddress a(address); // dotted decimal: its four numbers in order
+    for (int i = 0; i < 4; ++i)
+        out[4 + i] = a.address[i];
 }
 
 // One socket for interface index: bound to the port when it is free (no address
@@ -59,15 +37,16 @@ bool Broadcast::addTarget(int index)
     makeDatagram(setup.getAddress(index), target.datagram);
 
     const int handle = target.socket->getRawSocketHandle();
-    const bool ready = handle >= 0 && setIntOption(handle, SO_REUSEADDR, 0) &&
-                       setIntOption(handle, SO_BROADCAST, 1) &&
-                       setIntOption(handle, SO_RCVBUF, 65536) &&
-                       setIntOption(handle, SO_SNDBUF, 65536);
+    using Option = SocketOptions::Option;
+    const bool ready = handle >= 0 && SocketOptions::set(handle, Option::reuseAddress, 0) &&
+                       SocketOptions::set(handle, Option::broadcast, 1) &&
+                       SocketOptions::set(handle, Option::receiveBufferSize, 65536) &&
+                       SocketOptions::set(handle, Option::sendBufferSize, 65536);
     if (ready)
         target.socket->bindToPort(port); // a failure is silent
 
     sockets.push_back(std::move(target));
-    if (ready && resolves(sockets.back().destination, port))
+    if (ready && DatagramDestination::resolves(sockets.back().destination, port))
         return true;
 
     sockets.back().socket->shutdown();
@@ -84,7 +63,7 @@ void Broadcast::run()
     {
         if (!addTarget(i))
         {
-            finish(setupFailed);
+            finish(Status::setupFailed);
             return;
         }
     }
@@ -96,12 +75,12 @@ void Broadcast::run()
             if (target.socket->write(target.destination, port, target.datagram, datagramSize) !=
                 datagramSize)
             {
-                finish(sendFailed);
+                finish(Status::sendFailed);
                 return;
             }
         }
         wait(cycleMs);
     }
 
-    finish(stopped);
+    finish(Status::stopped);
 }

@@ -2,10 +2,12 @@
 #pragma once
 
 #include "net/NetworkSetup.h"
+#include "net/Protocol.h"
 
 #include <juce_core/juce_core.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -15,8 +17,8 @@
 class Broadcast : public juce::Thread
 {
 public:
-    // Status values.
-    enum
+    // The values are the codes the user sees (C2, C4).
+    enum class Status : std::int32_t
     {
         running = -1,
         stopped = 0,
@@ -24,8 +26,8 @@ public:
         sendFailed = 4
     };
 
-    static constexpr int port = 56000;
-    static constexpr int listenerPort = 54000;
+    static constexpr int port = Protocol::broadcastPort;
+    static constexpr int listenerPort = Protocol::listenerPort;
     static constexpr int datagramSize = 8;
     static constexpr int cycleMs = 100;
 
@@ -35,7 +37,7 @@ public:
     // Stops the thread (at most 100 ms), then closes every socket once.
     ~Broadcast() override;
 
-    int getStatus() const noexcept { return status.load(std::memory_order_acquire); }
+    Status getStatus() const noexcept { return status.load(std::memory_order_acquire); }
 
     void run() override;
 
@@ -51,9 +53,9 @@ private:
     };
 
     bool addTarget(int index);
-    void finish(int value) { status.store(value, std::memory_order_release); }
+    void finish(Status value) { status.store(value, std::memory_order_release); }
 
-    std::atomic<int> status{running};
+    std::atomic<Status> status{Status::running};
     std::vector<Target> sockets;
     const NetworkSetup& setup;
 };

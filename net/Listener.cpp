@@ -1,46 +1,10 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Listener.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
+#include "platform/AcceptFailure.h"
+#include "platform/SocketOptions.h"
 
-namespace
-{
-// The connection that made the listening socket readable went away before it
-// was accepted, or came with a network error of its own: wait for the next
-// one. Anything else (no descriptors left, for instance) ends the wait.
-bool peerGaveUp(int error)
-{
-    switch (error)
-    {
-    case EAGAIN:
-#if EWOULDBLOCK != EAGAIN
-    case EWOULDBLOCK:
-#endif
-    case EINTR:
-    case ECONNABORTED:
-    case EPROTO:
-    case ENETDOWN:
-    case ENOPROTOOPT:
-    case EHOSTDOWN:
-    case ENONET:
-    case EHOSTUNREACH:
-    case EOPNOTSUPP:
-    case ENETUNREACH:
-        return true;
-    default:
-        return false;
-    }
-}
-} // namespace
-
-Listener::Listener() : juce::Thread("KVR516_UPDATE")
-{
-    wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-}
+Listener::Listener() : juce::Thread("KVR516_UPDATE") {}
 
 Listener::~Listener()
 {
@@ -53,20 +17,13 @@ Listener::~Listener()
     // JUCE's close wakes a blocked accept by connecting to the socket itself;
     // that connection lands in a queue that the close then discards.
     listeningSocket.reset();
-
-    if (wakeFd >= 0)
-        ::close(wakeFd);
 }
 
 void Listener::close()
 {
     const std::lock_guard<std::mutex> guard(lock);
     closing = true;
-    if (wakeFd >= 0)
-    {
-        const std::uint64_t one = 1;
-        [[maybe_unused]] const auto written = ::write(wakeFd, &one, sizeof(one));
-    }
+    wakeUp.signal();
 }
 
 void Listener::run()
@@ -76,49 +33,37 @@ void Listener::run()
         const std::lock_guard<std::mutex> guard(lock);
         if (closing)
         {
-            finish(noConnection);
+            finish(Status::noConnection);
             return;
         }
 
         listeningSocket = std::make_unique<juce::StreamingSocket>();
-        if (wakeFd < 0 || !listeningSocket->createListener(port))
+        if (!wakeUp.isValid() || !listeningSocket->createListener(port))
         {
-            finish(listenFailed);
+            finish(Status::listenFailed);
             return;
         }
 
-        // Accepting never blocks: the wait is the poll below, which the
+        // Accepting never blocks: the wait is the one below, which the
         // destructor's wake-up ends.
         handle = listeningSocket->getRawSocketHandle();
-        const int flags = ::fcntl(handle, F_GETFL, 0);
-        if (flags < 0 || ::fcntl(handle, F_SETFL, flags | O_NONBLOCK) != 0)
+        if (!SocketOptions::makeNonBlocking(handle))
         {
-            finish(listenFailed);
+            finish(Status::listenFailed);
             return;
         }
     }
 
     for (;;)
     {
-        pollfd fds[2] = {{wakeFd, POLLIN, 0}, {handle, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0)
-        {
-            if (errno == EINTR)
-                continue;
-            break;
-        }
+        if (wakeUp.wait(handle, -1) != WakeUp::Woken::readable)
+            break; // signalled, or the wait failed
 
-        if (fds[0].revents != 0)
-            break;
-
-        if (fds[1].revents == 0)
-            continue;
-
-        errno = 0;
+        AcceptFailure::clear();
         std::unique_ptr<juce::StreamingSocket> accepted(listeningSocket->waitForNextConnection());
         if (accepted == nullptr)
         {
-            if (peerGaveUp(errno))
+            if (AcceptFailure::peerGaveUp())
                 continue;
             break;
         }
@@ -128,9 +73,9 @@ void Listener::run()
             break; // accepted's destructor closes it: it is handed to nobody
 
         connectedSocket.store(accepted.release(), std::memory_order_release);
-        finish(connected);
+        finish(Status::connected);
         return;
     }
 
-    finish(noConnection);
+    finish(Status::noConnection);
 }

@@ -1,9 +1,13 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "net/Protocol.h"
+#include "platform/WakeUp.h"
+
 #include <juce_core/juce_core.h>
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 
@@ -12,8 +16,8 @@
 class Listener : public juce::Thread
 {
 public:
-    // Status values.
-    enum
+    // The values are the codes the user sees (C1, C2).
+    enum class Status : std::int32_t
     {
         running = -1,
         connected = 0,
@@ -21,7 +25,7 @@ public:
         noConnection = 2
     };
 
-    static constexpr int port = 54000;
+    static constexpr int port = Protocol::listenerPort;
 
     Listener();
 
@@ -34,7 +38,7 @@ public:
     void close();
 
     // Read with acquire: once it is 0, getConnectedSocket() holds the connection.
-    int getStatus() const noexcept { return status.load(std::memory_order_acquire); }
+    Status getStatus() const noexcept { return status.load(std::memory_order_acquire); }
 
     // The accepted connection, or null; the caller owns it after status 0.
     juce::StreamingSocket* getConnectedSocket() const noexcept
@@ -45,16 +49,16 @@ public:
     void run() override;
 
 private:
-    void finish(int value) { status.store(value, std::memory_order_release); }
+    void finish(Status value) { status.store(value, std::memory_order_release); }
 
-    std::atomic<int> status{running};
+    std::atomic<Status> status{Status::running};
     std::unique_ptr<juce::StreamingSocket> listeningSocket;
     std::atomic<juce::StreamingSocket*> connectedSocket{nullptr};
 
     // The destructor's request to end the wait: closing is set under lock, which
     // run also holds while it sets up listening and while it hands a connection
-    // over; wakeFd (an eventfd) wakes the wait.
+    // over; wakeUp ends the wait.
     std::mutex lock;
     bool closing = false;
-    int wakeFd = -1;
+    WakeUp wakeUp;
 };

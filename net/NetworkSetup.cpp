@@ -3,18 +3,22 @@
 
 #include "net/UpdateFile.h"
 
-#include <arpa/inet.h>
+#include <cstring>
 #include <stdexcept>
 
 namespace
 {
+// An address in network byte order: its bytes in memory are its four numbers.
+juce::IPAddress fromNetworkOrder(std::uint32_t networkOrder)
+{
+    juce::uint8 bytes[4] = {};
+    std::memcpy(bytes, &networkOrder, 4);
+    return juce::IPAddress(bytes);
+}
+
 juce::String dottedDecimal(std::uint32_t networkOrder)
 {
-    in_addr address{};
-    address.s_addr = networkOrder;
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &address, text, sizeof(text));
-    return juce::String(text);
+    return fromNetworkOrder(networkOrder).toString();
 }
 
 std::size_t checkedIndex(int index, std::size_t count)
@@ -33,7 +37,7 @@ NetworkSetup::NetworkSetup()
 NetworkSetup::NetworkSetup(const juce::File& programFile, InterfaceQuery& query)
 {
     result = findUpdateFile(programFile);
-    if (result == ok)
+    if (result == Result::ok)
         result = findInterfaces(query);
 }
 
@@ -50,19 +54,19 @@ juce::String NetworkSetup::getBroadcastAddress(int index) const
 // The file is good when it exists, its size can be announced in 32 bits, it
 // reads to its end with exactly that many bytes, and it starts with the tag.
 // It is read in fixed blocks, so memory stays the same whatever its size.
-int NetworkSetup::findUpdateFile(const juce::File& programFile)
+NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile)
 {
     const juce::File file = UpdateFile::besideProgram(programFile);
     if (!file.existsAsFile())
-        return noUpdateFile;
+        return Result::noUpdateFile;
 
     const juce::int64 size = file.getSize();
     if (size < UpdateFile::tagSize || size > UpdateFile::maxSize)
-        return noUpdateFile;
+        return Result::noUpdateFile;
 
     juce::FileInputStream in(file);
     if (in.failedToOpen())
-        return noUpdateFile;
+        return Result::noUpdateFile;
 
     juce::HeapBlock<char> block(64 * 1024);
     juce::int64 total = 0;
@@ -77,43 +81,43 @@ int NetworkSetup::findUpdateFile(const juce::File& programFile)
         if (total == 0)
         {
             if (n < UpdateFile::tagSize || !UpdateFile::isTag(block.get()))
-                return noUpdateFile;
+                return Result::noUpdateFile;
             tagSeen = true;
         }
 
         total += n;
         if (total > size)
-            return noUpdateFile;
+            return Result::noUpdateFile;
     }
 
-    return tagSeen && total == size ? ok : noUpdateFile;
+    return tagSeen && total == size ? Result::ok : Result::noUpdateFile;
 }
 
-int NetworkSetup::findInterfaces(InterfaceQuery& query)
+NetworkSetup::Result NetworkSetup::findInterfaces(InterfaceQuery& query)
 {
     std::vector<InterfaceQuery::Entry> entries;
     switch (query.listIpv4(entries))
     {
     case InterfaceQuery::Outcome::cannotOpen:
-        return noNetworking;
+        return Result::noNetworking;
     case InterfaceQuery::Outcome::cannotList:
-        return noInterfaceList;
+        return Result::noInterfaceList;
     case InterfaceQuery::Outcome::listed:
         break;
     }
 
     if (entries.size() > static_cast<std::size_t>(maxEntries))
-        return noInterfaceList;
+        return Result::noInterfaceList;
 
-    const std::uint32_t loopback = htonl(INADDR_LOOPBACK);
+    const juce::IPAddress loopback = juce::IPAddress::local();
     for (const auto& entry : entries)
     {
-        if (entry.address == loopback)
+        if (fromNetworkOrder(entry.address) == loopback)
             continue;
 
         addresses.push_back(dottedDecimal(entry.address));
         broadcastAddresses.push_back(dottedDecimal(entry.address | ~entry.netmask));
     }
 
-    return addresses.empty() ? onlyLoopback : ok;
+    return addresses.empty() ? Result::onlyLoopback : Result::ok;
 }

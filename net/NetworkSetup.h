@@ -5,6 +5,7 @@
 
 #include <juce_core/juce_core.h>
 
+#include <cstdint>
 #include <vector>
 
 // The outcome of the initialise stage: the update file beside the program is
@@ -13,8 +14,8 @@
 class NetworkSetup
 {
 public:
-    // Result codes.
-    enum
+    // The values are the codes the user sees (I4, I5, I6, I9).
+    enum class Result : std::int32_t
     {
         ok = 0,
         noUpdateFile = 4,
@@ -32,7 +33,7 @@ public:
     // Checks the file beside programFile and lists what query reports.
     NetworkSetup(const juce::File& programFile, InterfaceQuery& query);
 
-    int getResult() const noexcept { return result; }
+    Result getResult() const noexcept { return result; }
 
     int getNumAddresses() const noexcept { return static_cast<int>(addresses.size()); }
 
@@ -41,10 +42,10 @@ public:
     juce::String getBroadcastAddress(int index) const;
 
 private:
-    static int findUpdateFile(const juce::File& programFile);
-    int findInterfaces(InterfaceQuery& query);
+    static Result findUpdateFile(const juce::File& programFile);
+    Result findInterfaces(InterfaceQuery& query);
 
-    int result = ok;
+    Result result = Result::ok;
     std::vector<juce::String> addresses;
     std::vector<juce::String> broadcastAddresses;
 };

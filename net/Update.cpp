@@ -2,66 +2,16 @@
 #include "net/Update.h"
 
 #include "net/UpdateFile.h"
+#include "platform/OpenFile.h"
+#include "platform/SocketWrite.h"
 
-#include <cerrno>
-#include <fcntl.h>
-#include <poll.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace
 {
 // How long one wait for room in the socket's send buffer lasts before the
 // stop request is looked at again.
 constexpr int writableSliceMs = 10;
-
-class OpenFile
-{
-public:
-    explicit OpenFile(const juce::File& file)
-        : fd(::open(file.getFullPathName().toRawUTF8(), O_RDONLY | O_CLOEXEC))
-    {
-    }
-    ~OpenFile()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-
-    // The size of a regular file, or -1.
-    juce::int64 regularFileSize() const
-    {
-        struct stat info
-        {
-        };
-        if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-            return -1;
-        return static_cast<juce::int64>(info.st_size);
-    }
-
-    // Reads exactly size bytes; false when the file ends first or cannot be read.
-    bool readExactly(char* into, int size)
-    {
-        while (size > 0)
-        {
-            const ssize_t n = ::read(fd, into, static_cast<size_t>(size));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            into += n;
-            size -= static_cast<int>(n);
-        }
-        return true;
-    }
-
-private:
-    const int fd;
-};
 } // namespace
 
 Update::Update(juce::StreamingSocket* s) : Update(s, UpdateFile::thisProgram()) {}
@@ -90,20 +40,20 @@ void Update::run()
 
 // The size is taken once, from the open file, and the tag is checked in the
 // very bytes that are then sent; exactly size bytes follow the length.
-int Update::transfer()
+Update::Status Update::transfer()
 {
     const juce::File file = UpdateFile::besideProgram(programFile);
     if (!file.existsAsFile())
-        return noFile;
+        return Status::noFile;
 
     OpenFile in(file);
     const juce::int64 size = in.regularFileSize();
     if (size < UpdateFile::tagSize || size > UpdateFile::maxSize)
-        return noFile;
+        return Status::noFile;
 
     char piece[pieceSize];
     if (!in.readExactly(piece, UpdateFile::tagSize) || !UpdateFile::isTag(piece))
-        return noFile;
+        return Status::noFile;
 
     const auto size32 = static_cast<std::uint32_t>(size);
     const unsigned char length[4] = {
@@ -114,9 +64,9 @@ int Update::transfer()
     case Sent::all:
         break;
     case Sent::failed:
-        return lengthFailed;
+        return Status::lengthFailed;
     case Sent::stopped:
-        return done;
+        return Status::done;
     }
 
     juce::int64 left = size;
@@ -124,11 +74,11 @@ int Update::transfer()
     while (left > 0)
     {
         if (threadShouldExit())
-            return done;
+            return Status::done;
 
         const int n = static_cast<int>(juce::jmin<juce::int64>(pieceSize, left));
         if (!in.readExactly(piece + inPiece, n - inPiece))
-            return contentFailed; // fewer bytes than announced
+            return Status::contentFailed; // fewer bytes than announced
         inPiece = 0;
 
         switch (sendAll(piece, n))
@@ -136,15 +86,15 @@ int Update::transfer()
         case Sent::all:
             break;
         case Sent::failed:
-            return contentFailed;
+            return Status::contentFailed;
         case Sent::stopped:
-            return done;
+            return Status::done;
         }
         left -= n;
 
         wait(1);
     }
-    return done;
+    return Status::done;
 }
 
 // Hands all size bytes to the socket. A write that hands over fewer is followed
@@ -160,28 +110,24 @@ Update::Sent Update::sendAll(const void* data, int size)
     auto* from = static_cast<const char*>(data);
     while (size > 0)
     {
-        const ssize_t n =
-            ::send(handle, from, static_cast<size_t>(size), MSG_NOSIGNAL | MSG_DONTWAIT);
+        const int n = SocketWrite::write(handle, from, size);
         if (n > 0)
         {
             from += n;
-            size -= static_cast<int>(n);
+            size -= n;
             continue;
         }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+        if (n != SocketWrite::wouldBlock)
             return Sent::failed;
 
         for (;;)
         {
             if (threadShouldExit())
                 return Sent::stopped;
-            pollfd fd{handle, POLLOUT, 0};
-            const int ready = ::poll(&fd, 1, writableSliceMs);
-            if (ready > 0)
+            const SocketWrite::Room room = SocketWrite::waitForRoom(handle, writableSliceMs);
+            if (room == SocketWrite::Room::ready)
                 break;
-            if (ready < 0 && errno != EINTR)
+            if (room == SocketWrite::Room::failed)
                 return Sent::failed;
         }
     }

@@ -1,9 +1,12 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "net/Protocol.h"
+
 #include <juce_core/juce_core.h>
 
 #include <atomic>
+#include <cstdint>
 
 // Streams the update file to the mixer over its connection: the file's size as
 // a 4-byte big-endian number, then the file's bytes in pieces of at most 1024
@@ -11,8 +14,8 @@
 class Update : public juce::Thread
 {
 public:
-    // Status values.
-    enum
+    // The values are the codes the user sees (S1 to S3).
+    enum class Status : std::int32_t
     {
         running = -1,
         done = 0, // the whole file went out, or the thread was asked to stop
@@ -21,7 +24,7 @@ public:
         contentFailed = 3
     };
 
-    static constexpr int pieceSize = 1024;
+    static constexpr int pieceSize = Protocol::pieceSize;
 
     // The file beside the running program; socket is not owned and never closed.
     explicit Update(juce::StreamingSocket* socket);
@@ -32,7 +35,7 @@ public:
     // Stops the thread (at most 100 ms); the socket stays open.
     ~Update() override;
 
-    int getStatus() const noexcept { return status.load(std::memory_order_acquire); }
+    Status getStatus() const noexcept { return status.load(std::memory_order_acquire); }
 
     void run() override;
 
@@ -44,11 +47,11 @@ private:
         stopped
     };
 
-    int transfer();
+    Status transfer();
     Sent sendAll(const void* data, int size);
-    void finish(int value) { status.store(value, std::memory_order_release); }
+    void finish(Status value) { status.store(value, std::memory_order_release); }
 
-    std::atomic<int> status{running};
+    std::atomic<Status> status{Status::running};
     juce::StreamingSocket* const socket;
     const juce::File programFile;
 };

@@ -1,6 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "net/Protocol.h"
+
 #include <juce_core/juce_core.h>
 
 // Where the update file lies and how an update file for this mixer starts.
@@ -8,8 +10,8 @@ class UpdateFile
 {
 public:
     // The first bytes of every update file for the KVR-516helix.
-    static constexpr const char* tag = "KVR700X2";
-    static constexpr int tagSize = 8;
+    static constexpr const char* tag = Protocol::tag;
+    static constexpr int tagSize = Protocol::tagSize;
 
     // The update stream announces the size in 32 bits: a larger file cannot be sent.
     static constexpr juce::int64 maxSize = 0xFFFFFFFFLL;

@@ -3,9 +3,9 @@
 
 #include "platform/LocaleQuery.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
-#include <strings.h>
 #include <vector>
 
 namespace
@@ -230,8 +230,11 @@ bool TxtLoader::noteInstalledLocale(const char* localeId)
     char japanese[8];
     std::snprintf(japanese, sizeof japanese, "%02x", languageTables[1].languageId & 0xFFu);
 
+    // The id's last two characters against the two hex digits, in either case.
+    const auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
     const std::size_t length = std::strlen(localeId);
-    if (length >= 2 && strcasecmp(localeId + length - 2, japanese) == 0)
+    if (length >= 2 && lower(localeId[length - 2]) == lower(japanese[0]) &&
+        lower(localeId[length - 1]) == lower(japanese[1]))
         getInstance()->available[1] = true;
 
     return true;

@@ -29,20 +29,48 @@ namespace
 {
 using Clock = std::chrono::steady_clock;
 
+// The whole manual: "kvr_mixer_simulator --help" prints it.
 const char* const usage =
     "usage: kvr_mixer_simulator [options]\n"
+    "\n"
+    "Plays the KVR-516helix mixer's side of an update. Waits for the program's\n"
+    "discovery datagrams on a UDP port (with address reuse, so it can share the\n"
+    "port), checks each byte by byte (8 bytes: 20 00, D2 F0, then the sender's own\n"
+    "address), connects to the announced address and port, reads the 4-byte\n"
+    "big-endian length and exactly that many bytes, and prints one summary line.\n"
+    "\n"
+    "Options:\n"
     "  --datagrams N        good datagrams to see before connecting (default 3)\n"
     "  --save FILE          write the received content to FILE\n"
     "  --expect FILE        compare the received content with FILE\n"
-    "  --fault MODE         none | reset-on-connect | reset-after:N | no-read |\n"
-    "                       reset-in-length:N | second-connection | slow-read\n"
-    "                       (default none)\n"
     "  --timeout SECONDS    give up after this long (default 30)\n"
     "  --port PORT          UDP port to listen on (default 56000)\n"
-    "Prints one line: datagrams=N bad=N source=ADDR:PORT ports=P,.. cadence_ms=MIN/AVG/MAX\n"
-    "  length=N received=N first_byte_ms=T transfer_ms=T [second_bytes=N]\n"
-    "  [first_datagram_at=SECONDS] result=WORD\n"
-    "Exit code 0 when result=ok.\n";
+    "  --fault MODE         misbehave as a faulty mixer (default none):\n"
+    "      reset-on-connect     reset the connection right after connecting\n"
+    "      reset-in-length:N    reset after N (0 to 3) of the 4 length bytes\n"
+    "      reset-after:N        reset after N content bytes\n"
+    "      no-read              connect and never read\n"
+    "      second-connection    open a second connection after the first and\n"
+    "                           check that it is never served\n"
+    "      slow-read            read 1 KiB at a time, with a 5 ms pause after each\n"
+    "  --help               print this text\n"
+    "\n"
+    "The summary line, for example:\n"
+    "  datagrams=3 bad=0 source=198.51.100.10:56000 ports=56000\n"
+    "  cadence_ms=100.06/100.08/100.11 length=1048653 received=1048653\n"
+    "  first_byte_ms=0.41 transfer_ms=1093.52 result=ok\n"
+    "(on one line). datagrams and bad count the good and the bad datagrams;\n"
+    "source is the last datagram's sender, ports every source port seen,\n"
+    "cadence_ms the gaps between datagrams (min/avg/max), length the announced\n"
+    "length, first_byte_ms the time from connecting to the first byte,\n"
+    "transfer_ms from the first byte to the last. second_bytes (with\n"
+    "second-connection) counts the bytes served on the second connection,\n"
+    "first_datagram_at is the wall-clock time of the first datagram in seconds.\n"
+    "result is ok, or what went wrong: bad-datagram, no-datagram, cannot-listen,\n"
+    "cannot-connect, reset, short-length, short, mismatch, extra-bytes,\n"
+    "second-served, timeout.\n"
+    "\n"
+    "Exit code: 0 when result=ok, 1 otherwise, 2 for unknown options.\n";
 
 struct Options
 {
@@ -403,6 +431,15 @@ void print(const Summary& s)
 
 int main(int argc, char** argv)
 {
+    for (int i = 1; i < argc; ++i)
+    {
+        if (std::strcmp(argv[i], "--help") == 0)
+        {
+            std::fputs(usage, stdout);
+            return 0;
+        }
+    }
+
     Options o;
     if (!parse(argc, argv, o))
     {

@@ -12,6 +12,7 @@
 #include "resources/LangLookAndFeel.h"
 #include "resources/TxtLoader.h"
 #include "resources/TypefaceLookAndFeel.h"
+#include "ui/ResultMessages.h"
 
 namespace
 {
@@ -22,12 +23,23 @@ const juce::Rectangle<int> messageBounds(80, 20, 390, 110);
 const juce::Rectangle<int> button1Bounds(220, 185, 120, 24);
 const juce::Rectangle<int> button2Bounds(350, 185, 120, 24);
 
-// Stage results.
-constexpr int success = 0;
-constexpr int cancelled = -1;
-constexpr int running = -1; // status of a network thread still at work
-
 constexpr int pollMs = 10;
+
+// The phases with a screen are 0 to 5, in order.
+int screenIndex(Phase p) noexcept
+{
+    return static_cast<int>(p);
+}
+
+bool hasScreen(Phase p) noexcept
+{
+    return p >= Phase::language && p <= Phase::finished;
+}
+
+Phase nextPhase(Phase p) noexcept
+{
+    return p < Phase::ended ? static_cast<Phase>(static_cast<std::int32_t>(p) + 1) : Phase::ended;
+}
 } // namespace
 
 // clang-format off
@@ -89,7 +101,7 @@ MainComponent::MainComponent(Hooks h) : juce::Thread("KVR516_UPDATE"), hooks(std
 
 MainComponent::~MainComponent()
 {
-    phase = 6;
+    phase = Phase::ended;
     stopThread(-1);
 
     langs.reset();
@@ -111,9 +123,9 @@ MainComponent::~MainComponent()
     setup.reset();
 }
 
-bool MainComponent::isWorkerPhase(int p) noexcept
+bool MainComponent::isWorkerPhase(Phase p) noexcept
 {
-    return p >= 0 && p <= 5 && !phaseScreens[p].leftVisible;
+    return hasScreen(p) && !phaseScreens[screenIndex(p)].leftVisible;
 }
 
 //==============================================================================
@@ -139,20 +151,20 @@ void MainComponent::resized()
 
 void MainComponent::refreshTexts()
 {
-    const int p = phase;
-    if (p < 0 || p > 5)
+    const Phase p = phase;
+    if (!hasScreen(p))
         return;
 
     TxtLoader* txt = TxtLoader::getInstance();
     const juce::String fontName = txt->getCurrentFontName();
     TypefaceLookAndFeel::setDefaultSansSerifName(fontName);
 
-    const PhaseScreen& screen = phaseScreens[p];
+    const PhaseScreen& screen = phaseScreens[screenIndex(p)];
 
     if (auto* parent = getParentComponent())
         parent->setName(txt->getString(screen.title));
 
-    if (p == 0)
+    if (p == Phase::language)
     {
         langs->setVisible(true);
         langs->setSelectedId(txt->getLanguage() + 1, juce::sendNotificationAsync);
@@ -207,9 +219,8 @@ void MainComponent::comboBoxChanged(juce::ComboBox* comboBox)
 
 void MainComponent::advancePhase()
 {
-    const int previous = phase;
-    if (previous < 6)
-        phase = previous + 1;
+    const Phase previous = phase;
+    phase = nextPhase(previous);
 
     stopThread(-1);
 
@@ -217,7 +228,7 @@ void MainComponent::advancePhase()
     // A stage that moves on by this way has succeeded and shows no box.
     auto enterPhase = [this]
     {
-        if (phase > 5)
+        if (phase == Phase::ended)
         {
             quitRequest()();
             return;
@@ -231,7 +242,8 @@ void MainComponent::advancePhase()
         }
     };
 
-    if (isWorkerPhase(previous) && showResult(previous, phase > 5 ? quitRequest() : enterPhase))
+    if (isWorkerPhase(previous) &&
+        showResult(previous, phase == Phase::ended ? quitRequest() : enterPhase))
         return;
 
     enterPhase();
@@ -239,11 +251,11 @@ void MainComponent::advancePhase()
 
 void MainComponent::abortAndQuit()
 {
-    const int previous = phase;
-    if (previous < 0 || previous > 5)
+    const Phase previous = phase;
+    if (!hasScreen(previous))
         return;
 
-    phase = 6;
+    phase = Phase::ended;
     stopThread(-1);
 
     // Quit is requested once the box, if any, has been dismissed.
@@ -263,57 +275,24 @@ void MainComponent::buttonClicked(juce::Button* button)
 
 void MainComponent::handleAsyncUpdate()
 {
-    const int r = result;
-    if (r == cancelled)
+    const StageResult r = result;
+    if (r == StageResult::cancelled)
         return;
 
-    if (r == success)
+    if (r == StageResult::success)
         advancePhase();
     else
         abortAndQuit();
 }
 
-bool MainComponent::showResult(int stagePhase, Afterwards afterwards)
+// The box of the stage's result: a code or a cancel; success and any other
+// value show nothing.
+bool MainComponent::showResult(Phase stage, Afterwards afterwards)
 {
-    switch (stagePhase)
-    {
-    case 1:
-        return showInitialiseResult(std::move(afterwards));
-    case 3:
-        return showConnectResult(std::move(afterwards));
-    case 4:
-        return showSendResult(std::move(afterwards));
-    default:
+    const int entry = ResultMessages::entryFor(stage, result);
+    if (entry == ResultMessages::none)
         return false;
-    }
-}
-
-bool MainComponent::showInitialiseResult(Afterwards afterwards)
-{
-    return showResultMessage(13, 11, std::move(afterwards));
-}
-
-bool MainComponent::showConnectResult(Afterwards afterwards)
-{
-    return showResultMessage(22, 12, std::move(afterwards));
-}
-
-bool MainComponent::showSendResult(Afterwards afterwards)
-{
-    return showResultMessage(31, 13, std::move(afterwards));
-}
-
-// Codes 1 to 9 show entry firstCodeEntry + code, a cancel shows cancelEntry;
-// success and any other value show nothing.
-bool MainComponent::showResultMessage(int firstCodeEntry, int cancelEntry, Afterwards afterwards)
-{
-    const int r = result;
-    if (r >= 1 && r <= 9)
-        showMessage(firstCodeEntry + r, 2, std::move(afterwards));
-    else if (r == cancelled)
-        showMessage(cancelEntry, 2, std::move(afterwards));
-    else
-        return false;
+    showMessage(entry, 2, std::move(afterwards));
     return true;
 }
 
@@ -351,89 +330,90 @@ void MainComponent::run()
     if (hooks.workerStarted)
         hooks.workerStarted();
 
-    result = success;
+    result = StageResult::success;
 
     // The phase the stage was started for: a cancel may already have moved
     // phase on, and the stage it interrupts is still to run and be reported.
-    int r = success;
-    const int p = stagePhase;
+    StageResult r = StageResult::success;
+    const Phase p = stagePhase;
     if (isWorkerPhase(p))
     {
         if (hooks.stage)
             r = hooks.stage(p, *this);
-        else if (p == 1)
+        else if (p == Phase::initialise)
             r = runInitialise();
-        else if (p == 3)
+        else if (p == Phase::connect)
             r = runConnect();
         else
             r = runSend();
     }
 
     if (threadShouldExit())
-        r = cancelled;
+        r = StageResult::cancelled;
 
     result = r;
     triggerAsyncUpdate();
 }
 
-int MainComponent::runInitialise()
+StageResult MainComponent::runInitialise()
 {
     std::unique_ptr<InterfaceQuery> query =
         hooks.interfaceQuery ? hooks.interfaceQuery() : InterfaceQuery::createForPlatform();
     setup = std::make_unique<NetworkSetup>(hooks.programFile, *query);
-    return setup->getResult();
+    return stageResultOf(setup->getResult());
 }
 
-int MainComponent::runConnect()
+StageResult MainComponent::runConnect()
 {
     broadcast = std::make_unique<Broadcast>(*setup);
     broadcast->startThread();
-    const int broadcastStatus = broadcast->getStatus();
-    if (broadcastStatus != running)
-        return broadcastStatus;
+    const Broadcast::Status broadcastStatus = broadcast->getStatus();
+    if (broadcastStatus != Broadcast::Status::running)
+        return stageResultOf(broadcastStatus);
 
     listener = std::make_unique<::Listener>();
     listener->startThread();
-    const int listenerStatus = listener->getStatus();
-    if (listenerStatus == 1 || listenerStatus == 2)
-        return listenerStatus;
+    const ::Listener::Status listenerStatus = listener->getStatus();
+    if (listenerStatus == ::Listener::Status::listenFailed ||
+        listenerStatus == ::Listener::Status::noConnection)
+        return stageResultOf(listenerStatus);
 
     for (;;)
     {
-        const int s = listener->getStatus();
-        if (s == 0)
+        const ::Listener::Status s = listener->getStatus();
+        if (s == ::Listener::Status::connected)
         {
             connectedSocket.reset(listener->getConnectedSocket());
             broadcast->stopThread(-1);
             listener.reset();
-            return success;
+            return StageResult::success;
         }
 
-        if (s != running || threadShouldExit())
+        if (s != ::Listener::Status::running || threadShouldExit())
         {
             broadcast.reset();
             listener.reset();
-            return s != running ? s : cancelled;
+            return s != ::Listener::Status::running ? stageResultOf(s) : StageResult::cancelled;
         }
 
         wait(pollMs);
     }
 }
 
-int MainComponent::runSend()
+StageResult MainComponent::runSend()
 {
     update = std::make_unique<Update>(connectedSocket.get(), hooks.programFile);
     update->startThread();
 
-    int s = running;
+    Update::Status s = Update::Status::running;
     for (;;)
     {
         s = update->getStatus();
-        if (s != running || threadShouldExit())
+        if (s != Update::Status::running || threadShouldExit())
             break;
         wait(pollMs);
     }
 
     update.reset();
-    return s;
+    return s == Update::Status::running ? StageResult::cancelled : stageResultOf(s);
 }

@@ -2,6 +2,8 @@
 #pragma once
 
 #include "platform/InterfaceQuery.h"
+#include "ui/Phase.h"
+#include "ui/StageResult.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -43,7 +45,7 @@ public:
         std::function<void()> workerStarted;
         // Runs in place of the stage of worker phase 1, 3 or 4; it is given the
         // worker, whose stop request it is to honour, and returns the result.
-        std::function<int(int phase, juce::Thread& worker)> stage;
+        std::function<StageResult(Phase phase, juce::Thread& worker)> stage;
         // Shows a message box in place of the modal alert window; it returns
         // as the dismissed box does.
         std::function<void(int messageEntry, int buttonEntry)> messageBox;
@@ -63,7 +65,7 @@ public:
     // Applies the current phase's screen in the current language.
     void refreshTexts();
 
-    int getPhase() const noexcept { return phase.load(); }
+    Phase getPhase() const noexcept { return phase.load(); }
 
     void paint(juce::Graphics& g) override;
     void resized() override;
@@ -86,30 +88,26 @@ private:
     };
 
     static const PhaseScreen phaseScreens[6];
-    static bool isWorkerPhase(int p) noexcept;
+    static bool isWorkerPhase(Phase p) noexcept;
 
-    int runInitialise();
-    int runConnect();
-    int runSend();
+    StageResult runInitialise();
+    StageResult runConnect();
+    StageResult runSend();
 
     // The result boxes: each shows the message of the last stage's result,
     // if it has one, and runs afterwards once the box has been dismissed; it
     // returns false, having shown nothing and run nothing, when there is none.
     using Afterwards = std::function<void()>;
-    bool showResult(int stagePhase, Afterwards afterwards);
-    bool showInitialiseResult(Afterwards afterwards);
-    bool showConnectResult(Afterwards afterwards);
-    bool showSendResult(Afterwards afterwards);
-    bool showResultMessage(int firstCodeEntry, int cancelEntry, Afterwards afterwards);
+    bool showResult(Phase stage, Afterwards afterwards);
     void showMessage(int messageEntry, int buttonEntry, Afterwards afterwards);
     // The quit request, as something a box can run once this component has gone.
     Afterwards quitRequest() const;
 
     Hooks hooks;
 
-    std::atomic<int> phase{-1};
-    std::atomic<int> result{0};
-    int stagePhase = -1; // set before each start of the worker, read by it
+    std::atomic<Phase> phase{Phase::notShown};
+    std::atomic<StageResult> result{StageResult::success};
+    Phase stagePhase = Phase::notShown; // set before each start of the worker, read by it
 
     std::unique_ptr<LangLookAndFeel> langLookAndFeel;
     std::unique_ptr<BtnLookAndFeel> btnLookAndFeel;

@@ -24,7 +24,6 @@ struct ChannelFixture : public ::testing::Test
         return MessagePump::until(pred, timeoutMs);
     }
 
-    juce::ScopedJuceInitialiser_GUI juceInitialiser;
     juce::File folder = juce::File::createTempFile("kvr-channel");
 };
 } // namespace

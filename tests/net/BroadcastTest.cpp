@@ -75,7 +75,9 @@ protected:
     {
         ListedQuery query(std::move(entries));
         auto setup = std::make_unique<NetworkSetup>(folder.getChildFile("Updater"), query);
-        EXPECT_EQ(setup->getResult(), setup->getNumAddresses() > 0 ? 0 : 9);
+        EXPECT_EQ(setup->getResult(), setup->getNumAddresses() > 0
+                                          ? NetworkSetup::Result::ok
+                                          : NetworkSetup::Result::onlyLoopback);
         return setup;
     }
 
@@ -195,10 +197,10 @@ TEST_F(BroadcastTest, OneInterfaceEveryCycleFromPort56000)
         EXPECT_EQ(d.source, "198.51.100.10:56000");
         EXPECT_EQ(d.destination, "198.51.100.255");
     }
-    EXPECT_EQ(broadcast->getStatus(), Broadcast::running);
+    EXPECT_EQ(broadcast->getStatus(), Broadcast::Status::running);
 
     EXPECT_TRUE(broadcast->stopThread(-1));
-    EXPECT_EQ(broadcast->getStatus(), Broadcast::stopped);
+    EXPECT_EQ(broadcast->getStatus(), Broadcast::Status::stopped);
 }
 
 TEST_F(BroadcastTest, TwoInterfacesInListOrderOnlyTheFirstFromPort56000)
@@ -247,8 +249,8 @@ TEST_F(BroadcastTest, StopBeforeTheFirstCycleSendsNothing)
             auto b = std::make_unique<Broadcast>(*setup);
             running = b.get();
             b->startThread();
-            EXPECT_TRUE(Await::until([&] { return b->getStatus() != Broadcast::running; }));
-            EXPECT_EQ(b->getStatus(), Broadcast::stopped);
+            EXPECT_TRUE(Await::until([&] { return b->getStatus() != Broadcast::Status::running; }));
+            EXPECT_EQ(b->getStatus(), Broadcast::Status::stopped);
         });
     EXPECT_TRUE(nothingReceived());
 }
@@ -261,11 +263,11 @@ TEST_F(BroadcastTest, NoAddressesNoSocketsUntilStopped)
 
     const int before = OpenHandles::count();
     auto broadcast = start(*setup);
-    EXPECT_EQ(broadcast->getStatus(), Broadcast::running);
+    EXPECT_EQ(broadcast->getStatus(), Broadcast::Status::running);
     EXPECT_FALSE(port56000Held());
     EXPECT_EQ(OpenHandles::count(), before);
     EXPECT_TRUE(broadcast->stopThread(-1));
-    EXPECT_EQ(broadcast->getStatus(), Broadcast::stopped);
+    EXPECT_EQ(broadcast->getStatus(), Broadcast::Status::stopped);
     EXPECT_TRUE(nothingReceived());
 }
 
@@ -278,8 +280,8 @@ TEST_F(BroadcastTest, FailedSendForTheSecondInterfaceGives4AfterTheFirstWentOut)
         {entry("198.51.100.10", "255.255.255.0"), entry("203.0.113.10", "255.255.255.0")});
     auto broadcast = start(*setup);
 
-    ASSERT_TRUE(Await::until([&] { return broadcast->getStatus() != Broadcast::running; }));
-    EXPECT_EQ(broadcast->getStatus(), Broadcast::sendFailed);
+    ASSERT_TRUE(Await::until([&] { return broadcast->getStatus() != Broadcast::Status::running; }));
+    EXPECT_EQ(broadcast->getStatus(), Broadcast::Status::sendFailed);
     Datagram d;
     ASSERT_TRUE(receive(d));
     EXPECT_EQ(d.bytes, first);

@@ -53,33 +53,33 @@ protected:
             {
                 setup = std::make_unique<NetworkSetup>(folder.getChildFile("Updater"),
                                                        *InterfaceQuery::createForPlatform());
-                if (setup->getResult() != 0)
+                if (setup->getResult() != NetworkSetup::Result::ok)
                     return;
                 broadcast = std::make_unique<Broadcast>(*setup);
                 broadcast->startThread();
                 listener = std::make_unique<Listener>();
                 listener->startThread();
             });
-        EXPECT_EQ(setup->getResult(), 0);
+        EXPECT_EQ(setup->getResult(), NetworkSetup::Result::ok);
         if (listener == nullptr)
             return nullptr;
         EXPECT_EQ(setup->getNumAddresses(), 1);
 
-        EXPECT_TRUE(Await::until([&] { return listener->getStatus() != Listener::running; },
+        EXPECT_TRUE(Await::until([&] { return listener->getStatus() != Listener::Status::running; },
                                  std::chrono::seconds(20)));
-        EXPECT_EQ(listener->getStatus(), Listener::connected);
+        EXPECT_EQ(listener->getStatus(), Listener::Status::connected);
         std::unique_ptr<juce::StreamingSocket> connection(listener->getConnectedSocket());
         broadcast->stopThread(-1);
-        EXPECT_EQ(broadcast->getStatus(), Broadcast::stopped);
+        EXPECT_EQ(broadcast->getStatus(), Broadcast::Status::stopped);
         listener.reset();
         return connection;
     }
 
-    int send(juce::StreamingSocket* connection)
+    Update::Status send(juce::StreamingSocket* connection)
     {
         Update update(connection, folder.getChildFile("Updater"));
         update.startThread();
-        EXPECT_TRUE(Await::until([&] { return update.getStatus() != Update::running; },
+        EXPECT_TRUE(Await::until([&] { return update.getStatus() != Update::Status::running; },
                                  std::chrono::seconds(30)));
         return update.getStatus();
     }
@@ -101,7 +101,7 @@ TEST_F(DeliveryTest, WholeDeliveryArrivesByteExact)
 
     auto connection = connectMixer();
     ASSERT_NE(connection, nullptr);
-    EXPECT_EQ(send(connection.get()), Update::done);
+    EXPECT_EQ(send(connection.get()), Update::Status::done);
 
     const std::string line = simulator.summary();
     EXPECT_EQ(Simulator::field(line, "result"), "ok") << line;
@@ -121,7 +121,7 @@ TEST_F(DeliveryTest, SecondConnectionIsNeverServed)
                                         "second-connection", "--timeout", "30"});
     auto connection = connectMixer();
     ASSERT_NE(connection, nullptr);
-    EXPECT_EQ(send(connection.get()), Update::done);
+    EXPECT_EQ(send(connection.get()), Update::Status::done);
 
     const std::string line = simulator.summary();
     EXPECT_EQ(Simulator::field(line, "result"), "ok") << line;
@@ -134,7 +134,7 @@ TEST_F(DeliveryTest, MixerResettingMidStreamGives3)
     Simulator simulator(mixer->name(), {"--fault", "reset-after:4096", "--timeout", "30"});
     auto connection = connectMixer();
     ASSERT_NE(connection, nullptr);
-    EXPECT_EQ(send(connection.get()), Update::contentFailed);
+    EXPECT_EQ(send(connection.get()), Update::Status::contentFailed);
 
     const std::string line = simulator.summary();
     EXPECT_EQ(Simulator::field(line, "received"), "4096") << line;
@@ -147,8 +147,9 @@ TEST_F(DeliveryTest, MixerResettingOnConnectIsAFailure)
     auto connection = connectMixer();
     ASSERT_NE(connection, nullptr);
     EXPECT_EQ(simulator.exitCode(std::chrono::seconds(20)), 0);
-    const int status = send(connection.get());
-    EXPECT_TRUE(status == Update::lengthFailed || status == Update::contentFailed) << status;
+    const Update::Status status = send(connection.get());
+    EXPECT_TRUE(status == Update::Status::lengthFailed || status == Update::Status::contentFailed)
+        << static_cast<int>(status);
 }
 
 TEST_F(DeliveryTest, MixerThatNeverReadsCannotHoldUpTheRelease)
@@ -163,7 +164,7 @@ TEST_F(DeliveryTest, MixerThatNeverReadsCannotHoldUpTheRelease)
     // Once the buffers on both sides are full, the write waits for room.
     EXPECT_TRUE(Await::until([&] { return connection->waitUntilReady(false, 0) == 0; },
                              std::chrono::seconds(20)));
-    EXPECT_EQ(update->getStatus(), Update::running);
+    EXPECT_EQ(update->getStatus(), Update::Status::running);
     EXPECT_TRUE(Await::returns([&] { update.reset(); }));
     EXPECT_TRUE(connection->isConnected());
 }

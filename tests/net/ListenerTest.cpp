@@ -109,8 +109,8 @@ TEST_F(ListenerTest, AcceptsTheFirstPeerAndNeverASecond)
 
     const int first = connectPeer();
     ASSERT_GE(first, 0);
-    ASSERT_TRUE(Await::until([&] { return listener->getStatus() != Listener::running; }));
-    ASSERT_EQ(listener->getStatus(), Listener::connected);
+    ASSERT_TRUE(Await::until([&] { return listener->getStatus() != Listener::Status::running; }));
+    ASSERT_EQ(listener->getStatus(), Listener::Status::connected);
 
     std::unique_ptr<juce::StreamingSocket> mixer(listener->getConnectedSocket());
     ASSERT_NE(mixer, nullptr);
@@ -149,8 +149,8 @@ TEST_F(ListenerTest, PortHeldByAnotherSocketGives1)
     ASSERT_EQ(::listen(other, 1), 0);
 
     auto listener = startListener();
-    ASSERT_TRUE(Await::until([&] { return listener->getStatus() != Listener::running; }));
-    EXPECT_EQ(listener->getStatus(), Listener::listenFailed);
+    ASSERT_TRUE(Await::until([&] { return listener->getStatus() != Listener::Status::running; }));
+    EXPECT_EQ(listener->getStatus(), Listener::Status::listenFailed);
     EXPECT_EQ(listener->getConnectedSocket(), nullptr);
     EXPECT_TRUE(Await::returns([&] { listener.reset(); }));
     ::close(other);
@@ -161,11 +161,11 @@ TEST_F(ListenerTest, ClosingWhileWaitingGives2AndNoConnection)
     const int before = OpenHandles::count();
     auto listener = startListener();
     ASSERT_TRUE(Await::until([&] { return portHeld(); }));
-    EXPECT_EQ(listener->getStatus(), Listener::running);
+    EXPECT_EQ(listener->getStatus(), Listener::Status::running);
 
     listener->close();
-    ASSERT_TRUE(Await::until([&] { return listener->getStatus() != Listener::running; }));
-    EXPECT_EQ(listener->getStatus(), Listener::noConnection);
+    ASSERT_TRUE(Await::until([&] { return listener->getStatus() != Listener::Status::running; }));
+    EXPECT_EQ(listener->getStatus(), Listener::Status::noConnection);
     EXPECT_EQ(listener->getConnectedSocket(), nullptr);
 
     // A peer that comes after the close is not taken.

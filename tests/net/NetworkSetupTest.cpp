@@ -67,7 +67,7 @@ public:
     juce::File dir = juce::File::createTempFile("kvr-setup");
 };
 
-int checkFile(const juce::File& program)
+NetworkSetup::Result checkFile(const juce::File& program)
 {
     FakeQuery query({loopback, entry(ip(192, 168, 1, 10), ip(255, 255, 255, 0))});
     return NetworkSetup(program, query).getResult();
@@ -88,28 +88,28 @@ TEST(UpdateFileCheck, GoodTagBesideTheProgramPasses)
 {
     Folder f;
     f.write("Updater.upd", "KVR700X2 and anything after it \x01\x02");
-    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::ok);
+    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::Result::ok);
 }
 
 TEST(UpdateFileCheck, OnlyTheTagIsExamined)
 {
     Folder f;
     f.write("Updater.upd", "KVR700X2");
-    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::ok);
+    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::Result::ok);
 }
 
 TEST(UpdateFileCheck, ProgramOfAnotherNameLooksForItsOwnFile)
 {
     Folder f;
     f.write("Updater.upd", "KVR700X2");
-    EXPECT_EQ(checkFile(f.file("Other.exe")), NetworkSetup::noUpdateFile);
+    EXPECT_EQ(checkFile(f.file("Other.exe")), NetworkSetup::Result::noUpdateFile);
 }
 
 TEST(UpdateFileCheck, FolderNamedLikeTheUpdateFileFails)
 {
     Folder f;
     ASSERT_TRUE(f.file("Updater.upd").createDirectory());
-    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::noUpdateFile);
+    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::Result::noUpdateFile);
 }
 
 TEST(UpdateFileCheck, WrongTagsFail)
@@ -119,7 +119,7 @@ TEST(UpdateFileCheck, WrongTagsFail)
          {"kvr700x2 rest", "KVR700x2 rest", "XKVR700X2 rest", "KVR700X3", "KVR700X", "K", ""})
     {
         f.write("Updater.upd", content);
-        EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::noUpdateFile)
+        EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::Result::noUpdateFile)
             << "content \"" << content << "\"";
     }
 }
@@ -129,7 +129,7 @@ TEST(UpdateFileCheck, MissingFileFailsAndSkipsTheInterfaceListing)
     Folder f;
     FakeQuery query({loopback, entry(ip(192, 168, 1, 10), ip(255, 255, 255, 0))});
     NetworkSetup setup(f.file("Updater.exe"), query);
-    EXPECT_EQ(setup.getResult(), NetworkSetup::noUpdateFile);
+    EXPECT_EQ(setup.getResult(), NetworkSetup::Result::noUpdateFile);
     EXPECT_EQ(query.calls, 0);
     EXPECT_EQ(setup.getNumAddresses(), 0);
 }
@@ -139,8 +139,8 @@ TEST(UpdateFileCheck, ExtensionIsReplacedInTheFileNameOnly)
     Folder f;
     f.write("my.tool.upd", "KVR700X2");
     f.write("plain.upd", "KVR700X2");
-    EXPECT_EQ(checkFile(f.file("my.tool.exe")), NetworkSetup::ok);
-    EXPECT_EQ(checkFile(f.file("plain")), NetworkSetup::ok);
+    EXPECT_EQ(checkFile(f.file("my.tool.exe")), NetworkSetup::Result::ok);
+    EXPECT_EQ(checkFile(f.file("plain")), NetworkSetup::Result::ok);
     EXPECT_EQ(UpdateFile::besideProgram(f.file("my.tool.exe")), f.file("my.tool.upd"));
     EXPECT_EQ(UpdateFile::besideProgram(f.file("plain")), f.file("plain.upd"));
 
@@ -156,7 +156,7 @@ TEST(UpdateFileCheck, UnreadableFileFails)
     Folder f;
     f.write("Updater.upd", "KVR700X2");
     ASSERT_EQ(::chmod(f.file("Updater.upd").getFullPathName().toRawUTF8(), 0), 0);
-    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::noUpdateFile);
+    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::Result::noUpdateFile);
 }
 
 // Opening a pipe for reading would wait for a writer for ever.
@@ -164,7 +164,7 @@ TEST(UpdateFileCheck, PipeInPlaceOfTheFileFailsWithoutWaiting)
 {
     Folder f;
     ASSERT_EQ(::mkfifo(f.file("Updater.upd").getFullPathName().toRawUTF8(), 0600), 0);
-    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::noUpdateFile);
+    EXPECT_EQ(checkFile(f.file("Updater.exe")), NetworkSetup::Result::noUpdateFile);
 }
 
 // A file whose size the stream's 32-bit length cannot announce is refused
@@ -191,10 +191,10 @@ TEST(UpdateFileCheck, FilesOfFourGibibytesOrMoreFailWithoutBeingRead)
         rlimit capped = old;
         capped.rlim_cur = 2048ull * 1024 * 1024;
         ASSERT_EQ(::setrlimit(RLIMIT_AS, &capped), 0);
-        const int result = checkFile(f.file("Updater.exe"));
+        const NetworkSetup::Result result = checkFile(f.file("Updater.exe"));
         ::setrlimit(RLIMIT_AS, &old);
 
-        EXPECT_EQ(result, NetworkSetup::noUpdateFile) << "size " << size;
+        EXPECT_EQ(result, NetworkSetup::Result::noUpdateFile) << "size " << size;
     }
 }
 
@@ -221,10 +221,10 @@ TEST(UpdateFileCheck, LargeFileIsCheckedInConstantMemory)
     rlimit capped = old;
     capped.rlim_cur = static_cast<rlim_t>(mapped) + 128ull * 1024 * 1024;
     ASSERT_EQ(::setrlimit(RLIMIT_AS, &capped), 0);
-    const int result = checkFile(f.file("Updater.exe"));
+    const NetworkSetup::Result result = checkFile(f.file("Updater.exe"));
     ::setrlimit(RLIMIT_AS, &old);
 
-    EXPECT_EQ(result, NetworkSetup::ok);
+    EXPECT_EQ(result, NetworkSetup::Result::ok);
 }
 
 // ---- The interface list ------------------------------------------------------------------
@@ -243,21 +243,21 @@ TEST_F(InterfaceListing, LoopbackOnlyGivesNineAndEmptyLists)
 {
     FakeQuery query({loopback});
     const NetworkSetup setup = build(query);
-    EXPECT_EQ(setup.getResult(), NetworkSetup::onlyLoopback);
+    EXPECT_EQ(setup.getResult(), NetworkSetup::Result::onlyLoopback);
     EXPECT_EQ(setup.getNumAddresses(), 0);
 }
 
 TEST_F(InterfaceListing, EmptyListGivesNine)
 {
     FakeQuery query({});
-    EXPECT_EQ(build(query).getResult(), NetworkSetup::onlyLoopback);
+    EXPECT_EQ(build(query).getResult(), NetworkSetup::Result::onlyLoopback);
 }
 
 TEST_F(InterfaceListing, OneAdapterBesideLoopback)
 {
     FakeQuery query({loopback, entry(ip(192, 168, 1, 10), ip(255, 255, 255, 0))});
     const NetworkSetup setup = build(query);
-    EXPECT_EQ(setup.getResult(), NetworkSetup::ok);
+    EXPECT_EQ(setup.getResult(), NetworkSetup::Result::ok);
     EXPECT_EQ(lists(setup), (std::vector<std::pair<juce::String, juce::String>>{
                                 {"192.168.1.10", "192.168.1.255"}}));
 }
@@ -268,7 +268,7 @@ TEST_F(InterfaceListing, AdaptersKeepThePlatformsOrder)
                      entry(ip(10, 0, 0, 5), ip(255, 0, 0, 0)),
                      entry(ip(169, 254, 7, 9), ip(255, 255, 0, 0))});
     const NetworkSetup setup = build(query);
-    EXPECT_EQ(setup.getResult(), NetworkSetup::ok);
+    EXPECT_EQ(setup.getResult(), NetworkSetup::Result::ok);
     EXPECT_EQ(lists(setup), (std::vector<std::pair<juce::String, juce::String>>{
                                 {"192.168.1.10", "192.168.1.255"},
                                 {"10.0.0.5", "10.255.255.255"},
@@ -280,7 +280,7 @@ TEST_F(InterfaceListing, OnlyExactlyOneTwentySevenZeroZeroOneIsLeftOut)
     FakeQuery query({loopback, entry(ip(127, 0, 0, 2), ip(255, 0, 0, 0)),
                      entry(ip(0, 0, 0, 0), ip(0, 0, 0, 0))});
     const NetworkSetup setup = build(query);
-    EXPECT_EQ(setup.getResult(), NetworkSetup::ok);
+    EXPECT_EQ(setup.getResult(), NetworkSetup::Result::ok);
     EXPECT_EQ(lists(setup), (std::vector<std::pair<juce::String, juce::String>>{
                                 {"127.0.0.2", "127.255.255.255"}, {"0.0.0.0", "255.255.255.255"}}));
 }
@@ -301,13 +301,13 @@ TEST_F(InterfaceListing, TwentyEntriesFitTwentyOneDoNot)
 
     FakeQuery twenty(entries);
     const NetworkSetup fits = build(twenty);
-    EXPECT_EQ(fits.getResult(), NetworkSetup::ok);
+    EXPECT_EQ(fits.getResult(), NetworkSetup::Result::ok);
     EXPECT_EQ(fits.getNumAddresses(), 19);
 
     entries.push_back(entry(ip(198, 51, 100, 20), ip(255, 255, 255, 0)));
     FakeQuery twentyOne(entries);
     const NetworkSetup tooMany = build(twentyOne);
-    EXPECT_EQ(tooMany.getResult(), NetworkSetup::noInterfaceList);
+    EXPECT_EQ(tooMany.getResult(), NetworkSetup::Result::noInterfaceList);
     EXPECT_EQ(tooMany.getNumAddresses(), 0);
 }
 
@@ -315,12 +315,12 @@ TEST_F(InterfaceListing, QueryFailuresGiveFiveAndSix)
 {
     FakeQuery cannotOpen({loopback}, InterfaceQuery::Outcome::cannotOpen);
     const NetworkSetup five = build(cannotOpen);
-    EXPECT_EQ(five.getResult(), NetworkSetup::noNetworking);
+    EXPECT_EQ(five.getResult(), NetworkSetup::Result::noNetworking);
     EXPECT_EQ(five.getNumAddresses(), 0);
 
     FakeQuery cannotList({loopback}, InterfaceQuery::Outcome::cannotList);
     const NetworkSetup six = build(cannotList);
-    EXPECT_EQ(six.getResult(), NetworkSetup::noInterfaceList);
+    EXPECT_EQ(six.getResult(), NetworkSetup::Result::noInterfaceList);
     EXPECT_EQ(six.getNumAddresses(), 0);
 }
 

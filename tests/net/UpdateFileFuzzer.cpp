@@ -52,10 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const NetworkSetup setup(program, query);
 
     const bool tagged = size >= UpdateFile::tagSize && std::memcmp(data, UpdateFile::tag, 8) == 0;
-    if (tagged != (setup.getResult() == NetworkSetup::ok) || query.calls != (tagged ? 1 : 0))
+    if (tagged != (setup.getResult() == NetworkSetup::Result::ok) ||
+        query.calls != (tagged ? 1 : 0))
         std::abort();
     if (!tagged &&
-        (setup.getResult() != NetworkSetup::noUpdateFile || setup.getNumAddresses() != 0))
+        (setup.getResult() != NetworkSetup::Result::noUpdateFile || setup.getNumAddresses() != 0))
         std::abort();
     return 0;
 }

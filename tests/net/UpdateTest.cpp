@@ -51,11 +51,12 @@ protected:
     }
 
     // Starts the transfer and waits for its final status.
-    int runTransfer(Update& update)
+    Update::Status runTransfer(Update& update)
     {
         update.startThread();
-        int status = Update::running;
-        EXPECT_TRUE(Await::until([&] { return (status = update.getStatus()) != Update::running; }));
+        Update::Status status = Update::Status::running;
+        EXPECT_TRUE(
+            Await::until([&] { return (status = update.getStatus()) != Update::Status::running; }));
         return status;
     }
 
@@ -82,7 +83,7 @@ TEST_F(UpdateTest, StreamsLengthThenContentInPiecesOfAtMost1024)
         const std::string content = makeFile(static_cast<std::size_t>(size));
 
         Update update(pair.programSide(), program);
-        EXPECT_EQ(runTransfer(update), Update::done);
+        EXPECT_EQ(runTransfer(update), Update::Status::done);
 
         EXPECT_EQ(pair.read(4 + content.size()),
                   lengthOf(static_cast<std::uint32_t>(size)) + content);
@@ -95,7 +96,7 @@ TEST_F(UpdateTest, WorkedExampleOf2500Bytes)
 {
     makeFile(2500);
     Update update(pair.programSide(), program);
-    EXPECT_EQ(runTransfer(update), Update::done);
+    EXPECT_EQ(runTransfer(update), Update::Status::done);
     EXPECT_EQ(pair.read(4), std::string("\x00\x00\x09\xC4", 4));
     EXPECT_EQ(SendTap::requested(), (std::vector<long>{4, 1024, 1024, 452}));
 }
@@ -108,8 +109,8 @@ TEST_F(UpdateTest, SeveralMebibytesArriveByteExactAndTheConnectionStaysOpen)
 
     EXPECT_EQ(pair.read(4 + content.size(), std::chrono::seconds(60)),
               lengthOf(static_cast<std::uint32_t>(content.size())) + content);
-    EXPECT_TRUE(Await::until([&] { return update.getStatus() != Update::running; }));
-    EXPECT_EQ(update.getStatus(), Update::done);
+    EXPECT_TRUE(Await::until([&] { return update.getStatus() != Update::Status::running; }));
+    EXPECT_EQ(update.getStatus(), Update::Status::done);
     EXPECT_TRUE(pair.programSide()->isConnected());
     EXPECT_TRUE(pair.nothingPending());
 }
@@ -119,7 +120,7 @@ TEST_F(UpdateTest, WritesThatHandOverLessAreCompletedBeforeTheNextPiece)
     const std::string content = makeFile(2500);
     SendTap::limitEachSend(100);
     Update update(pair.programSide(), program);
-    EXPECT_EQ(runTransfer(update), Update::done);
+    EXPECT_EQ(runTransfer(update), Update::Status::done);
     EXPECT_EQ(pair.read(4 + content.size()), lengthOf(2500) + content);
 }
 
@@ -128,17 +129,17 @@ TEST_F(UpdateTest, TooShortOrUntaggedFilesAreNotSentAtAll)
     makeFile(0);
     {
         Update update(pair.programSide(), program);
-        EXPECT_EQ(runTransfer(update), Update::noFile);
+        EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     }
     makeFile(7, "KVR700X");
     {
         Update update(pair.programSide(), program);
-        EXPECT_EQ(runTransfer(update), Update::noFile);
+        EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     }
     makeFile(4000, "kvr700x2");
     {
         Update update(pair.programSide(), program);
-        EXPECT_EQ(runTransfer(update), Update::noFile);
+        EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     }
     EXPECT_TRUE(SendTap::requested().empty());
     EXPECT_TRUE(pair.nothingPending());
@@ -148,12 +149,12 @@ TEST_F(UpdateTest, MissingFileOrFolderInItsPlaceIsNotSent)
 {
     {
         Update update(pair.programSide(), program);
-        EXPECT_EQ(runTransfer(update), Update::noFile);
+        EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     }
     ASSERT_TRUE(updateFile().createDirectory());
     {
         Update update(pair.programSide(), program);
-        EXPECT_EQ(runTransfer(update), Update::noFile);
+        EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     }
     EXPECT_TRUE(SendTap::requested().empty());
     EXPECT_TRUE(pair.nothingPending());
@@ -173,7 +174,7 @@ TEST_F(UpdateTest, FileWhoseSizeCannotBeAnnouncedIsNotSent)
     ::close(fd);
 
     Update update(pair.programSide(), program);
-    EXPECT_EQ(runTransfer(update), Update::noFile);
+    EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     EXPECT_TRUE(SendTap::requested().empty());
 }
 
@@ -182,7 +183,7 @@ TEST_F(UpdateTest, TagReplacedAfterConstructionIsNotSent)
     makeFile(3000);
     Update update(pair.programSide(), program);
     makeFile(3000, "XXXXXXXX");
-    EXPECT_EQ(runTransfer(update), Update::noFile);
+    EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     EXPECT_TRUE(SendTap::requested().empty());
 }
 
@@ -191,7 +192,7 @@ TEST_F(UpdateTest, ResetBeforeTheLengthIs2AndNoContentFollows)
     makeFile(3000);
     ASSERT_TRUE(pair.resetFromPeer());
     Update update(pair.programSide(), program);
-    EXPECT_EQ(runTransfer(update), Update::lengthFailed);
+    EXPECT_EQ(runTransfer(update), Update::Status::lengthFailed);
     EXPECT_EQ(SendTap::requested(), (std::vector<long>{4}));
 }
 
@@ -201,7 +202,7 @@ TEST_F(UpdateTest, ResetMidStreamIs3)
     bool reset = false;
     SendTap::afterSend(2, [&] { reset = pair.resetFromPeer(); });
     Update update(pair.programSide(), program);
-    EXPECT_EQ(runTransfer(update), Update::contentFailed);
+    EXPECT_EQ(runTransfer(update), Update::Status::contentFailed);
     EXPECT_TRUE(reset);
     EXPECT_EQ(SendTap::requested(), (std::vector<long>{4, 1024, 1024}));
 }
@@ -212,7 +213,7 @@ TEST_F(UpdateTest, FileShrunkMidTransferIs3AndNeverMoreThanAnnounced)
     const std::string path = updateFile().getFullPathName().toStdString();
     SendTap::afterSend(2, [&] { ASSERT_EQ(::truncate(path.c_str(), 1500), 0); });
     Update update(pair.programSide(), program);
-    EXPECT_EQ(runTransfer(update), Update::contentFailed);
+    EXPECT_EQ(runTransfer(update), Update::Status::contentFailed);
 
     // The length announced 5000; the first piece went out, the short rest did not.
     EXPECT_EQ(SendTap::requested(), (std::vector<long>{4, 1024}));
@@ -225,7 +226,7 @@ TEST_F(UpdateTest, FileReplacedMidTransferStillSendsTheOpenedFile)
     const std::string content = makeFile(5000);
     SendTap::afterSend(2, [&] { makeFile(9000); });
     Update update(pair.programSide(), program);
-    EXPECT_EQ(runTransfer(update), Update::done);
+    EXPECT_EQ(runTransfer(update), Update::Status::done);
     EXPECT_EQ(pair.read(5004), lengthOf(5000) + content);
 }
 
@@ -234,7 +235,7 @@ TEST_F(UpdateTest, StopDuringTheTransferEndsItAndLeavesTheConnectionOpen)
     const std::string content = makeFile(10000);
     std::unique_ptr<Update> update = std::make_unique<Update>(pair.programSide(), program);
     SendTap::afterSend(3, [&] { update->signalThreadShouldExit(); });
-    EXPECT_EQ(runTransfer(*update), Update::done);
+    EXPECT_EQ(runTransfer(*update), Update::Status::done);
     EXPECT_EQ(pair.read(4 + 2048), lengthOf(10000) + content.substr(0, 2048));
     EXPECT_TRUE(pair.nothingPending());
     EXPECT_TRUE(Await::returns([&] { update.reset(); }));
@@ -258,7 +259,7 @@ TEST_F(UpdateTest, DestructionEndsAWriteThatAPeerNeverReads)
             return stalled;
         },
         std::chrono::seconds(30)));
-    EXPECT_EQ(update->getStatus(), Update::running);
+    EXPECT_EQ(update->getStatus(), Update::Status::running);
 
     EXPECT_TRUE(Await::returns([&] { update.reset(); }));
     EXPECT_TRUE(pair.programSide()->isConnected());

@@ -37,7 +37,7 @@ TEST(LinuxInterfaceQuery, NamespaceWithOnlyLoopbackListsOnlyLoopback)
     ProgramWithUpdateFile files;
     std::vector<InterfaceQuery::Entry> entries;
     InterfaceQuery::Outcome outcome = InterfaceQuery::Outcome::cannotOpen;
-    int result = -1;
+    NetworkSetup::Result result{-1};
     int count = -1;
     ns.runInside(
         [&]
@@ -53,7 +53,7 @@ TEST(LinuxInterfaceQuery, NamespaceWithOnlyLoopbackListsOnlyLoopback)
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].address, htonl(INADDR_LOOPBACK));
     EXPECT_EQ(entries[0].netmask, htonl(0xFF000000));
-    EXPECT_EQ(result, NetworkSetup::onlyLoopback);
+    EXPECT_EQ(result, NetworkSetup::Result::onlyLoopback);
     EXPECT_EQ(count, 0);
 }
 
@@ -66,7 +66,7 @@ TEST(LinuxInterfaceQuery, VethAddressGivesItsDirectedBroadcast)
     ASSERT_TRUE(ns.linkTo(peer, "198.51.100.10/24", "198.51.100.20/24"));
 
     ProgramWithUpdateFile files;
-    int result = -1;
+    NetworkSetup::Result result{-1};
     std::vector<juce::String> addresses, broadcasts;
     ns.runInside(
         [&]
@@ -81,7 +81,7 @@ TEST(LinuxInterfaceQuery, VethAddressGivesItsDirectedBroadcast)
             }
         });
 
-    EXPECT_EQ(result, NetworkSetup::ok);
+    EXPECT_EQ(result, NetworkSetup::Result::ok);
     ASSERT_EQ(addresses.size(), 1u);
     EXPECT_EQ(addresses[0], "198.51.100.10");
     EXPECT_EQ(broadcasts[0], "198.51.100.255");

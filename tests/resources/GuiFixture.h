@@ -1,7 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-// Drawing tests: JUCE's message manager, the program's typeface look-and-feel
-// as the default one, the text tables with English current, and helpers that
-// render into images and measure what was drawn.
+// Drawing tests (JUCE is set up by the tests' main): the program's typeface
+// look-and-feel as the default one, the text tables with English current, and
+// helpers that render into images and measure what was drawn.
 #pragma once
 
 #include "FakeLocaleQuery.h"
@@ -15,9 +15,6 @@
 
 class GuiFixture : public ::testing::Test
 {
-private:
-    juce::ScopedJuceInitialiser_GUI juce;
-
 protected:
     void SetUp() override
     {

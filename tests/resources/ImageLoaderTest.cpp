@@ -54,8 +54,6 @@ protected:
         ImageLoader::deleteInstance();
         ImageLoader::setImageSource(nullptr);
     }
-
-    juce::ScopedJuceInitialiser_GUI juce;
 };
 
 // 3 x 2, 24 bits: rows of 9 bytes padded to 12. Stored first (image row 1):

@@ -42,7 +42,8 @@ public:
     void destroy();
 
     MainComponent& component() { return *main; }
-    int phase() const { return main->getPhase(); }
+    // The phase by its number.
+    int phase() const { return static_cast<int>(main->getPhase()); }
     Screen screen() const;
 
     // The items of the language selector, in order.
@@ -70,7 +71,6 @@ public:
 private:
     juce::Component* child(const juce::String& name) const;
 
-    juce::ScopedJuceInitialiser_GUI juceInitialiser;
     juce::Component window;
     std::unique_ptr<MainComponent> main;
 

@@ -64,9 +64,6 @@ struct StageScript
 class MainComponentTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite() { juceKept = std::make_unique<juce::ScopedJuceInitialiser_GUI>(); }
-    static void TearDownTestSuite() { juceKept.reset(); }
-
     // A system with both languages installed and an English-speaking user.
     void SetUp() override { TxtLoader::setLocaleQuery(std::make_shared<BothLanguages>()); }
     void TearDown() override
@@ -78,7 +75,9 @@ protected:
     void start()
     {
         MainComponent::Hooks hooks = ui->recordingHooks();
-        hooks.stage = [this](int phase, juce::Thread& worker) { return (*script)(phase, worker); };
+        // The script speaks in phase numbers and stage codes.
+        hooks.stage = [this](Phase phase, juce::Thread& worker)
+        { return static_cast<StageResult>((*script)(static_cast<int>(phase), worker)); };
         ui->start(std::move(hooks));
         ui->chooseLanguage(0);
     }
@@ -121,12 +120,9 @@ protected:
         ui = std::make_unique<ControllerHarness>();
     }
 
-    static std::unique_ptr<juce::ScopedJuceInitialiser_GUI> juceKept;
     std::unique_ptr<StageScript> script = std::make_unique<StageScript>();
     std::unique_ptr<ControllerHarness> ui = std::make_unique<ControllerHarness>();
 };
-
-std::unique_ptr<juce::ScopedJuceInitialiser_GUI> MainComponentTest::juceKept;
 
 void expectScreen(const ControllerHarness::Screen& s, const std::string& message,
                   const std::string& left, bool leftVisible, const std::string& right,

@@ -1,0 +1,19 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#pragma once
+
+// What this program and the mixer agree on over the network.
+struct Protocol
+{
+    // The mixer connects to this TCP port to receive the update.
+    static constexpr int listenerPort = 54000;
+
+    // The computer is announced to this UDP port.
+    static constexpr int broadcastPort = 56000;
+
+    // The first bytes of every update file for the KVR-516helix.
+    static constexpr const char* tag = "KVR700X2";
+    static constexpr int tagSize = 8;
+
+    // The update file goes out in pieces of at most this many bytes.
+    static constexpr int pieceSize = 1024;
+};

@@ -1,0 +1,43 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#include "platform/OpenFile.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+OpenFile::OpenFile(const juce::File& file)
+    : handle(::open(file.getFullPathName().toRawUTF8(), O_RDONLY | O_CLOEXEC))
+{
+}
+
+OpenFile::~OpenFile()
+{
+    if (handle >= 0)
+        ::close(static_cast<int>(handle));
+}
+
+juce::int64 OpenFile::regularFileSize() const
+{
+    struct stat info
+    {
+    };
+    if (handle < 0 || ::fstat(static_cast<int>(handle), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    return static_cast<juce::int64>(info.st_size);
+}
+
+bool OpenFile::readExactly(char* into, int size)
+{
+    while (size > 0)
+    {
+        const ssize_t n = ::read(static_cast<int>(handle), into, static_cast<size_t>(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        into += n;
+        size -= static_cast<int>(n);
+    }
+    return true;
+}

@@ -1,0 +1,42 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+// The file the transfer reads: its size only when it is a regular file, and
+// reads that give exactly what was asked or fail.
+#include "platform/OpenFile.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+struct Folder
+{
+    Folder() { dir.createDirectory(); }
+    ~Folder() { dir.deleteRecursively(); }
+    juce::File dir = juce::File::createTempFile("kvr-openfile");
+};
+} // namespace
+
+TEST(OpenFile, RegularFileReadsExactlyItsBytesAndNoMore)
+{
+    Folder folder;
+    const juce::File file = folder.dir.getChildFile("five");
+    ASSERT_TRUE(file.replaceWithText("ABCDE"));
+
+    OpenFile in(file);
+    EXPECT_EQ(in.regularFileSize(), 5);
+    char bytes[8] = {};
+    ASSERT_TRUE(in.readExactly(bytes, 3));
+    EXPECT_EQ(std::string(bytes, 3), "ABC");
+    EXPECT_FALSE(in.readExactly(bytes, 3)); // two left: the file ends first
+}
+
+TEST(OpenFile, FolderAndMissingFileHaveNoSizeAndNoBytes)
+{
+    Folder folder;
+    for (const juce::File& f : {folder.dir, folder.dir.getChildFile("missing")})
+    {
+        OpenFile in(f);
+        EXPECT_EQ(in.regularFileSize(), -1) << f.getFullPathName();
+        char byte = 0;
+        EXPECT_FALSE(in.readExactly(&byte, 1)) << f.getFullPathName();
+    }
+}

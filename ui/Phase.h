@@ -1,0 +1,18 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#pragma once
+
+#include <cstdint>
+
+// Where the update stands. 0 to 5 each have their own screen; 1, 3 and 4 are
+// the stages, which run on the main component's worker thread.
+enum class Phase : std::int32_t
+{
+    notShown = -1,  // before the window shows its first screen
+    language = 0,   // choose the language
+    initialise = 1, // the update file and the network interfaces are checked
+    ready = 2,      // START or EXIT
+    connect = 3,    // announcing, waiting for the mixer
+    send = 4,       // the file goes to the mixer
+    finished = 5,   // all sent
+    ended = 6       // quit requested; nothing follows
+};
