@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <sys/socket.h>
 #include <sys/types.h>
+#include <time.h>
 
 namespace
 {
@@ -49,10 +50,13 @@ extern "C" ssize_t send(int fd, const void* buffer, size_t size, int flags)
     const auto begin = SendClock::Clock::now();
     const ssize_t n = realSend()(fd, buffer, size, flags);
     const auto end = SendClock::Clock::now();
+    timespec used{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
     const std::size_t i = count.load(std::memory_order_relaxed);
     if (i < noted.size())
     {
-        noted[i] = {begin, end, static_cast<long>(n)};
+        noted[i] = {begin, end, static_cast<long>(n),
+                    std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec)};
         count.store(i + 1, std::memory_order_release);
     }
     return n;

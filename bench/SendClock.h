@@ -6,7 +6,8 @@
 
 // Sits between the code under test and the system's send() in this benchmark:
 // notes when each send on one watched socket began and ended, so that the pause
-// between two writes can be measured on the sending thread itself.
+// between two writes can be measured on the sending thread itself, and how much
+// processor time that thread had used by the end of each send.
 class SendClock
 {
 public:
@@ -17,6 +18,7 @@ public:
         Clock::time_point begin;
         Clock::time_point end;
         long bytes;
+        std::chrono::nanoseconds threadTime; // the sending thread's processor time at end
     };
 
     // Watches handle from now on, room for capacity sends; forgets earlier ones.

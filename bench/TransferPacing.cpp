@@ -8,12 +8,14 @@
 // must never be under 1 ms, whatever the median. The pauses' median, mean,
 // 99th percentile and maximum (all in ms) show where the time over the floor
 // goes: a late wake-up in every pause, or a few long ones when other programs
-// keep the processor busy.
+// keep the processor busy. The sending thread's processor time per second of
+// transfer (thread_cpu, % of one core, from the first write to the last) is
+// what keeping to the pacing costs.
 //
 //   kvr_transfer_bench [--runs N] [--mib A,B,...]
 //
 // Exits 1 when a transfer went wrong or a pause was under 1 ms; a median above
-// the goal (3 % over the floor) is reported in the table but is not an error,
+// the goal (2 % over the floor) is reported in the table but is not an error,
 // since other work on the machine can cause it.
 
 #include "SendClock.h"
@@ -34,7 +36,7 @@
 namespace
 {
 using Clock = std::chrono::steady_clock;
-constexpr double goal = 1.03;
+constexpr double goal = 1.02;
 
 // A loopback connection: the program's side as a StreamingSocket, the other
 // side's handle in peer.
@@ -96,7 +98,8 @@ struct Run
     double meanPauseMs = 0; // above the median when other work delays some wake-ups
     double p99PauseMs = 0;
     double longestPauseMs = 0;
-    double medianWriteMs = 0; // one write() of a piece
+    double medianWriteMs = 0;    // one write() of a piece
+    double threadCpuPercent = 0; // of one core, between the first and the last write
     bool ok = false;
 };
 
@@ -131,6 +134,14 @@ void measurePauses(const std::vector<SendClock::Send>& sends, long long total, R
         sum += p;
     run.meanPauseMs = pauses.empty() ? 0 : sum / static_cast<double>(pauses.size());
     run.medianWriteMs = median(writes);
+    if (sends.size() > 1)
+    {
+        const auto wall = sends.back().end - sends.front().end;
+        const auto used = sends.back().threadTime - sends.front().threadTime;
+        if (wall.count() > 0)
+            run.threadCpuPercent = 100.0 * std::chrono::duration<double>(used).count() /
+                                   std::chrono::duration<double>(wall).count();
+    }
 }
 
 // One transfer of size bytes: from startThread to the thread's final status.
@@ -189,11 +200,12 @@ int main(int argc, char** argv)
 
     std::printf(
         "Transfer pacing, median of %d runs (floor: 1 ms per 1024-byte piece; goal: at most "
-        "3 %% over it, never under it)\n",
+        "2 %% over it, never under it; thread_cpu: the sending thread, %% of one core)\n",
         runs);
-    std::printf("%8s %7s %9s %10s %6s %10s %10s %9s %9s %9s %9s %9s %9s %s\n", "size", "pieces",
-                "floor_ms", "median_ms", "ratio", "fastest_ms", "slowest_ms", "pause_min",
-                "pause_med", "pause_avg", "pause_p99", "pause_max", "write_med", "verdict");
+    std::printf("%8s %7s %9s %10s %6s %10s %10s %9s %9s %9s %9s %9s %9s %10s %s\n", "size",
+                "pieces", "floor_ms", "median_ms", "ratio", "fastest_ms", "slowest_ms", "pause_min",
+                "pause_med", "pause_avg", "pause_p99", "pause_max", "write_med", "thread_cpu",
+                "verdict");
     int failures = 0;
     for (const long long m : mib)
     {
@@ -208,6 +220,7 @@ int main(int argc, char** argv)
         std::vector<double> p99Pauses;
         double longest = 0;
         std::vector<double> writes;
+        std::vector<double> threadCpu;
         double pause = 1e9;
         bool ok = true;
         for (int r = 0; r < runs; ++r)
@@ -220,6 +233,7 @@ int main(int argc, char** argv)
             p99Pauses.push_back(run.p99PauseMs);
             longest = std::max(longest, run.longestPauseMs);
             writes.push_back(run.medianWriteMs);
+            threadCpu.push_back(run.threadCpuPercent);
             ok = ok && run.ok;
         }
         const double floor =
@@ -231,11 +245,12 @@ int main(int argc, char** argv)
                                                    : "ok";
         failures += ok && pause >= 1.0 ? 0 : 1;
         std::printf("%5lldMiB %7.0f %9.0f %10.1f %6.3f %10.1f %10.1f %9.4f %9.4f %9.4f %9.4f %9.2f "
-                    "%9.4f %s\n",
+                    "%9.4f %9.1f%% %s\n",
                     m, floor, floor, mid, mid / floor,
                     *std::min_element(elapsed.begin(), elapsed.end()),
                     *std::max_element(elapsed.begin(), elapsed.end()), pause, median(pauses),
-                    median(meanPauses), median(p99Pauses), longest, median(writes), verdict);
+                    median(meanPauses), median(p99Pauses), longest, median(writes),
+                    median(threadCpu), verdict);
         std::fflush(stdout);
     }
     folder.deleteRecursively();

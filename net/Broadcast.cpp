@@ -3,8 +3,7 @@
 
 #include "platform/DatagramDestination.h"
 #include "platform/SocketOptions.h"
-
-#include <sys/prctl.h>
+#include "platform/TimerPrecision.h"
 
 Broadcast::Broadcast(const NetworkSetup& s) : juce::Thread("KVR516_UPDATE"), setup(s) {}
 
@@ -55,9 +54,9 @@ bool Broadcast::addTarget(int index)
 
 void Broadcast::run()
 {
-    // The 100 ms pause ends when it is due rather than up to the default 50 us
-    // of Linux timer slack later, so the cycle is the pause plus the sends.
-    ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
+    // The 100 ms pause ends when it is due rather than whenever the system's
+    // timers get round to it, so the cycle is the pause plus the sends.
+    const TimerPrecision precision(*this);
 
     for (int i = 0; i < setup.getNumAddresses(); ++i)
     {
