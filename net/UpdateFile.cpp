@@ -1,6 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/UpdateFile.h"
 
+#include "platform/ProgramFile.h"
+
 #include <cstring>
 
 juce::File UpdateFile::besideProgram(const juce::File& programFile)
@@ -10,7 +12,7 @@ juce::File UpdateFile::besideProgram(const juce::File& programFile)
 
 juce::File UpdateFile::thisProgram()
 {
-    return juce::File::getSpecialLocation(juce::File::currentExecutableFile);
+    return ProgramFile::get();
 }
 
 bool UpdateFile::isTag(const void* data) noexcept

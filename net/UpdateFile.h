@@ -19,7 +19,8 @@ public:
     // The program's own file with its extension replaced by ".upd".
     static juce::File besideProgram(const juce::File& programFile);
 
-    // The running program's own file.
+    // The running program's own executable, links resolved (not the working
+    // folder joined with the name it was started by).
     static juce::File thisProgram();
 
     // True when the tagSize bytes at data are the tag, case for case.
