@@ -50,7 +50,7 @@ TEST(WindowsInterfaceQuery, NamespaceAddressAndItsBroadcastAreListed)
     NetworkSetup setup(program, query);
     folder.getFile().deleteRecursively();
 
-    ASSERT_EQ(setup.getResult(), NetworkSetup::ok);
+    ASSERT_EQ(setup.getResult(), NetworkSetup::Result::ok);
     bool found = false;
     for (int i = 0; i < setup.getNumAddresses(); ++i)
     {

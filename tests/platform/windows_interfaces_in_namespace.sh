@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The Windows interface list under Wine inside a network namespace of its own
+# (the computer's side of the two-host set-up, 198.51.100.10/24): the address
+# and its broadcast address 198.51.100.255 must be listed. Wine answers the
+# query from the namespace its server runs in, so the server is started inside,
+# on a copy of the build's prefix.
+#
+#   windows_interfaces_in_namespace.sh TESTS.exe PREFIX
+set -euo pipefail
+tests=$1
+prefix=$2
+wine_run="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/wine-run"
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "needs root (network namespaces): skipped"
+    exit 77
+fi
+
+ns_pc=kvr-win-$$-pc
+ns_mixer=kvr-win-$$-mx
+work=$(mktemp -d)
+cleanup() {
+    if [ -d "$work/wine" ]; then
+        ip netns exec "$ns_pc" env WINEPREFIX="$work/wine" wineserver -k 2>/dev/null || true
+    fi
+    ip netns del "$ns_pc" 2>/dev/null || true
+    ip netns del "$ns_mixer" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+. "$(dirname "${BASH_SOURCE[0]}")/../support/two_hosts.sh"
+kvr_two_hosts "$ns_pc" "$ns_mixer" "kw$$a" "kw$$b"
+
+# The build's prefix, made if need be, copied once its server has ended.
+"$wine_run" "$prefix" cmd /c exit
+WINEPREFIX=$(realpath "$prefix") wineserver -w
+cp -a "$(realpath "$prefix")" "$work/wine"
+
+output=$(ip netns exec "$ns_pc" env -u DISPLAY \
+    KVR_NAMESPACE_ADDRESS=198.51.100.10 KVR_NAMESPACE_BROADCAST=198.51.100.255 \
+    "$wine_run" "$work/wine" "$tests" --gtest_filter='WindowsInterfaceQuery.*' 2>&1) || {
+    echo "$output"
+    exit 1
+}
+echo "$output"
+grep -q '^\[       OK \] WindowsInterfaceQuery.NamespaceAddressAndItsBroadcastAreListed' <<<"$output"
