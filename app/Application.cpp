@@ -18,6 +18,7 @@ void Application::initialise(const juce::String&)
                                                         { textFromAnotherCopy(text); });
     instanceChannel->listen(InstanceChannel::pipePathFor(getApplicationName()));
 
+    repaintPump.start();
     mainWindow = std::make_unique<MainWindow>();
 }
 
@@ -34,6 +35,7 @@ void Application::shutdown()
     }
 
     mainWindow.reset();
+    repaintPump.stop();
     instanceChannel.reset();
     juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
 }
