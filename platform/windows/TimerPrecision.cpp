@@ -5,6 +5,8 @@
 
 #include <timeapi.h>
 
+#include <algorithm>
+
 #ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
 #define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
 #endif

@@ -5,8 +5,8 @@
 # Linux one and with its harness: its own Xvfb, the program in one network
 # namespace (with a Wine server of its own there, so that the program sees
 # that namespace's interfaces), the Linux mixer simulator in the other.
-# Runs a whole update in English, the language screen of a Japanese user and
-# a missing update file.
+# Runs a whole update in English (with a second copy that gives way), the
+# language screen of a Japanese user and a missing update file.
 #
 # Usage: windows_end_to_end.sh PROGRAM.exe SIMULATOR CLOSE_HELPER PREFIX [SCREENSHOT_DIR]
 # PREFIX is the build's Wine prefix (scripts/wine-run makes it); screenshots
@@ -76,6 +76,23 @@ make_update_file $((1024 * 1024 + 123))
 launch
 wait_text "Please choose a language used."
 keep_windows_shot "$work/screen.png" en-0-language
+
+# A second copy finds the single-instance lock taken, hands its command line
+# to the running one and ends without a window of its own.
+start_program
+second=$started_pid
+second_ended() { ! kill -0 "$second" 2>/dev/null; }
+status=0
+wait_for 30 "the second copy to end" second_ended
+wait "$second" || status=$?
+[ "$status" -eq 0 ] || fail "the second copy ended with exit code $status"
+for w in $(xdotool search --pid "$second" 2>/dev/null); do
+    fail "the second copy opened window $w"
+done
+second=""
+has_main_window || fail "the first copy's window went away"
+echo "    a second copy gave way"
+
 press_left
 wait_text "If you want to update KVR-516helix, push START."
 press_left
