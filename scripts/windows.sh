@@ -31,8 +31,9 @@ kvr_windows_deps() {
     mkdir -p "$deps/apt/lists/partial" "$deps/apt/cache/archives/partial" "$deps/src"
     echo "deb-src http://deb.debian.org/debian bookworm main" >"$deps/apt/sources.list"
     local apt=(-o "Dir::Etc::sourcelist=$deps/apt/sources.list" -o "Dir::Etc::sourceparts=-"
-        -o "Dir::State::Lists=$deps/apt/lists" -o "Dir::Cache=$deps/apt/cache"
-        -o "APT::Sandbox::User=root")
+        -o "Dir::State::Lists=$deps/apt/lists" -o "Dir::Cache=$deps/apt/cache")
+    # As root apt fetches as the user _apt, who may not write into the build folder.
+    [ "$(id -u)" -ne 0 ] || apt+=(-o "APT::Sandbox::User=root")
     apt-get "${apt[@]}" update -qq
     (cd "$deps/src" && apt-get "${apt[@]}" source -qq libpng1.6 libjpeg-turbo)
 
