@@ -16,7 +16,9 @@
 // until shortly before a deadline and waits the last stretch awake on the
 // monotonic clock; how early the sleep ends is learnt from how late the
 // thread's own sleeps have woken (WakeMargin), so that a machine with fast
-// timers spends almost no processor time awake. A stop request to the thread
+// timers spends almost no processor time awake, and it is never more than an
+// eighth of the wait, so that slow timers cost a bounded share of a processor
+// (they then make the wait end late instead). A stop request to the thread
 // (signalThreadShouldExit, which stopThread sends) wakes the sleep at once and
 // is looked at throughout the last stretch.
 class TimerPrecision : private juce::Thread::Listener
@@ -24,9 +26,11 @@ class TimerPrecision : private juce::Thread::Listener
 public:
     using Clock = std::chrono::steady_clock;
 
-    // The most a wait spends awake: a thread whose sleeps wake later than this
-    // sleeps past its deadlines rather than waiting most of a pause awake.
+    // The margin learnt never exceeds this.
     static constexpr std::chrono::microseconds longestMargin{1000};
+
+    // A wait spends at most 1/awakeShareDivisor of its time awake.
+    static constexpr int awakeShareDivisor = 8;
 
     // thread is the calling thread.
     explicit TimerPrecision(juce::Thread& thread);
@@ -39,7 +43,8 @@ public:
     // soon as the thread has been asked to stop.
     bool waitUntil(Clock::time_point deadline);
 
-    // How long before a deadline the sleep ends at present.
+    // The margin learnt so far: how long before a deadline the sleep ends,
+    // when that is less than an eighth of the wait.
     WakeMargin::Duration margin() const noexcept { return wakeMargin.get(); }
 
 private:

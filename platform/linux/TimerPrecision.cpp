@@ -1,6 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "platform/TimerPrecision.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <sys/prctl.h>
@@ -58,8 +59,11 @@ void TimerPrecision::exitSignalSent()
 
 bool TimerPrecision::waitUntil(Clock::time_point deadline)
 {
-    const auto wakeAt = deadline - wakeMargin.get();
-    if (Clock::now() < wakeAt)
+    const auto now = Clock::now();
+    const auto awake =
+        std::min<Clock::duration>(wakeMargin.get(), (deadline - now) / awakeShareDivisor);
+    const auto wakeAt = deadline - awake;
+    if (now < wakeAt)
     {
         std::unique_lock<std::mutex> lock(native->mutex);
         while (!native->woken && !thread.threadShouldExit())
