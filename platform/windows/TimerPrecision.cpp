@@ -81,8 +81,10 @@ void TimerPrecision::exitSignalSent()
 
 bool TimerPrecision::waitUntil(Clock::time_point deadline)
 {
-    const auto wakeAt = deadline - wakeMargin.get();
     const auto now = Clock::now();
+    const auto awake =
+        std::min<Clock::duration>(wakeMargin.get(), (deadline - now) / awakeShareDivisor);
+    const auto wakeAt = deadline - awake;
     if (now < wakeAt && !thread.threadShouldExit())
     {
         if (native->sleepFor(wakeAt - now))
