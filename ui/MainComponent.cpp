@@ -285,9 +285,39 @@ void MainComponent::handleAsyncUpdate()
         abortAndQuit();
 }
 
-// The box of the stage's result: a code or a cancel; success and any other
-// value show nothing.
 bool MainComponent::showResult(Phase stage, Afterwards afterwards)
+{
+    switch (stage)
+    {
+    case Phase::initialise:
+        return showInitialiseResult(std::move(afterwards));
+    case Phase::connect:
+        return showConnectResult(std::move(afterwards));
+    case Phase::send:
+        return showSendResult(std::move(afterwards));
+    default:
+        return false;
+    }
+}
+
+bool MainComponent::showInitialiseResult(Afterwards afterwards)
+{
+    return showResultMessage(Phase::initialise, std::move(afterwards));
+}
+
+bool MainComponent::showConnectResult(Afterwards afterwards)
+{
+    return showResultMessage(Phase::connect, std::move(afterwards));
+}
+
+bool MainComponent::showSendResult(Afterwards afterwards)
+{
+    return showResultMessage(Phase::send, std::move(afterwards));
+}
+
+// The box of the stage's result (see ResultMessages): a code or a cancel;
+// success and any other value show nothing.
+bool MainComponent::showResultMessage(Phase stage, Afterwards afterwards)
 {
     const int entry = ResultMessages::entryFor(stage, result);
     if (entry == ResultMessages::none)

@@ -99,6 +99,10 @@ private:
     // returns false, having shown nothing and run nothing, when there is none.
     using Afterwards = std::function<void()>;
     bool showResult(Phase stage, Afterwards afterwards);
+    bool showInitialiseResult(Afterwards afterwards);
+    bool showConnectResult(Afterwards afterwards);
+    bool showSendResult(Afterwards afterwards);
+    bool showResultMessage(Phase stage, Afterwards afterwards);
     void showMessage(int messageEntry, int buttonEntry, Afterwards afterwards);
     // The quit request, as something a box can run once this component has gone.
     Afterwards quitRequest() const;
