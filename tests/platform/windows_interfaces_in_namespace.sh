@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The Windows interface list under Wine inside a network namespace of its own
 # (the computer's side of the two-host set-up, 198.51.100.10/24): the address
-# and its broadcast address 198.51.100.255 must be listed. Wine answers the
-# query from the namespace its server runs in, so the server is started inside,
-# on a copy of the build's prefix.
+# and its broadcast address 198.51.100.255 must be listed; with 18 more
+# addresses the list holds all 20 (loopback included), with one more the
+# query fails (code 6). Wine answers the query from the namespace its server
+# runs in, so the server is started inside, on a copy of the build's prefix.
 #
 #   windows_interfaces_in_namespace.sh TESTS.exe PREFIX
 set -euo pipefail
@@ -37,11 +38,28 @@ kvr_two_hosts "$ns_pc" "$ns_mixer" "kw$$a" "kw$$b"
 WINEPREFIX=$(realpath "$prefix") wineserver -w
 cp -a "$(realpath "$prefix")" "$work/wine"
 
-output=$(ip netns exec "$ns_pc" env -u DISPLAY \
-    KVR_NAMESPACE_ADDRESS=198.51.100.10 KVR_NAMESPACE_BROADCAST=198.51.100.255 \
-    "$wine_run" "$work/wine" "$tests" --gtest_filter='WindowsInterfaceQuery.*' 2>&1) || {
+# Runs the tests of the filter inside the namespace; each must pass, none skip.
+run_inside() {
+    local filter=$1 expected=$2 output
+    shift 2
+    output=$(ip netns exec "$ns_pc" env -u DISPLAY "$@" \
+        "$wine_run" "$work/wine" "$tests" --gtest_filter="$filter" 2>&1) || {
+        echo "$output"
+        exit 1
+    }
     echo "$output"
-    exit 1
+    [ "$(grep -c '^\[       OK \]' <<<"$output")" -eq "$expected" ] || {
+        echo "FAIL: expected $expected passing tests"
+        exit 1
+    }
 }
-echo "$output"
-grep -q '^\[       OK \] WindowsInterfaceQuery.NamespaceAddressAndItsBroadcastAreListed' <<<"$output"
+
+for i in $(seq 1 18); do
+    ip -n "$ns_pc" addr add "203.0.113.$i/24" dev "kw$$a"
+done
+run_inside 'WindowsInterfaceQuery.*' 3 KVR_NAMESPACE_ADDRESS=198.51.100.10 \
+    KVR_NAMESPACE_BROADCAST=198.51.100.255 KVR_NAMESPACE_ENTRIES=20
+
+ip -n "$ns_pc" addr add 203.0.113.19/24 dev "kw$$a"
+run_inside 'WindowsInterfaceQuery.NamespaceListHoldsItsAddressesUpToTwenty' 1 \
+    KVR_NAMESPACE_ENTRIES=21
