@@ -35,7 +35,7 @@ kvr_windows_deps() {
     # As root apt fetches as the user _apt, who may not write into the build folder.
     [ "$(id -u)" -ne 0 ] || apt+=(-o "APT::Sandbox::User=root")
     apt-get "${apt[@]}" update -qq
-    (cd "$deps/src" && apt-get "${apt[@]}" source -qq libpng1.6 libjpeg-turbo)
+    (cd "$deps/src" && apt-get "${apt[@]}" source -qq libpng1.6 libjpeg-turbo >/dev/null)
 
     local toolchain="$root/cmake/MinGW64.cmake"
     local png jpeg
