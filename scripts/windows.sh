@@ -28,6 +28,8 @@ kvr_windows_deps() {
     local prefix="$deps/prefix"
     [ -f "$prefix/.built" ] && return 0
 
+    # Whatever an interrupted run left is fetched again.
+    rm -rf "$deps/src"
     mkdir -p "$deps/apt/lists/partial" "$deps/apt/cache/archives/partial" "$deps/src"
     echo "deb-src http://deb.debian.org/debian bookworm main" >"$deps/apt/sources.list"
     local apt=(-o "Dir::Etc::sourcelist=$deps/apt/sources.list" -o "Dir::Etc::sourceparts=-"
