@@ -2,6 +2,7 @@
 #include "app/Application.h"
 
 #include "app/MainWindow.h"
+#include "platform/ForegroundPermission.h"
 
 Application::Application() = default;
 
@@ -17,6 +18,7 @@ void Application::initialise(const juce::String&)
                                                         { textFromAnotherCopy(text); });
     instanceChannel->listen(InstanceChannel::pipePathFor(getApplicationName()));
 
+    repaintPump.start();
     mainWindow = std::make_unique<MainWindow>();
 }
 
@@ -33,6 +35,7 @@ void Application::shutdown()
     }
 
     mainWindow.reset();
+    repaintPump.stop();
     instanceChannel.reset();
     juce::LookAndFeel::setDefaultLookAndFeel(nullptr);
 }
@@ -49,6 +52,9 @@ const juce::String Application::getApplicationVersion()
 
 bool Application::moreThanOneInstanceAllowed()
 {
+    // Asked before the single-instance lock is tried: whichever copy runs may
+    // then bring its window forward when a second one starts.
+    ForegroundPermission::allowAnyProcess();
     return false;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/InstanceChannel.h"
+#include "app/RepaintPump.h"
 #include "resources/TypefaceLookAndFeel.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -32,6 +33,7 @@ private:
     // The look of every window, message boxes included.
     TypefaceLookAndFeel lookAndFeel;
     std::unique_ptr<InstanceChannel> instanceChannel;
+    RepaintPump repaintPump;
     bool initialised = false;
     std::unique_ptr<MainWindow> mainWindow;
 };

@@ -3,11 +3,9 @@
 
 #include "net/DiagnosticLog.h"
 #include "platform/DatagramDestination.h"
+#include "platform/SocketError.h"
 #include "platform/SocketOptions.h"
 #include "platform/TimerPrecision.h"
-
-#include <cerrno>
-#include <system_error>
 
 Broadcast::Broadcast(const NetworkSetup& s) : juce::Thread("KVR516_UPDATE"), setup(s) {}
 
@@ -85,7 +83,7 @@ void Broadcast::run()
                 datagramSize)
             {
                 DiagnosticLog::line("announcing to " + target.destination +
-                                    " failed: " + std::generic_category().message(errno));
+                                    " failed: " + SocketError::lastText());
                 finish(Status::sendFailed);
                 return;
             }

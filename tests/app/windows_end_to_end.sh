@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# KVR516_UPDATE, GPL-3.0-or-later.
+#
+# The Windows program under Wine, driven as the end-to-end test drives the
+# Linux one and with its harness: its own Xvfb, the program in one network
+# namespace (with a Wine server of its own there, so that the program sees
+# that namespace's interfaces), the Linux mixer simulator in the other.
+# Runs a whole update in English (with a second copy that gives way), the
+# language screen of a Japanese user and a missing update file.
+#
+# Usage: windows_end_to_end.sh PROGRAM.exe SIMULATOR CLOSE_HELPER PREFIX [SCREENSHOT_DIR]
+# PREFIX is the build's Wine prefix (scripts/wine-run makes it); screenshots
+# are named windows-*.png. Exits 0 when every run behaved, 77 (skipped) when
+# not root or when the Linux simulator and close helper are not built.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+wine_run="$here/../../scripts/wine-run"
+windows_program=$1
+build_prefix=$4
+set -- "$1" "$2" "$3" "${5:-}"
+
+for tool in "$2" "$3"; do
+    [ -x "$tool" ] || { echo "SKIPPED: $tool is not built (the Linux build's)"; exit 77; }
+done
+
+# The end-to-end test's harness: everything in end_to_end.sh before its first
+# run, as fault_rows.sh takes it.
+harness=$(sed '/^step "a whole update in English"/,$d' "$here/end_to_end.sh")
+grep -q '^launch()' <<<"$harness" || { echo "FAIL: no harness in end_to_end.sh"; exit 1; }
+eval "$harness"
+
+step "Wine prefix for the program's namespace"
+"$wine_run" "$build_prefix" cmd /c exit
+WINEPREFIX=$(realpath "$build_prefix") wineserver -w
+cp -a "$(realpath "$build_prefix")" "$work/wine"
+rm -f "$work/prog/KVR516_UPDATE"
+cp "$windows_program" "$work/prog/KVR516_UPDATE.exe"
+
+# The Wine server of the namespace ends first, then the harness's clean-up
+# runs with the test's exit status.
+wine_down() { ip netns exec "$ns_pc" env WINEPREFIX="$work/wine" wineserver -k 2>/dev/null || true; }
+trap 'kvr_status=$?; wine_down; (exit $kvr_status); cleanup' EXIT
+
+# A copy of the Windows program in the program's namespace, as a user of the
+# language in user_locale (Wine takes the user's language from LANG and LC_ALL).
+user_locale=en_US.UTF-8
+start_program() {
+    ip netns exec "$ns_pc" env -i DISPLAY="$DISPLAY" HOME="$work/home" LANG="$user_locale" \
+        LC_ALL="$user_locale" PATH=/usr/bin:/bin \
+        "$wine_run" "$work/wine" "$work/prog/KVR516_UPDATE.exe" >>"$work/app.log" 2>&1 &
+    started_pid=$!
+}
+
+# The program's largest visible window other than its main window: on Windows
+# a message box comes with four thin windows of its own that draw its shadow.
+other_window() {
+    local w size best="" best_area=0
+    for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
+        [ "$w" != "$window" ] || continue
+        size=$(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p')
+        [ -n "$size" ] || continue
+        set -- $size
+        if [ $(($1 * $2)) -gt "$best_area" ]; then
+            best=$w
+            best_area=$(($1 * $2))
+        fi
+    done
+    [ -n "$best" ] && echo "$best"
+}
+
+keep_windows_shot() { keep_shot "$1" "windows-$2"; }
+
+#------------------------------------------------------------------------------
+step "a whole update in English"
+make_update_file $((1024 * 1024 + 123))
+launch
+wait_text "Please choose a language used."
+keep_windows_shot "$work/screen.png" en-0-language
+
+# A second copy finds the single-instance lock taken, hands its command line
+# to the running one and ends without a window of its own.
+start_program
+second=$started_pid
+second_ended() { ! kill -0 "$second" 2>/dev/null; }
+status=0
+wait_for 30 "the second copy to end" second_ended
+wait "$second" || status=$?
+[ "$status" -eq 0 ] || fail "the second copy ended with exit code $status"
+for w in $(xdotool search --pid "$second" 2>/dev/null); do
+    fail "the second copy opened window $w"
+done
+second=""
+has_main_window || fail "the first copy's window went away"
+echo "    a second copy gave way"
+
+press_left
+wait_text "If you want to update KVR-516helix, push START."
+press_left
+wait_text "Waiting from KVR-516helix connection."
+start_mixer
+wait_text "Finish sending the firmware."
+keep_windows_shot "$work/screen.png" en-5-finish
+expect_mixer_ok
+press_left
+expect_end
+
+#------------------------------------------------------------------------------
+step "the language screen in Japanese, for a Japanese user"
+user_locale=ja_JP.UTF-8
+launch
+wait_text "言語を選択してください" jpn
+keep_windows_shot "$work/screen.png" ja-0-language
+press_right
+expect_end
+user_locale=en_US.UTF-8
+
+#------------------------------------------------------------------------------
+step "no update file"
+rm -f "$update_file"
+launch
+wait_text "Please choose a language used."
+press_left
+expect_box_then_end "Cannot find the UpdateFile_I4" windows-en-box-i4
+
+echo "Windows end-to-end: all runs passed"
