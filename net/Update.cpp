@@ -73,20 +73,19 @@ Update::Status Update::transfer()
     }
 
     // The transfer's speed is set by how precisely each pause ends: a wake-up
-    // 60 us late on every piece makes it 6 % slower than its pacing.
+    // 60 us late on every piece makes it 6 % slower than its pacing. Between
+    // two writes the thread only waits: the next piece is read during the pause.
     TimerPrecision pacing(*this);
 
     juce::int64 left = size;
-    int inPiece = UpdateFile::tagSize; // the tag already read starts the first piece
-    while (left > 0)
+    int n = static_cast<int>(juce::jmin<juce::int64>(pieceSize, left));
+    // The tag already read starts the first piece.
+    if (!in.readExactly(piece + UpdateFile::tagSize, n - UpdateFile::tagSize))
+        return Status::contentFailed; // fewer bytes than announced
+    for (;;)
     {
         if (threadShouldExit())
             return Status::done;
-
-        const int n = static_cast<int>(juce::jmin<juce::int64>(pieceSize, left));
-        if (!in.readExactly(piece + inPiece, n - inPiece))
-            return Status::contentFailed; // fewer bytes than announced
-        inPiece = 0;
 
         switch (sendAll(piece, n))
         {
@@ -97,10 +96,16 @@ Update::Status Update::transfer()
         case Sent::stopped:
             return Status::done;
         }
+        // At least the whole pause from the end of the write, never less; a
+        // stop request cuts it short.
+        const auto pauseEnds = TimerPrecision::Clock::now() + pauseAfterPiece;
         left -= n;
-
-        // At least the whole pause, never less; a stop request cuts it short.
-        pacing.waitUntil(TimerPrecision::Clock::now() + pauseAfterPiece);
+        n = static_cast<int>(juce::jmin<juce::int64>(pieceSize, left));
+        if (n > 0 && !in.readExactly(piece, n))
+            return Status::contentFailed;
+        pacing.waitUntil(pauseEnds);
+        if (n == 0)
+            break;
     }
     return Status::done;
 }

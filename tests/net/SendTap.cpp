@@ -11,6 +11,7 @@ namespace
 std::mutex lock;
 int watched = -1;
 std::vector<long> sizes;
+std::vector<SendTap::Span> times;
 long limit = 0;
 int hookAfter = 0;
 int completed = 0;
@@ -30,6 +31,7 @@ void SendTap::watch(int handle)
     const std::lock_guard<std::mutex> guard(lock);
     watched = handle;
     sizes.clear();
+    times.clear();
     limit = 0;
     hookAfter = 0;
     completed = 0;
@@ -45,6 +47,12 @@ std::vector<long> SendTap::requested()
 {
     const std::lock_guard<std::mutex> guard(lock);
     return sizes;
+}
+
+std::vector<SendTap::Span> SendTap::spans()
+{
+    const std::lock_guard<std::mutex> guard(lock);
+    return times;
 }
 
 void SendTap::limitEachSend(long bytes)
@@ -65,6 +73,7 @@ extern "C" ssize_t send(int fd, const void* buffer, size_t size, int flags)
 {
     std::function<void()> due;
     size_t asked = size;
+    const auto begin = std::chrono::steady_clock::now();
     {
         const std::lock_guard<std::mutex> guard(lock);
         if (fd == watched && watched >= 0)
@@ -76,9 +85,12 @@ extern "C" ssize_t send(int fd, const void* buffer, size_t size, int flags)
     }
 
     const ssize_t n = realSend()(fd, buffer, asked, flags);
+    const auto end = std::chrono::steady_clock::now();
 
     {
         const std::lock_guard<std::mutex> guard(lock);
+        if (fd == watched && watched >= 0)
+            times.push_back({begin, end});
         if (fd == watched && watched >= 0 && n > 0 && ++completed == hookAfter && hook)
             due = std::move(hook);
     }

@@ -101,7 +101,8 @@ TEST_F(UpdateTest, WorkedExampleOf2500Bytes)
     EXPECT_EQ(SendTap::requested(), (std::vector<long>{4, 1024, 1024, 452}));
 }
 
-TEST_F(UpdateTest, SeveralMebibytesArriveByteExactAndTheConnectionStaysOpen)
+// Thousands of pieces, so that the pause has learnt how early to stop sleeping.
+TEST_F(UpdateTest, SeveralMebibytesArriveByteExactPacedAndTheConnectionStaysOpen)
 {
     const std::string content = makeFile(3 * 1024 * 1024 + 123);
     Update update(pair.programSide(), program);
@@ -113,6 +114,14 @@ TEST_F(UpdateTest, SeveralMebibytesArriveByteExactAndTheConnectionStaysOpen)
     EXPECT_EQ(update.getStatus(), Update::Status::done);
     EXPECT_TRUE(pair.programSide()->isConnected());
     EXPECT_TRUE(pair.nothingPending());
+
+    // Each piece is followed by at least 1 ms from the end of its write,
+    // whatever the thread does in between.
+    const std::vector<SendTap::Span> spans = SendTap::spans();
+    std::size_t tooShort = 0;
+    for (std::size_t i = 2; i < spans.size(); ++i)
+        tooShort += spans[i].begin - spans[i - 1].end < std::chrono::milliseconds(1) ? 1 : 0;
+    EXPECT_EQ(tooShort, 0u);
 }
 
 TEST_F(UpdateTest, WritesThatHandOverLessAreCompletedBeforeTheNextPiece)
