@@ -12,7 +12,17 @@
 // transfer (thread_cpu, % of one core, from the first write to the last) is
 // what keeping to the pacing costs.
 //
-//   kvr_transfer_bench [--runs N] [--mib A,B,...]
+//   kvr_transfer_bench [--runs N] [--mib A,B,...] [--reader each|batched]
+//                      [--keep-cores-awake]
+//
+// --reader each (the default) wakes the reader for every piece; on loopback the
+// sending thread pays for that wake-up inside its write, which a mixer across
+// the network never makes it pay. --reader batched lets the kernel wake it only
+// once 64 KiB have arrived, so the write costs what a write to the network
+// does. --keep-cores-awake gives every core a spinning thread of the lowest
+// scheduling class, which takes no time from the transfer but keeps the cores
+// from idling: the difference it makes is what the machine's idle states (in a
+// virtual machine: the exits to its host) cost the pacing.
 //
 // Exits 1 when a transfer went wrong or a pause was under 1 ms; a median above
 // the goal (2 % over the floor) is reported in the table but is not an error,
@@ -25,10 +35,13 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -58,13 +71,22 @@ std::unique_ptr<juce::StreamingSocket> connectLoopback(int& peer)
     return peer >= 0 ? std::move(socket) : nullptr;
 }
 
-// Reads total bytes or until nothing comes for 10 s; returns the count.
+bool batchedReader = false;
+
+// Reads total bytes or until nothing comes for 10 s; returns the count. A
+// batched reader is woken once a batch (or the rest) has arrived.
 long long drain(int fd, long long total)
 {
-    std::vector<char> buffer(1 << 16);
+    constexpr int batch = 1 << 16;
+    std::vector<char> buffer(batch);
     long long got = 0;
     while (got < total)
     {
+        if (batchedReader)
+        {
+            const int wanted = static_cast<int>(std::min<long long>(batch, total - got));
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVLOWAT, &wanted, sizeof(wanted));
+        }
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 10000) <= 0)
             break;
@@ -74,6 +96,28 @@ long long drain(int fd, long long total)
         got += n;
     }
     return got;
+}
+
+// One spinning thread per core in the idle scheduling class, which runs only
+// when nothing else wants the core; they end when awake becomes false.
+std::vector<std::thread> keepCoresAwake(std::atomic<bool>& awake)
+{
+    std::vector<std::thread> spinners;
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned core = 0; core < cores; ++core)
+        spinners.emplace_back(
+            [&awake, core]
+            {
+                cpu_set_t only;
+                CPU_ZERO(&only);
+                CPU_SET(core, &only);
+                ::pthread_setaffinity_np(::pthread_self(), sizeof(only), &only);
+                const sched_param lowest{};
+                ::pthread_setschedparam(::pthread_self(), SCHED_IDLE, &lowest);
+                while (awake.load(std::memory_order_relaxed))
+                    __builtin_ia32_pause();
+            });
+    return spinners;
 }
 
 double ms(Clock::duration d)
@@ -182,14 +226,21 @@ int main(int argc, char** argv)
 {
     int runs = 5;
     std::vector<long long> mib{1, 8, 32};
-    for (int i = 1; i + 1 < argc; i += 2)
+    bool awakeCores = false;
+    for (int i = 1; i < argc; ++i)
     {
-        if (std::strcmp(argv[i], "--runs") == 0)
-            runs = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--keep-cores-awake") == 0)
+            awakeCores = true;
+        else if (i + 1 == argc)
+            break;
+        else if (std::strcmp(argv[i], "--reader") == 0)
+            batchedReader = std::strcmp(argv[++i], "batched") == 0;
+        else if (std::strcmp(argv[i], "--runs") == 0)
+            runs = std::max(1, std::atoi(argv[++i]));
         else if (std::strcmp(argv[i], "--mib") == 0)
         {
             mib.clear();
-            for (const auto& t : juce::StringArray::fromTokens(argv[i + 1], ",", ""))
+            for (const auto& t : juce::StringArray::fromTokens(argv[++i], ",", ""))
                 mib.push_back(std::max(1, t.getIntValue()));
         }
     }
@@ -200,8 +251,12 @@ int main(int argc, char** argv)
 
     std::printf(
         "Transfer pacing, median of %d runs (floor: 1 ms per 1024-byte piece; goal: at most "
-        "2 %% over it, never under it; thread_cpu: the sending thread, %% of one core)\n",
-        runs);
+        "2 %% over it, never under it; thread_cpu: the sending thread, %% of one core; reader: "
+        "%s%s)\n",
+        runs, batchedReader ? "batched" : "each piece", awakeCores ? "; cores kept awake" : "");
+    std::atomic<bool> awake{awakeCores};
+    std::vector<std::thread> spinners =
+        awakeCores ? keepCoresAwake(awake) : std::vector<std::thread>{};
     std::printf("%8s %7s %9s %10s %6s %10s %10s %9s %9s %9s %9s %9s %9s %10s %s\n", "size",
                 "pieces", "floor_ms", "median_ms", "ratio", "fastest_ms", "slowest_ms", "pause_min",
                 "pause_med", "pause_avg", "pause_p99", "pause_max", "write_med", "thread_cpu",
@@ -253,6 +308,9 @@ int main(int argc, char** argv)
                     median(threadCpu), verdict);
         std::fflush(stdout);
     }
+    awake = false;
+    for (auto& spinner : spinners)
+        spinner.join();
     folder.deleteRecursively();
     return failures == 0 ? 0 : 1;
 }
