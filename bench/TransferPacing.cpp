@@ -115,7 +115,11 @@ std::vector<std::thread> keepCoresAwake(std::atomic<bool>& awake)
                 const sched_param lowest{};
                 ::pthread_setschedparam(::pthread_self(), SCHED_IDLE, &lowest);
                 while (awake.load(std::memory_order_relaxed))
+                {
+#if defined(__x86_64__) || defined(__i386__)
                     __builtin_ia32_pause();
+#endif
+                }
             });
     return spinners;
 }

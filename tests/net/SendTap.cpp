@@ -90,9 +90,11 @@ extern "C" ssize_t send(int fd, const void* buffer, size_t size, int flags)
     {
         const std::lock_guard<std::mutex> guard(lock);
         if (fd == watched && watched >= 0)
+        {
             times.push_back({begin, end});
-        if (fd == watched && watched >= 0 && n > 0 && ++completed == hookAfter && hook)
-            due = std::move(hook);
+            if (n > 0 && ++completed == hookAfter && hook)
+                due = std::move(hook);
+        }
     }
     if (due)
         due();

@@ -6,9 +6,9 @@
 #include <vector>
 
 // Sits between the code under test and the system's send() in this test
-// program: records the size and the times of every send on one watched socket, can make each
-// such send hand over at most a given number of bytes, and can run a hook on
-// the sending thread after a given number of completed sends.
+// program: records the size and the times of every send on one watched socket,
+// can make each such send hand over at most a given number of bytes, and can
+// run a hook on the sending thread after a given number of completed sends.
 class SendTap
 {
 public:
