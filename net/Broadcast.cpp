@@ -11,8 +11,9 @@ Broadcast::Broadcast(const NetworkSetup& s) : juce::Thread("KVR516_UPDATE"), set
 
 Broadcast::~Broadcast()
 {
-    // run returns within one send of a stop request, so it never overruns this.
-    stopThread(100);
+    // run looks at the stop request between cycles, and no send waits, so it
+    // returns at once; the thread is never killed.
+    stopThread(-1);
     sockets.clear(); // each DatagramSocket closes its handle once
 }
 
@@ -29,7 +30,8 @@ void Broadcast::makeDatagram(const juce::String& address, unsigned char (&out)[d
 
 // One socket for interface index: bound to the port when it is free (no address
 // reuse, so only the first socket gets it; the others send from a port the system
-// picks), broadcasts allowed, 64 KiB buffers, its destination resolved.
+// picks), broadcasts allowed, 64 KiB buffers, sends that never wait (a full
+// buffer fails the send), its destination resolved.
 bool Broadcast::addTarget(int index)
 {
     Target target;
@@ -42,7 +44,8 @@ bool Broadcast::addTarget(int index)
     const bool ready = handle >= 0 && SocketOptions::set(handle, Option::reuseAddress, 0) &&
                        SocketOptions::set(handle, Option::broadcast, 1) &&
                        SocketOptions::set(handle, Option::receiveBufferSize, 65536) &&
-                       SocketOptions::set(handle, Option::sendBufferSize, 65536);
+                       SocketOptions::set(handle, Option::sendBufferSize, 65536) &&
+                       SocketOptions::makeNonBlocking(handle);
     if (ready)
         target.socket->bindToPort(port); // a failure is silent
 
@@ -77,19 +80,34 @@ void Broadcast::run()
 
     while (!threadShouldExit())
     {
-        for (auto& target : sockets)
+        if (!announce())
         {
-            if (target.socket->write(target.destination, port, target.datagram, datagramSize) !=
-                datagramSize)
-            {
-                DiagnosticLog::line("announcing to " + target.destination +
-                                    " failed: " + SocketError::lastText());
-                finish(Status::sendFailed);
-                return;
-            }
+            DiagnosticLog::line("announcing failed on every network");
+            finish(Status::sendFailed);
+            return;
         }
         wait(cycleMs);
     }
 
     finish(Status::stopped);
+}
+
+bool Broadcast::announce()
+{
+    bool anySent = sockets.empty(); // nothing to announce on is no failure
+    for (auto& target : sockets)
+    {
+        if (target.socket->write(target.destination, port, target.datagram, datagramSize) ==
+            datagramSize)
+        {
+            anySent = true;
+            continue;
+        }
+        // Once per network: a network that stays down would fill the log.
+        if (!target.failedBefore)
+            DiagnosticLog::line("announcing to " + target.destination + " failed: " +
+                                SocketError::lastText() + " (skipped, tried again every cycle)");
+        target.failedBefore = true;
+    }
+    return anySent;
 }

@@ -13,7 +13,10 @@
 
 // Announces the computer on every listed network: every 100 ms one 8-byte
 // datagram per interface to its directed broadcast address, UDP port 56000,
-// carrying the listener's TCP port and the interface's own address.
+// carrying the listener's TCP port and the interface's own address. A network
+// whose datagram cannot be sent (an interface that is down, a full buffer) is
+// skipped for that cycle and tried again in the next; announcing fails only
+// when no network at all could be reached in a whole cycle.
 class Broadcast : public juce::Thread
 {
 public:
@@ -34,7 +37,8 @@ public:
     // setup is not owned and outlives the Broadcast.
     explicit Broadcast(const NetworkSetup& setup);
 
-    // Stops the thread (at most 100 ms), then closes every socket once.
+    // Stops the thread (it returns within one cycle's sends, which never
+    // block), then closes every socket once.
     ~Broadcast() override;
 
     Status getStatus() const noexcept { return status.load(std::memory_order_acquire); }
@@ -50,7 +54,11 @@ private:
         std::unique_ptr<juce::DatagramSocket> socket;
         juce::String destination;
         unsigned char datagram[datagramSize];
+        bool failedBefore = false; // a failed send has been logged
     };
+
+    // Sends one cycle's datagrams; false when not one of them could be sent.
+    bool announce();
 
     bool addTarget(int index);
     void finish(Status value) { status.store(value, std::memory_order_release); }

@@ -271,21 +271,54 @@ TEST_F(BroadcastTest, NoAddressesNoSocketsUntilStopped)
     EXPECT_TRUE(nothingReceived());
 }
 
-TEST_F(BroadcastTest, FailedSendForTheSecondInterfaceGives4AfterTheFirstWentOut)
+// A network whose datagram cannot be sent (an interface that is down but keeps
+// its address, a network with no route) is skipped in every cycle, and the
+// others go on being announced; only a cycle in which no network could be
+// reached ends the announcing, with 4.
+TEST_F(BroadcastTest, UnreachableNetworksAreSkippedAndOnlyAllOfThemFail)
 {
-    // The second network is not attached: its broadcast address has no route.
     ASSERT_TRUE(program->linkTo(*mixer, "198.51.100.10/24", "198.51.100.20/24"));
+    ASSERT_TRUE(program->ip("link add kvdown type veth peer name kvdownpeer") &&
+                program->ip("addr add 203.0.113.10/25 dev kvdown"));
     listenAsMixer();
-    auto setup = makeSetup(
-        {entry("198.51.100.10", "255.255.255.0"), entry("203.0.113.10", "255.255.255.0")});
-    auto broadcast = start(*setup);
+    const auto reachable = entry("198.51.100.10", "255.255.255.0");
+    const auto down = entry("203.0.113.10", "255.255.255.128");
+    const auto noRoute = entry("203.0.113.200", "255.255.255.128");
 
-    ASSERT_TRUE(Await::until([&] { return broadcast->getStatus() != Broadcast::Status::running; }));
-    EXPECT_EQ(broadcast->getStatus(), Broadcast::Status::sendFailed);
-    Datagram d;
-    ASSERT_TRUE(receive(d));
-    EXPECT_EQ(d.bytes, first);
-    EXPECT_TRUE(nothingReceived());
+    struct Row
+    {
+        const char* name;
+        std::vector<InterfaceQuery::Entry> entries;
+        bool fails;
+    };
+    for (const Row& row : {Row{"down, then reachable", {down, reachable}, false},
+                           Row{"reachable, then no route", {reachable, noRoute}, false},
+                           Row{"down and no route", {down, noRoute}, true}})
+    {
+        SCOPED_TRACE(row.name);
+        auto setup = makeSetup(row.entries);
+        auto broadcast = start(*setup);
+        if (row.fails)
+        {
+            ASSERT_TRUE(
+                Await::until([&] { return broadcast->getStatus() != Broadcast::Status::running; }));
+            EXPECT_EQ(broadcast->getStatus(), Broadcast::Status::sendFailed);
+            EXPECT_TRUE(nothingReceived());
+            continue;
+        }
+        for (int cycle = 0; cycle < 3; ++cycle)
+        {
+            Datagram d;
+            ASSERT_TRUE(receive(d));
+            EXPECT_EQ(d.bytes, first);
+        }
+        EXPECT_EQ(broadcast->getStatus(), Broadcast::Status::running);
+        EXPECT_TRUE(broadcast->stopThread(-1));
+        EXPECT_EQ(broadcast->getStatus(), Broadcast::Status::stopped);
+        broadcast.reset();
+        for (Datagram d; receive(d, 0);)
+            EXPECT_EQ(d.bytes, first);
+    }
 }
 
 TEST_F(BroadcastTest, DestructionWhileAnnouncingClosesEverySocket)
