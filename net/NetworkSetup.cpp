@@ -2,6 +2,7 @@
 #include "net/NetworkSetup.h"
 
 #include "net/UpdateFile.h"
+#include "platform/OpenFile.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -34,9 +35,10 @@ NetworkSetup::NetworkSetup()
 {
 }
 
-NetworkSetup::NetworkSetup(const juce::File& programFile, InterfaceQuery& query)
+NetworkSetup::NetworkSetup(const juce::File& programFile, InterfaceQuery& query,
+                           const StopRequested& stopRequested)
 {
-    result = findUpdateFile(programFile);
+    result = findUpdateFile(programFile, stopRequested);
     if (result == Result::ok)
         result = findInterfaces(query);
 }
@@ -51,51 +53,36 @@ juce::String NetworkSetup::getBroadcastAddress(int index) const
     return broadcastAddresses[checkedIndex(index, broadcastAddresses.size())];
 }
 
-// The file is good when it exists, its size can be announced in 32 bits, it
-// reads to its end with exactly that many bytes, and it starts with the tag.
-// It is read in fixed blocks, so memory stays the same whatever its size.
-NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile)
+// The file is good when it is a regular file, its size can be announced in 32
+// bits, it reads to its end with exactly that many bytes, and it starts with
+// the tag. It is read in fixed blocks, so memory stays the same whatever its
+// size, and a stop request is looked at before each block.
+NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile,
+                                                  const StopRequested& stopRequested)
 {
-    const juce::File file = UpdateFile::besideProgram(programFile);
-    if (!file.existsAsFile())
-        return Result::noUpdateFile;
-
-    const juce::int64 size = file.getSize();
+    OpenFile in(UpdateFile::besideProgram(programFile));
+    const juce::int64 size = in.regularFileSize();
     if (size < UpdateFile::tagSize || size > UpdateFile::maxSize)
         return Result::noUpdateFile;
 
-    juce::FileInputStream in(file);
-    if (in.failedToOpen())
+    char tag[UpdateFile::tagSize];
+    if (!in.readExactly(tag, UpdateFile::tagSize) || !UpdateFile::isTag(tag))
         return Result::noUpdateFile;
 
-    juce::HeapBlock<char> block(64 * 1024);
-    juce::int64 total = 0;
-    // The tag may come in over more than one read: a read may return fewer
-    // bytes than asked for before the end of the file.
-    char tagBytes[UpdateFile::tagSize];
-    int tagHave = 0;
-
-    for (;;)
+    constexpr int blockSize = 64 * 1024;
+    juce::HeapBlock<char> block(blockSize);
+    for (juce::int64 left = size - UpdateFile::tagSize; left > 0; left -= blockSize)
     {
-        const int n = in.read(block.get(), 64 * 1024);
-        if (n <= 0)
-            break;
-
-        if (tagHave < UpdateFile::tagSize)
-        {
-            const int take = juce::jmin(n, UpdateFile::tagSize - tagHave);
-            std::memcpy(tagBytes + tagHave, block.get(), static_cast<size_t>(take));
-            tagHave += take;
-            if (tagHave == UpdateFile::tagSize && !UpdateFile::isTag(tagBytes))
-                return Result::noUpdateFile;
-        }
-
-        total += n;
-        if (total > size)
+        if (stopRequested && stopRequested())
             return Result::noUpdateFile;
+        if (!in.readExactly(block.get(),
+                            static_cast<int>(juce::jmin<juce::int64>(blockSize, left))))
+            return Result::noUpdateFile; // shorter than its size: it shrank, or a read failed
     }
 
-    return tagHave == UpdateFile::tagSize && total == size ? Result::ok : Result::noUpdateFile;
+    // Not one byte more: a file that grew while it was read is not the one measured.
+    char more = 0;
+    return in.readExactly(&more, 1) ? Result::noUpdateFile : Result::ok;
 }
 
 NetworkSetup::Result NetworkSetup::findInterfaces(InterfaceQuery& query)

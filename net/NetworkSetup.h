@@ -6,6 +6,7 @@
 #include <juce_core/juce_core.h>
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // The outcome of the initialise stage: the update file beside the program is
@@ -30,8 +31,15 @@ public:
     // Checks the file beside the running program and lists the system's interfaces.
     NetworkSetup();
 
-    // Checks the file beside programFile and lists what query reports.
-    NetworkSetup(const juce::File& programFile, InterfaceQuery& query);
+    // True when the check is to end early (the stage is cancelled).
+    using StopRequested = std::function<bool()>;
+
+    // Checks the file beside programFile and lists what query reports. The
+    // check asks stopRequested between the blocks it reads, so that a stop
+    // is answered at once whatever the file's size; stopped, the result is
+    // noUpdateFile and nothing is listed.
+    NetworkSetup(const juce::File& programFile, InterfaceQuery& query,
+                 const StopRequested& stopRequested = {});
 
     Result getResult() const noexcept { return result; }
 
@@ -42,7 +50,7 @@ public:
     juce::String getBroadcastAddress(int index) const;
 
 private:
-    static Result findUpdateFile(const juce::File& programFile);
+    static Result findUpdateFile(const juce::File& programFile, const StopRequested& stopRequested);
     Result findInterfaces(InterfaceQuery& query);
 
     Result result = Result::ok;

@@ -27,8 +27,8 @@ Update::Update(juce::StreamingSocket* s, const juce::File& program)
 Update::~Update()
 {
     // run looks at the stop request at least every 10 ms, also while a peer that
-    // does not read keeps a write waiting, so it returns well within this.
-    stopThread(100);
+    // does not read keeps a write waiting; the thread is never killed.
+    stopThread(-1);
 }
 
 void Update::run()
@@ -84,10 +84,7 @@ Update::Status Update::transfer()
         return Status::contentFailed; // fewer bytes than announced
     for (;;)
     {
-        if (threadShouldExit())
-            return Status::done;
-
-        switch (sendAll(piece, n))
+        switch (sendAll(piece, n)) // stopped: before the piece, when asked to stop
         {
         case Sent::all:
             break;
@@ -113,8 +110,13 @@ Update::Status Update::transfer()
 // Hands all size bytes to the socket. A write that hands over fewer is followed
 // by the rest; while the peer's window is full the stop request is looked at
 // every few milliseconds. A reset connection gives an error, never a signal.
+// Nothing is written once a stop has been asked for: a thread its owner has
+// given up on (a file read that stalled) never touches the connection again.
 Update::Sent Update::sendAll(const void* data, int size)
 {
+    if (threadShouldExit())
+        return Sent::stopped;
+
     const int handle =
         socket != nullptr && socket->isConnected() ? socket->getRawSocketHandle() : -1;
     if (handle < 0)

@@ -32,7 +32,9 @@ public:
     // The file beside programFile.
     Update(juce::StreamingSocket* socket, const juce::File& programFile);
 
-    // Stops the thread (at most 100 ms); the socket stays open.
+    // Stops the thread, which returns within a few milliseconds unless a file
+    // read holds it (owners that cannot wait use ThreadRelease); the socket
+    // stays open.
     ~Update() override;
 
     Status getStatus() const noexcept { return status.load(std::memory_order_acquire); }

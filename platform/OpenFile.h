@@ -5,8 +5,12 @@
 
 #include <cstdint>
 
-// A file opened for reading, closed by the destructor. The size is that of the
-// open file itself, so a file replaced after opening does not change it.
+// A regular file opened for reading, closed by the destructor. Opening never
+// waits: a named pipe, a device or a folder in the file's place is refused at
+// once, as a missing file is. The size is that of the open file itself, so a
+// file replaced after opening does not change it. Others may go on reading
+// the file while it is open, but not change it (where the system lets a
+// reader forbid that, as Windows does).
 class OpenFile
 {
 public:
@@ -15,10 +19,12 @@ public:
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
 
-    // The size of a regular file, or -1 (not opened, or not a regular file).
+    // The file's size, or -1 when it was not opened (missing, unreadable, not
+    // a regular file).
     juce::int64 regularFileSize() const;
 
-    // Reads exactly size bytes; false when the file ends first or cannot be read.
+    // Reads exactly size bytes; false when the file ends first, cannot be read
+    // or was not opened.
     bool readExactly(char* into, int size);
 
 private:

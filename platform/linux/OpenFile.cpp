@@ -6,10 +6,28 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-OpenFile::OpenFile(const juce::File& file)
-    : handle(::open(file.getFullPathName().toRawUTF8(), O_RDONLY | O_CLOEXEC))
+namespace
 {
+// Opening never waits (a named pipe with no writer, a device), and anything
+// but a regular file is closed again at once. A regular file ignores
+// O_NONBLOCK, so its reads are the ordinary ones.
+int openRegular(const juce::File& file)
+{
+    const int fd =
+        ::open(file.getFullPathName().toRawUTF8(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    struct stat info
+    {
+    };
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)))
+    {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
 }
+} // namespace
+
+OpenFile::OpenFile(const juce::File& file) : handle(openRegular(file)) {}
 
 OpenFile::~OpenFile()
 {
@@ -22,7 +40,7 @@ juce::int64 OpenFile::regularFileSize() const
     struct stat info
     {
     };
-    if (handle < 0 || ::fstat(static_cast<int>(handle), &info) != 0 || !S_ISREG(info.st_mode))
+    if (handle < 0 || ::fstat(static_cast<int>(handle), &info) != 0)
         return -1;
     return static_cast<juce::int64>(info.st_size);
 }

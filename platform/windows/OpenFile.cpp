@@ -5,25 +5,29 @@
 
 namespace
 {
-HANDLE open(const juce::File& file)
+// Others may go on reading the file, but not write, rename or delete it while
+// it is open (an open for writing that is already there makes this one fail).
+// Anything but a file on a disk (a pipe, a console, a device) is closed again.
+std::intptr_t openRegular(const juce::File& file)
 {
-    // Others may go on reading, writing, renaming or deleting the file.
-    return ::CreateFileW(file.getFullPathName().toWideCharPointer(), GENERIC_READ,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE opened =
+        ::CreateFileW(file.getFullPathName().toWideCharPointer(), GENERIC_READ, FILE_SHARE_READ,
+                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE)
+        return -1;
+
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileType(opened) != FILE_TYPE_DISK || !::GetFileInformationByHandle(opened, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    {
+        ::CloseHandle(opened);
+        return -1;
+    }
+    return reinterpret_cast<std::intptr_t>(opened);
 }
 } // namespace
 
-OpenFile::OpenFile(const juce::File& file)
-    : handle(
-          [&file]
-          {
-              const HANDLE opened = open(file);
-              return opened == INVALID_HANDLE_VALUE ? std::intptr_t(-1)
-                                                    : reinterpret_cast<std::intptr_t>(opened);
-          }())
-{
-}
+OpenFile::OpenFile(const juce::File& file) : handle(openRegular(file)) {}
 
 OpenFile::~OpenFile()
 {
@@ -33,14 +37,8 @@ OpenFile::~OpenFile()
 
 juce::int64 OpenFile::regularFileSize() const
 {
-    if (handle == -1)
-        return -1;
-
-    const HANDLE file = reinterpret_cast<HANDLE>(handle);
-    BY_HANDLE_FILE_INFORMATION info{};
     LARGE_INTEGER size{};
-    if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 || !::GetFileSizeEx(file, &size))
+    if (handle == -1 || !::GetFileSizeEx(reinterpret_cast<HANDLE>(handle), &size))
         return -1;
     return static_cast<juce::int64>(size.QuadPart);
 }

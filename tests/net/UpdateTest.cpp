@@ -8,6 +8,7 @@
 
 #include <fcntl.h>
 #include <random>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -167,6 +168,22 @@ TEST_F(UpdateTest, MissingFileOrFolderInItsPlaceIsNotSent)
     }
     EXPECT_TRUE(SendTap::requested().empty());
     EXPECT_TRUE(pair.nothingPending());
+}
+
+// Opening a named pipe for reading waits for a writer: the transfer refuses it
+// at once, and its thread ends by itself, so nobody has to stop it.
+TEST_F(UpdateTest, NamedPipeInTheFilesPlaceIsNotSentAndTheThreadEnds)
+{
+    const std::string path = updateFile().getFullPathName().toStdString();
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    Update update(pair.programSide(), program);
+    update.startThread();
+    const bool ended = Await::until([&] { return !update.isThreadRunning(); });
+    if (!ended) // a writer lets an open that waits go: the test fails rather than hangs
+        ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK));
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(update.getStatus(), Update::Status::noFile);
+    EXPECT_TRUE(SendTap::requested().empty());
 }
 
 TEST_F(UpdateTest, FileWhoseSizeCannotBeAnnouncedIsNotSent)
