@@ -5,14 +5,19 @@
 #include "platform/AcceptFailure.h"
 #include "platform/SocketOptions.h"
 
-Listener::Listener() : juce::Thread("KVR516_UPDATE") {}
+Listener::Listener() : juce::Thread("KVR516_UPDATE")
+{
+    addListener(&closeOnStop);
+}
 
 Listener::~Listener()
 {
     close();
 
-    // The wait ends at once on the wake-up, so run returns well within this.
-    stopThread(100);
+    // The wait ends at once on the wake-up, so run returns at once; the thread
+    // is never killed.
+    stopThread(-1);
+    removeListener(&closeOnStop);
 
     // Only now, with nobody accepting any more, is the listening socket closed.
     // JUCE's close wakes a blocked accept by connecting to the socket itself;
@@ -29,6 +34,17 @@ void Listener::close()
     const std::lock_guard<std::mutex> guard(lock);
     closing = true;
     wakeUp.signal();
+}
+
+bool Listener::waitUntilListening(int timeoutMs)
+{
+    return settled.wait(timeoutMs);
+}
+
+void Listener::finish(Status value)
+{
+    status.store(value, std::memory_order_release);
+    settled.signal();
 }
 
 void Listener::run()
@@ -59,6 +75,8 @@ void Listener::run()
             return;
         }
     }
+    listening.store(true, std::memory_order_release);
+    settled.signal();
     DiagnosticLog::line("waiting for the mixer on TCP port " + juce::String(port));
 
     for (;;)

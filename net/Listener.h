@@ -29,13 +29,22 @@ public:
 
     Listener();
 
-    // Ends a pending wait at once, stops the thread (at most 100 ms), then closes
-    // and releases the listening socket, and a connection nobody has taken.
+    // Ends a pending wait at once, waits for the thread to return (which it
+    // does at once), then closes and releases the listening socket, and a
+    // connection nobody has taken.
     ~Listener() override;
 
     // Ends a pending wait at once, without a connection (status 2); from then on
-    // no connection is accepted. The destructor does this first.
+    // no connection is accepted. A stop request to the thread (stopThread,
+    // signalThreadShouldExit) does this too, and so does the destructor, first.
     void close();
+
+    // Waits at most timeoutMs until the port listens or run has ended (when
+    // listening failed, for instance); true once either holds.
+    bool waitUntilListening(int timeoutMs);
+
+    // True from the moment the port listens; it stays true after the wait ends.
+    bool isListening() const noexcept { return listening.load(std::memory_order_acquire); }
 
     // Read with acquire: once it is 0, getConnectedSocket() hands the connection over.
     Status getStatus() const noexcept { return status.load(std::memory_order_acquire); }
@@ -52,9 +61,19 @@ public:
     void run() override;
 
 private:
-    void finish(Status value) { status.store(value, std::memory_order_release); }
+    // Closes the listener when its thread is asked to stop.
+    struct CloseOnStop : juce::Thread::Listener
+    {
+        explicit CloseOnStop(::Listener& l) : owner(l) {}
+        void exitSignalSent() override { owner.close(); }
+        ::Listener& owner;
+    };
+
+    void finish(Status value);
 
     std::atomic<Status> status{Status::running};
+    std::atomic<bool> listening{false};
+    juce::WaitableEvent settled{true}; // signalled once listening, or once run has ended
     std::unique_ptr<juce::StreamingSocket> listeningSocket;
     std::atomic<juce::StreamingSocket*> connectedSocket{nullptr};
 
@@ -64,4 +83,5 @@ private:
     std::mutex lock;
     bool closing = false;
     WakeUp wakeUp;
+    CloseOnStop closeOnStop{*this};
 };

@@ -5,6 +5,7 @@
 #include "net/DiagnosticLog.h"
 #include "net/Listener.h"
 #include "net/NetworkSetup.h"
+#include "net/ThreadRelease.h"
 #include "net/Update.h"
 #include "net/UpdateFile.h"
 #include "resources/AlineButton.h"
@@ -140,10 +141,17 @@ MainComponent::~MainComponent()
     ImageLoader::deleteInstance();
 
     // The stages have released their threads; what is left is a stopped
-    // broadcast, the mixer's connection and the interface list.
+    // broadcast, the mixer's connection and the interface list. A thread that
+    // was given up (ThreadRelease) may still hold the last two: they then
+    // stay until the process ends.
     update.reset();
     listener.reset();
     broadcast.reset();
+    if (ThreadRelease::givenUp() > 0)
+    {
+        [[maybe_unused]] auto* keptConnection = connectedSocket.release();
+        [[maybe_unused]] auto* keptSetup = setup.release();
+    }
     connectedSocket.reset();
     setup.reset();
 }
@@ -431,33 +439,35 @@ StageResult MainComponent::runInitialise()
 {
     std::unique_ptr<InterfaceQuery> query =
         hooks.interfaceQuery ? hooks.interfaceQuery() : InterfaceQuery::createForPlatform();
-    setup = std::make_unique<NetworkSetup>(hooks.programFile, *query);
+    setup = std::make_unique<NetworkSetup>(hooks.programFile, *query,
+                                           [this] { return threadShouldExit(); });
     return stageResultOf(setup->getResult());
 }
 
+// The port listens before the first datagram announces it, so that a mixer
+// that answers at once finds it open; when listening fails, nothing has been
+// announced. Then the stage waits for the mixer, the listener's failure, the
+// announcer's failure or a cancel.
 StageResult MainComponent::runConnect()
 {
-    broadcast = std::make_unique<Broadcast>(*setup);
-    if (!startStageThread(*broadcast))
-    {
-        broadcast.reset();
-        return threadNotStarted(Phase::connect);
-    }
-    const Broadcast::Status broadcastStatus = broadcast->getStatus();
-    if (broadcastStatus != Broadcast::Status::running)
-        return stageResultOf(broadcastStatus);
-
     listener = std::make_unique<::Listener>();
     if (!startStageThread(*listener))
     {
         listener.reset();
-        broadcast.reset();
         return threadNotStarted(Phase::connect);
     }
-    const ::Listener::Status listenerStatus = listener->getStatus();
-    if (listenerStatus == ::Listener::Status::listenFailed ||
-        listenerStatus == ::Listener::Status::noConnection)
-        return stageResultOf(listenerStatus);
+    while (!listener->waitUntilListening(pollMs))
+        if (threadShouldExit())
+            return endConnect(StageResult::cancelled);
+    if (!listener->isListening())
+        return endConnect(stageResultOf(listener->getStatus()));
+
+    broadcast = std::make_unique<Broadcast>(*setup);
+    if (!startStageThread(*broadcast))
+    {
+        broadcast.reset();
+        return endConnect(threadNotStarted(Phase::connect));
+    }
 
     for (;;)
     {
@@ -466,28 +476,30 @@ StageResult MainComponent::runConnect()
         {
             connectedSocket.reset(listener->getConnectedSocket());
             broadcast->stopThread(-1);
-            listener.reset();
+            ThreadRelease::release(std::move(listener));
             return StageResult::success;
         }
+        if (s != ::Listener::Status::running)
+            return endConnect(stageResultOf(s));
 
         // The announcing has ended with a failure (2 or 4): no mixer can find
         // the computer any more, so the wait ends with the announcer's code
         // rather than going on for ever.
         const Broadcast::Status b = broadcast->getStatus();
-        const bool announcingFailed =
-            b != Broadcast::Status::running && b != Broadcast::Status::stopped;
+        if (b != Broadcast::Status::running && b != Broadcast::Status::stopped)
+            return endConnect(stageResultOf(b));
 
-        if (s != ::Listener::Status::running || announcingFailed || threadShouldExit())
-        {
-            broadcast.reset();
-            listener.reset();
-            if (s != ::Listener::Status::running)
-                return stageResultOf(s);
-            return announcingFailed ? stageResultOf(b) : StageResult::cancelled;
-        }
-
+        if (threadShouldExit())
+            return endConnect(StageResult::cancelled);
         wait(pollMs);
     }
+}
+
+StageResult MainComponent::endConnect(StageResult r)
+{
+    ThreadRelease::release(std::move(broadcast));
+    ThreadRelease::release(std::move(listener));
+    return r;
 }
 
 StageResult MainComponent::runSend()
@@ -508,6 +520,6 @@ StageResult MainComponent::runSend()
         wait(pollMs);
     }
 
-    update.reset();
+    ThreadRelease::release(std::move(update));
     return s == Update::Status::running ? StageResult::cancelled : stageResultOf(s);
 }

@@ -98,6 +98,8 @@ private:
 
     StageResult runInitialise();
     StageResult runConnect();
+    // Releases the connect stage's threads (the announcer first) and returns r.
+    StageResult endConnect(StageResult r);
     StageResult runSend();
 
     // The result boxes: each shows the message of the last stage's result,
