@@ -21,6 +21,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <vector>
@@ -50,6 +51,9 @@ const char* const usage =
     "      reset-in-length:N    reset after N (0 to 3) of the 4 length bytes\n"
     "      reset-after:N        reset after N content bytes\n"
     "      no-read              connect and never read\n"
+    "      stall-then-reset     read nothing until the program's writes stop\n"
+    "                           coming (the buffers are full and it waits for\n"
+    "                           room), then reset the connection\n"
     "      second-connection    open a second connection after the first and\n"
     "                           check that it is never served\n"
     "      slow-read            read 1 KiB at a time, with a 5 ms pause after each\n"
@@ -65,7 +69,8 @@ const char* const usage =
     "length, first_byte_ms the time from connecting to the first byte,\n"
     "transfer_ms from the first byte to the last. second_bytes (with\n"
     "second-connection) counts the bytes served on the second connection,\n"
-    "first_datagram_at is the wall-clock time of the first datagram in seconds.\n"
+    "first_datagram_at is the wall-clock time of the first datagram in seconds,\n"
+    "reset_at (with stall-then-reset) that of the reset.\n"
     "result is ok, or what went wrong: bad-datagram, no-datagram, cannot-listen,\n"
     "cannot-connect, reset, short-length, short, mismatch, extra-bytes,\n"
     "second-served, timeout.\n"
@@ -96,6 +101,7 @@ struct Summary
     double transferMs = -1;
     long long secondBytes = -1;
     double firstDatagramAt = -1; // wall-clock seconds, comparable with other processes
+    double resetAt = -1;         // wall-clock seconds
     std::string result = "timeout";
 };
 
@@ -145,7 +151,8 @@ bool parse(int argc, char** argv, Options& o)
                     return false;
             }
             else if (value != "none" && value != "reset-on-connect" && value != "no-read" &&
-                     value != "second-connection" && value != "slow-read")
+                     value != "stall-then-reset" && value != "second-connection" &&
+                     value != "slow-read")
                 return false;
         }
         else
@@ -161,6 +168,17 @@ void reset(int fd)
     ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &l, sizeof(l));
     ::close(fd);
 }
+
+double wallClockSeconds()
+{
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+// A stalled mixer resets once its receive queue has stayed the same, and not
+// empty, for this many polls this far apart: the program's writes have stopped.
+constexpr int stalledPolls = 10;
+constexpr int stallPollMs = 50;
 
 // A slow mixer reads this much at a time, with this pause after each read.
 constexpr long long slowPiece = 1024;
@@ -229,9 +247,7 @@ bool collectDatagrams(const Options& o, Summary& s, sockaddr_in& announced,
 
         const auto now = Clock::now();
         if (s.datagrams == 0)
-            s.firstDatagramAt =
-                std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
-                    .count();
+            s.firstDatagramAt = wallClockSeconds();
         ++s.datagrams;
         // 8 bytes: 20 00, the TCP port, then the sender's own address.
         const bool ok = n == 8 && d[0] == 0x20 && d[1] == 0x00 && d[2] == 0xD2 && d[3] == 0xF0 &&
@@ -331,6 +347,24 @@ void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::
         return;
     }
 
+    if (o.fault == "stall-then-reset")
+    {
+        int queued = -1;
+        int same = 0;
+        while (same < stalledPolls && msLeft(deadline) > 0)
+        {
+            ::poll(nullptr, 0, stallPollMs);
+            int now = 0;
+            ::ioctl(fd, FIONREAD, &now);
+            same = now > 0 && now == queued ? same + 1 : 0;
+            queued = now;
+        }
+        reset(fd);
+        s.resetAt = wallClockSeconds();
+        s.result = same >= stalledPolls ? "ok" : "timeout";
+        return;
+    }
+
     unsigned char length[4];
     if (o.fault == "reset-in-length")
     {
@@ -424,6 +458,8 @@ void print(const Summary& s)
         std::printf(" second_bytes=%lld", s.secondBytes);
     if (s.firstDatagramAt >= 0)
         std::printf(" first_datagram_at=%.6f", s.firstDatagramAt);
+    if (s.resetAt >= 0)
+        std::printf(" reset_at=%.6f", s.resetAt);
     std::printf(" result=%s\n", s.result.c_str());
     std::fflush(stdout);
 }

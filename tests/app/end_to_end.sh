@@ -312,6 +312,76 @@ expect_mixer_ok() {
     cmp -s "$update_file" "$work/received" || fail "the mixer received other bytes than the file"
 }
 
+# The simulator with the given options (a fault mode); it connects after the
+# second datagram.
+start_faulty_mixer() {
+    ip netns exec "$ns_mixer" "$simulator" --datagrams 2 --timeout 120 "$@" \
+        >"$work/mixer.log" 2>&1 &
+    sim_pid=$!
+}
+
+# A second network on the computer that is down but keeps its address, as an
+# interface an administrator took down or a VPN that is not connected: it is
+# listed with the others, and no datagram can be sent to it.
+add_down_network() {
+    ip -n "$ns_pc" link add kvdown type veth peer name kvdownpeer
+    ip -n "$ns_pc" addr add 203.0.113.10/24 dev kvdown
+}
+remove_down_network() { ip -n "$ns_pc" link del kvdown; }
+
+# Waits for the program's diagnostic line and checks that it came within
+# limit_ms of the moment since_ns (nanoseconds since the epoch); the figure
+# includes up to 100 ms of this poll.
+expect_log_within() {
+    local since_ns=$1 line=$2 limit_ms=$3 ms
+    wait_for 20 "\"$line\" in the diagnostic log" grep -qF "KVR516_UPDATE: $line" "$work/app.log"
+    ms=$((($(date +%s%N) - since_ns) / 1000000))
+    echo "    [figures] \"$line\" $ms ms after the event"
+    [ "$ms" -le "$limit_ms" ] || fail "\"$line\" came $ms ms after the event, not within $limit_ms ms"
+}
+
+# Rows that the Linux and the Windows runs share.
+
+# With a second network down (add_down_network), the whole file reaches the
+# mixer byte-exact.
+row_down_network() {
+    add_down_network
+    make_update_file $((256 * 1024 + 7))
+    launch
+    wait_text "Please choose a language used."
+    press_left
+    wait_text "push START."
+    press_left
+    start_mixer
+    expect_mixer_ok
+    wait_text "Finish sending the firmware."
+    press_left
+    expect_end
+    remove_down_network
+}
+
+# The mixer reads nothing until the program waits for room in its full
+# buffers, then resets the connection: the box ends with "_S3". With a limit
+# (ms), the program's own account of it comes within that of the reset.
+row_stall_then_reset() {
+    local limit_ms=${1:-} at
+    make_update_file $((32 * 1024 * 1024))
+    launch
+    wait_text "Please choose a language used."
+    press_left
+    wait_text "push START."
+    start_faulty_mixer --fault stall-then-reset
+    press_left
+    wait_for 60 "the mixer to reset the connection" mixer_done
+    wait "$sim_pid" || fail "the mixer never saw the program wait for room: $(cat "$work/mixer.log")"
+    sim_pid=""
+    at=$(sed -n 's/.* reset_at=\([0-9]*\)\.\([0-9]*\).*/\1 \2/p' "$work/mixer.log")
+    [ -n "$at" ] || fail "the mixer did not say when it reset: $(cat "$work/mixer.log")"
+    set -- $at
+    [ -z "$limit_ms" ] || expect_log_within $(($1 * 1000000000 + 10#$2 * 1000)) "send stage ended: _S3" "$limit_ms"
+    expect_box_then_end "Cannot find the UpdateFile_S3"
+}
+
 #------------------------------------------------------------------------------
 step "a whole update in English"
 make_update_file $((3 * 1024 * 1024 + 123))

@@ -20,13 +20,6 @@ harness=$(sed '/^step "a whole update in English"/,$d' "$here/end_to_end.sh")
 grep -q '^launch()' <<<"$harness" || { echo "FAIL: no harness in end_to_end.sh"; exit 1; }
 eval "$harness"
 
-# The simulator with the given options; it connects after the second datagram.
-start_faulty_mixer() {
-    ip netns exec "$ns_mixer" "$simulator" --datagrams 2 --timeout 120 "$@" \
-        >"$work/mixer.log" 2>&1 &
-    sim_pid=$!
-}
-
 # The program's send queue to the mixer is full: the same non-zero Send-Q
 # five polls in a row.
 send_queue_full() {
@@ -96,7 +89,10 @@ no_buttons() {
     ! grep -qE 'START|EXIT|Please' <<<"$(read_text "$work/screen.png")"
 }
 wait_for 20 "the initialise screen" no_buttons
+closed_ns=$(date +%s%N)
 "$close_helper" "$window"
+# The check looks at the stop request between the blocks it reads.
+expect_log_within "$closed_ns" "initialise stage ended: cancelled" 1000
 expect_box_then_end "Initialize cancel."
 
 step "row 12: the close button on the ready screen"
@@ -140,5 +136,15 @@ kill -INT "$app_pid"
 # A box would keep the program open until dismissed: it ends without one.
 expect_end
 stop_mixer
+
+#------------------------------------------------------------------------------
+step "row 14: a second network is down but keeps its address"
+row_down_network
+grep -qF "KVR516_UPDATE: announcing to 203.0.113.255 failed" "$work/app.log" ||
+    fail "the down network was not among those announced on"
+
+#------------------------------------------------------------------------------
+step "row 15: the mixer stalls until the program waits for room, then resets"
+row_stall_then_reset 1000
 
 echo "PASS: every row"

@@ -6,7 +6,8 @@
 # namespace (with a Wine server of its own there, so that the program sees
 # that namespace's interfaces), the Linux mixer simulator in the other.
 # Runs a whole update in English (with a second copy that gives way), the
-# language screen of a Japanese user and a missing update file.
+# language screen of a Japanese user, a missing update file, a second network
+# that is down, and a mixer that stalls and then resets.
 #
 # Usage: windows_end_to_end.sh PROGRAM.exe SIMULATOR CLOSE_HELPER PREFIX [SCREENSHOT_DIR]
 # PREFIX is the build's Wine prefix (scripts/wine-run makes it); screenshots
@@ -121,5 +122,12 @@ launch
 wait_text "Please choose a language used."
 press_left
 expect_box_then_end "Cannot find the UpdateFile_I4" windows-en-box-i4
+
+#------------------------------------------------------------------------------
+step "a second network is down but keeps its address"
+row_down_network
+
+step "the mixer stalls until the program waits for room, then resets"
+row_stall_then_reset
 
 echo "Windows end-to-end: all runs passed"

@@ -227,6 +227,21 @@ TEST(UpdateFileCheck, LargeFileIsCheckedInConstantMemory)
     EXPECT_EQ(result, NetworkSetup::Result::ok);
 }
 
+// A stop request is looked at between the blocks read: the check of a file of
+// the largest size ends after the fourth, and nothing is listed.
+TEST(UpdateFileCheck, StopRequestEndsTheCheckOfALargeFileBetweenBlocks)
+{
+    Folder f;
+    f.write("Updater.upd", "KVR700X2");
+    ASSERT_EQ(::truncate(f.file("Updater.upd").getFullPathName().toRawUTF8(), 0xFFFFFFFFLL), 0);
+    FakeQuery query({loopback, entry(ip(192, 168, 1, 10), ip(255, 255, 255, 0))});
+    int asked = 0;
+    NetworkSetup setup(f.file("Updater.exe"), query, [&] { return ++asked == 4; });
+    EXPECT_EQ(setup.getResult(), NetworkSetup::Result::noUpdateFile);
+    EXPECT_EQ(asked, 4);
+    EXPECT_EQ(query.calls, 0);
+}
+
 // ---- The interface list ------------------------------------------------------------------
 
 class InterfaceListing : public ::testing::Test
