@@ -263,7 +263,7 @@ protected:
     }
 
     // The mixer simulator in the mixer's namespace. It connects after the second
-    // good datagram: the listener starts right after the first has gone out.
+    // good datagram: the port listens before the first goes out.
     std::unique_ptr<Simulator> mixer(std::vector<std::string> arguments = {})
     {
         arguments.insert(arguments.end(), {"--datagrams", "2", "--timeout", "60"});
@@ -444,13 +444,15 @@ TEST_F(FaultMatrix, OnlyTheFirstOfTwoPeersIsServed)
     EXPECT_EQ(Simulator::field(line, "second_bytes"), "0") << line;
 }
 
-// 6. Another program holds TCP port 54000 exclusively.
+// 6. Another program holds TCP port 54000 exclusively: nothing is announced,
+//    since no mixer could connect.
 TEST_F(FaultMatrix, TcpPortHeldByAnotherProgramShowsC1)
 {
     ASSERT_TRUE(link());
     writeUpdateFile(4096);
     PortHolder other(programNs, SOCK_STREAM, 54000);
     ASSERT_TRUE(other.ok());
+    Simulator listening(mixerNs.name(), {"--datagrams", "1", "--timeout", "1"});
     start();
     toReady();
     pressStart();
@@ -458,6 +460,7 @@ TEST_F(FaultMatrix, TcpPortHeldByAnotherProgramShowsC1)
     EXPECT_EQ(ui->events(), (Events{"box 23", "quit"}));
     EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Cannot connect the MIXER_C1"});
     EXPECT_TRUE(threadsEnded());
+    EXPECT_EQ(Simulator::field(listening.summary(), "datagrams"), "0");
 }
 
 // 7. Another program holds UDP port 56000: the datagrams leave from another
