@@ -19,8 +19,8 @@ Broadcast::~Broadcast()
 
 void Broadcast::makeDatagram(const juce::String& address, unsigned char (&out)[datagramSize])
 {
-    out[0] = 0x20; // 8192, big-endian
-    out[1] = 0x00;
+    out[0] = static_cast<unsigned char>(Protocol::datagramLead >> 8);
+    out[1] = static_cast<unsigned char>(Protocol::datagramLead & 0xFF);
     out[2] = static_cast<unsigned char>(listenerPort >> 8);
     out[3] = static_cast<unsigned char>(listenerPort & 0xFF);
     const juce::IPAddress a(address); // dotted decimal: its four numbers in order

@@ -31,7 +31,7 @@ public:
 
     static constexpr int port = Protocol::broadcastPort;
     static constexpr int listenerPort = Protocol::listenerPort;
-    static constexpr int datagramSize = 8;
+    static constexpr int datagramSize = Protocol::datagramSize;
     static constexpr int cycleMs = 100;
 
     // setup is not owned and outlives the Broadcast.

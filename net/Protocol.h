@@ -7,8 +7,12 @@ struct Protocol
     // The mixer connects to this TCP port to receive the update.
     static constexpr int listenerPort = 54000;
 
-    // The computer is announced to this UDP port.
+    // The computer is announced to this UDP port, in datagrams of 8 bytes:
+    // datagramLead and listenerPort as big-endian 16-bit numbers, then the
+    // computer's IPv4 address on that network.
     static constexpr int broadcastPort = 56000;
+    static constexpr int datagramLead = 8192;
+    static constexpr int datagramSize = 8;
 
     // The first bytes of every update file for the KVR-516helix.
     static constexpr const char* tag = "KVR700X2";

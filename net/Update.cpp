@@ -69,7 +69,7 @@ Update::Status Update::transfer()
     case Sent::failed:
         return Status::lengthFailed;
     case Sent::stopped:
-        return Status::done;
+        return Status::stopped;
     }
 
     // The transfer's speed is set by how precisely each pause ends: a wake-up
@@ -91,7 +91,7 @@ Update::Status Update::transfer()
         case Sent::failed:
             return Status::contentFailed;
         case Sent::stopped:
-            return Status::done;
+            return Status::stopped;
         }
         // At least the whole pause from the end of the write, never less; a
         // stop request cuts it short.

@@ -14,11 +14,12 @@
 class Update : public juce::Thread
 {
 public:
-    // The values are the codes the user sees (S1 to S3).
+    // The values 1 to 3 are the codes the user sees (S1 to S3).
     enum class Status : std::int32_t
     {
+        stopped = -2, // asked to stop before the whole file went out (shown as the cancel)
         running = -1,
-        done = 0, // the whole file went out, or the thread was asked to stop
+        done = 0, // the whole file went out
         noFile = 1,
         lengthFailed = 2,
         contentFailed = 3

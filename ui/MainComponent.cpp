@@ -521,5 +521,6 @@ StageResult MainComponent::runSend()
     }
 
     ThreadRelease::release(std::move(update));
-    return s == Update::Status::running ? StageResult::cancelled : stageResultOf(s);
+    const bool ended = s != Update::Status::running && s != Update::Status::stopped;
+    return ended ? stageResultOf(s) : StageResult::cancelled;
 }

@@ -261,7 +261,7 @@ TEST_F(UpdateTest, StopDuringTheTransferEndsItAndLeavesTheConnectionOpen)
     const std::string content = makeFile(10000);
     std::unique_ptr<Update> update = std::make_unique<Update>(pair.programSide(), program);
     SendTap::afterSend(3, [&] { update->signalThreadShouldExit(); });
-    EXPECT_EQ(runTransfer(*update), Update::Status::done);
+    EXPECT_EQ(runTransfer(*update), Update::Status::stopped);
     EXPECT_EQ(pair.read(4 + 2048), lengthOf(10000) + content.substr(0, 2048));
     EXPECT_TRUE(pair.nothingPending());
     EXPECT_TRUE(Await::returns([&] { update.reset(); }));
