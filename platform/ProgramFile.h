@@ -11,6 +11,7 @@ class ProgramFile
 {
 public:
     // The executable with every symbolic link resolved, or File() when the
-    // system cannot tell.
+    // system cannot tell where the program is. (On Windows, on a file system
+    // that cannot resolve its links, the path the program was loaded from.)
     static juce::File get();
 };

@@ -19,9 +19,10 @@ public:
     {
         ready,    // a write can hand bytes over (or will report the failure)
         timedOut, // still full after timeoutMs
-        failed    // the wait itself failed
+        failed    // the wait itself failed, or the peer has closed or reset the connection
     };
 
-    // Waits at most timeoutMs for room in the socket's send buffer.
+    // Waits at most timeoutMs for room in the socket's send buffer, or for
+    // the connection's end.
     static Room waitForRoom(int handle, int timeoutMs) noexcept;
 };

@@ -26,28 +26,59 @@ int SocketWrite::write(int handle, const void* data, int size) noexcept
         case WSAEINTR:
             continue;
         case WSAEWOULDBLOCK:
-        case WSAENOBUFS:
             return wouldBlock;
-        default:
+        default: // WSAENOBUFS as well: the system is out of buffers, not this socket
             return failed;
         }
     }
 }
 
+namespace
+{
+timeval timeoutOf(int ms)
+{
+    return {ms / 1000, (ms % 1000) * 1000};
+}
+
+// The peer sends nothing, so a readable socket has been closed or reset by
+// it; a peek tells that from bytes it did send after all (left unread).
+bool closedByPeer(SOCKET socket)
+{
+    char byte = 0;
+    const int n = ::recv(socket, &byte, 1, MSG_PEEK);
+    return n == 0 || (n == SOCKET_ERROR && ::WSAGetLastError() != WSAEWOULDBLOCK);
+}
+} // namespace
+
+// Windows reports a connection that the peer reset or closed in the read set,
+// never in the write set, so a wait on the write set alone would outlast it.
 SocketWrite::Room SocketWrite::waitForRoom(int handle, int timeoutMs) noexcept
 {
-    fd_set writable;
-    FD_ZERO(&writable);
-    FD_SET(static_cast<SOCKET>(handle), &writable);
-    fd_set broken;
-    FD_ZERO(&broken);
-    FD_SET(static_cast<SOCKET>(handle), &broken);
+    const auto socket = static_cast<SOCKET>(handle);
+    bool watchReading = true;
+    for (;;)
+    {
+        fd_set writable;
+        fd_set broken;
+        fd_set readable;
+        FD_ZERO(&writable);
+        FD_ZERO(&broken);
+        FD_ZERO(&readable);
+        FD_SET(socket, &writable);
+        FD_SET(socket, &broken);
+        FD_SET(socket, &readable);
 
-    timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    const int ready = ::select(0, nullptr, &writable, &broken, &timeout);
-    if (ready > 0)
-        return Room::ready; // a failed connection shows in the next write
-    if (ready == SOCKET_ERROR && ::WSAGetLastError() != WSAEINTR)
-        return Room::failed;
-    return Room::timedOut;
+        timeval timeout = timeoutOf(timeoutMs);
+        const int ready =
+            ::select(0, watchReading ? &readable : nullptr, &writable, &broken, &timeout);
+        if (ready == SOCKET_ERROR)
+            return ::WSAGetLastError() == WSAEINTR ? Room::timedOut : Room::failed;
+        if (ready == 0)
+            return Room::timedOut;
+        if (FD_ISSET(socket, &writable) || FD_ISSET(socket, &broken))
+            return Room::ready; // a failed connection shows in the next write
+        if (closedByPeer(socket))
+            return Room::failed;
+        watchReading = false; // bytes from the peer: wait for room alone
+    }
 }

@@ -6,18 +6,28 @@
 // The signal is a manual-reset event that is never reset. A wait ties the
 // socket's accept readiness to an event of its own for its duration (a
 // connection already pending sets it at once) and unties it again, so that
-// an accepted socket inherits nothing from it.
+// an accepted socket inherits nothing from it. Both are the system's own
+// events (CreateEventW), which Winsock takes wherever it takes one of
+// WSACreateEvent's, so that making one needs no WSAStartup in force.
+namespace
+{
+HANDLE manualResetEvent()
+{
+    return ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+}
+} // namespace
+
 WakeUp::WakeUp()
 {
-    const WSAEVENT event = ::WSACreateEvent();
-    if (event != WSA_INVALID_EVENT)
+    const HANDLE event = manualResetEvent();
+    if (event != nullptr)
         handle = reinterpret_cast<std::intptr_t>(event);
 }
 
 WakeUp::~WakeUp()
 {
     if (handle != -1)
-        ::WSACloseEvent(reinterpret_cast<WSAEVENT>(handle));
+        ::CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
 bool WakeUp::isValid() const noexcept
@@ -28,7 +38,7 @@ bool WakeUp::isValid() const noexcept
 void WakeUp::signal() noexcept
 {
     if (handle != -1)
-        ::WSASetEvent(reinterpret_cast<WSAEVENT>(handle));
+        ::SetEvent(reinterpret_cast<HANDLE>(handle));
 }
 
 WakeUp::Woken WakeUp::wait(int socketHandle, int timeoutMs) noexcept
@@ -36,28 +46,28 @@ WakeUp::Woken WakeUp::wait(int socketHandle, int timeoutMs) noexcept
     if (handle == -1)
         return Woken::failed;
 
-    const auto signalEvent = reinterpret_cast<WSAEVENT>(handle);
+    const auto signalEvent = reinterpret_cast<HANDLE>(handle);
     const auto socket = static_cast<SOCKET>(socketHandle);
-    const WSAEVENT acceptEvent = ::WSACreateEvent();
-    if (acceptEvent == WSA_INVALID_EVENT)
+    const HANDLE acceptEvent = manualResetEvent();
+    if (acceptEvent == nullptr)
         return Woken::failed;
 
     Woken woken = Woken::failed;
     if (::WSAEventSelect(socket, acceptEvent, FD_ACCEPT) == 0)
     {
-        const WSAEVENT events[2] = {signalEvent, acceptEvent};
-        const DWORD result = ::WSAWaitForMultipleEvents(
-            2, events, FALSE, timeoutMs < 0 ? WSA_INFINITE : static_cast<DWORD>(timeoutMs), FALSE);
+        const HANDLE events[2] = {signalEvent, acceptEvent};
+        const DWORD result = ::WaitForMultipleObjects(
+            2, events, FALSE, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
 
         if (::WaitForSingleObject(signalEvent, 0) == WAIT_OBJECT_0)
             woken = Woken::signalled;
-        else if (result == WSA_WAIT_EVENT_0 + 1)
+        else if (result == WAIT_OBJECT_0 + 1)
             woken = Woken::readable;
-        else if (result == WSA_WAIT_TIMEOUT)
+        else if (result == WAIT_TIMEOUT)
             woken = Woken::timedOut;
 
         ::WSAEventSelect(socket, nullptr, 0);
     }
-    ::WSACloseEvent(acceptEvent);
+    ::CloseHandle(acceptEvent);
     return woken;
 }
