@@ -12,12 +12,15 @@
 #include "resources/BtnLookAndFeel.h"
 #include "resources/ImageLoader.h"
 #include "resources/LangLookAndFeel.h"
+#include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
 #include "resources/TypefaceLookAndFeel.h"
 #include "ui/ResultMessages.h"
 
 namespace
 {
+using E = StringEntry;
+
 const juce::Colour panelColour(0xFFEFEBDE);
 
 const juce::Rectangle<int> langsBounds(280, 140, 190, 24);
@@ -71,12 +74,12 @@ juce::String describeResult(Phase stagePhase, StageResult result)
 // clang-format off
 const MainComponent::PhaseScreen MainComponent::phaseScreens[6] = {
     // title, message, left text, right text, left visible, right visible
-    {1,  6, 2, 4, true,  true},  // 0 language choice
-    {1,  0, 0, 0, false, false}, // 1 initialise
-    {1,  7, 3, 5, true,  true},  // 2 ready
-    {1,  8, 3, 4, false, true},  // 3 connect
-    {1,  9, 3, 4, false, true},  // 4 send
-    {1, 10, 2, 4, true,  false}, // 5 finished
+    {E::windowTitle, E::chooseLanguage,  E::ok,    E::cancel, true,  true},  // 0 language choice
+    {E::windowTitle, E::empty,           E::empty, E::empty,  false, false}, // 1 initialise
+    {E::windowTitle, E::introduction,    E::start, E::exit,   true,  true},  // 2 ready
+    {E::windowTitle, E::waitingForMixer, E::start, E::cancel, false, true},  // 3 connect
+    {E::windowTitle, E::sending,         E::start, E::cancel, false, true},  // 4 send
+    {E::windowTitle, E::finished,        E::ok,    E::cancel, true,  false}, // 5 finished
 };
 // clang-format on
 
@@ -362,7 +365,7 @@ bool MainComponent::showResultMessage(Phase stage, Afterwards afterwards)
     const int entry = ResultMessages::entryFor(stage, result);
     if (entry == ResultMessages::none)
         return false;
-    showMessage(entry, 2, std::move(afterwards));
+    showMessage(entry, StringEntry::ok, std::move(afterwards));
     return true;
 }
 
@@ -380,8 +383,8 @@ void MainComponent::showMessage(int messageEntry, int buttonEntry, Afterwards af
 
     const TxtLoader* txt = TxtLoader::getInstance();
     juce::AlertWindow::showMessageBoxAsync(
-        juce::MessageBoxIconType::NoIcon, txt->getString(0), txt->getString(messageEntry),
-        txt->getString(buttonEntry), this,
+        juce::MessageBoxIconType::NoIcon, txt->getString(StringEntry::empty),
+        txt->getString(messageEntry), txt->getString(buttonEntry), this,
         juce::ModalCallbackFunction::create([afterwards](int) { afterwards(); }));
 }
 

@@ -1,0 +1,33 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#pragma once
+
+// The entries of each language's string table (resources/Strings*.txt), by
+// what they say; the numbers are their places in the table.
+struct StringEntry
+{
+    static constexpr int empty = 0;       // every message box's title
+    static constexpr int windowTitle = 1; // "KVR Firmware Downloader"
+    static constexpr int ok = 2;
+    static constexpr int start = 3;
+    static constexpr int cancel = 4;
+    static constexpr int exit = 5;
+
+    // The message of each screen.
+    static constexpr int chooseLanguage = 6;
+    static constexpr int introduction = 7;
+    static constexpr int waitingForMixer = 8;
+    static constexpr int sending = 9;
+    static constexpr int finished = 10;
+
+    // The cancel of each stage: "Initialize cancel.", "Connecting cancel.",
+    // "Sending cancel.".
+    static constexpr int initialiseCancelled = 11;
+    static constexpr int connectCancelled = 12;
+    static constexpr int sendCancelled = 13;
+
+    // The codes 1 to 9 of each stage follow their first: I1 to I9, C1 to C9,
+    // S1 to S9.
+    static constexpr int initialiseCode1 = 14;
+    static constexpr int connectCode1 = 23;
+    static constexpr int sendCode1 = 32;
+};
