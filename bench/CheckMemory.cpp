@@ -12,7 +12,7 @@
 // whole would still need memory for every byte.
 
 #include "net/NetworkSetup.h"
-#include "platform/LinuxInterfaceQuery.h"
+#include "platform/linux/LinuxInterfaceQuery.h"
 
 #include <algorithm>
 #include <chrono>

@@ -49,3 +49,9 @@ InterfaceQuery::Outcome WindowsInterfaceQuery::listIpv4(std::vector<Entry>& entr
 
     return queried == 0 ? Outcome::listed : Outcome::cannotList;
 }
+
+// The program's query on this platform.
+std::unique_ptr<InterfaceQuery> InterfaceQuery::createForPlatform()
+{
+    return std::make_unique<WindowsInterfaceQuery>();
+}

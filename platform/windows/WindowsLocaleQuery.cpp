@@ -32,3 +32,9 @@ std::uint16_t WindowsLocaleQuery::userDefaultLanguageId()
 {
     return ::GetUserDefaultLangID();
 }
+
+// The program's query on this platform.
+std::unique_ptr<LocaleQuery> LocaleQuery::createForPlatform()
+{
+    return std::make_unique<WindowsLocaleQuery>();
+}

@@ -1,5 +1,5 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "platform/LinuxInterfaceQuery.h"
+#include "platform/linux/LinuxInterfaceQuery.h"
 #include "net/NetworkSetup.h"
 #include "support/NetNamespace.h"
 

@@ -1,7 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 // The user's language from the POSIX locale environment, and installed
 // locales from what the C library can open.
-#include "platform/LinuxLocaleQuery.h"
+#include "platform/linux/LinuxLocaleQuery.h"
 
 #include <gtest/gtest.h>
 

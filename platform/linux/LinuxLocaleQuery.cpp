@@ -1,5 +1,5 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "platform/LinuxLocaleQuery.h"
+#include "platform/linux/LinuxLocaleQuery.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -64,4 +64,10 @@ std::uint16_t LinuxLocaleQuery::languageIdOfLocaleName(const std::string& name)
         return 0x0409;
 
     return 0;
+}
+
+// The program's query on this platform.
+std::unique_ptr<LocaleQuery> LocaleQuery::createForPlatform()
+{
+    return std::make_unique<LinuxLocaleQuery>();
 }

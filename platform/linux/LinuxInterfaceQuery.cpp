@@ -1,5 +1,5 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "platform/LinuxInterfaceQuery.h"
+#include "platform/linux/LinuxInterfaceQuery.h"
 
 #include <ifaddrs.h>
 #include <netinet/in.h>
@@ -39,4 +39,10 @@ InterfaceQuery::Outcome LinuxInterfaceQuery::listIpv4(std::vector<Entry>& entrie
     ::freeifaddrs(list);
     ::close(handle);
     return Outcome::listed;
+}
+
+// The program's query on this platform.
+std::unique_ptr<InterfaceQuery> InterfaceQuery::createForPlatform()
+{
+    return std::make_unique<LinuxInterfaceQuery>();
 }
