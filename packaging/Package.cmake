@@ -3,7 +3,9 @@
 # a firewalld service that let the mixer connect to TCP port 54000. The update file goes
 # beside the executable, so the program is not installed system-wide:
 #   cmake --build build --target package
+# writes it and SHA256SUMS into build/.
 set(KVR_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
+include(${KVR_PACKAGING_DIR}/Pack.cmake)
 
 set(KVR_ICON_PNG ${CMAKE_BINARY_DIR}/packaging/KVR516_UPDATE.png)
 add_custom_command(OUTPUT ${KVR_ICON_PNG}
@@ -23,12 +25,5 @@ install(FILES
     ${PROJECT_SOURCE_DIR}/LICENSE
     DESTINATION .)
 
-set(CPACK_GENERATOR TGZ)
-set(CPACK_PACKAGE_NAME KVR516_UPDATE)
-set(CPACK_PACKAGE_VENDOR "KVR516_UPDATE developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Delivers a firmware update file to a KVR-516helix mixer")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_SYSTEM_NAME Linux)
-set(CPACK_STRIP_FILES TRUE)
-set(CPACK_SOURCE_GENERATOR "")
-include(CPack)
+kvr_add_package(KVR516_UPDATE-${PROJECT_VERSION}-Linux KVR516_UPDATE tar.gz
+    DEPENDS KVR516_UPDATE kvr_package_icon)

@@ -2,6 +2,9 @@
 # the executable, a README.txt with Windows line ends and the licence. The
 # update file goes beside the executable, so the program is not installed:
 #   cmake --build build-win --target package
+# writes it and SHA256SUMS into build-win/.
+include(${CMAKE_CURRENT_LIST_DIR}/Pack.cmake)
+
 file(READ ${CMAKE_CURRENT_LIST_DIR}/README-windows.txt KVR_README_TEXT)
 string(REPLACE "\n" "\r\n" KVR_README_TEXT "${KVR_README_TEXT}")
 file(WRITE ${CMAKE_BINARY_DIR}/packaging/README.txt "${KVR_README_TEXT}")
@@ -14,12 +17,5 @@ install(FILES
     ${PROJECT_SOURCE_DIR}/LICENSE
     DESTINATION .)
 
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME KVR516_UPDATE)
-set(CPACK_PACKAGE_VENDOR "KVR516_UPDATE developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Delivers a firmware update file to a KVR-516helix mixer")
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_SYSTEM_NAME win64)
-set(CPACK_STRIP_FILES TRUE)
-set(CPACK_SOURCE_GENERATOR "")
-include(CPack)
+kvr_add_package(KVR516_UPDATE-${PROJECT_VERSION}-win64 KVR516_UPDATE.exe zip
+    DEPENDS KVR516_UPDATE)

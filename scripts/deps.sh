@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the program and the tests need,
-# calling apt only when one of them is missing. Sourced by start and test.
+# calling apt only when one of them is missing, and sets the build's time
+# (epoch.sh). Sourced by every script.
 kvr_packages=(
     cmake g++ make pkg-config
     juce-modules-source
@@ -28,3 +29,5 @@ kvr_install_missing() {
     "${sudo[@]}" apt-get update -qq &&
         DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
+
+. "$(dirname "${BASH_SOURCE[0]}")/epoch.sh"

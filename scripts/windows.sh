@@ -11,7 +11,7 @@ kvr_windows_packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
     libz-mingw-w64-dev mingw-w64-tools
     wine wine64 fonts-wine
-    dpkg-dev
+    dpkg-dev zip unzip
 )
 
 kvr_windows_deps_dir=build-win-deps
