@@ -1,6 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "app/Application.h"
-#include "app/DisplayCheck.h"
+#include "app/linux/DisplayCheck.h"
 #include "net/DiagnosticLog.h"
 
 JUCE_CREATE_APPLICATION_DEFINE(Application)

@@ -1,5 +1,5 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "app/DisplayCheck.h"
+#include "app/linux/DisplayCheck.h"
 
 #include <X11/Xlib.h>
 
