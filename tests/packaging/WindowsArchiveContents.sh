@@ -3,12 +3,14 @@
 #
 # Packs the Windows zip into a folder of its own and checks what a user
 # unpacks: one top folder holding the executable (a 64-bit Windows program
-# with its icon resource), README.txt with CR LF line ends that says where
-# the update file goes and what the firewall asks, and LICENSE.
+# with its icon, its application manifest and a version resource that carries
+# the project's version), README.txt with CR LF line ends that says where the
+# update file goes and what the firewall asks, and LICENSE.
 #
-#   WindowsArchiveContents.sh BUILD_DIR
+#   WindowsArchiveContents.sh BUILD_DIR PROJECT_VERSION
 set -euo pipefail
 build=$1
+version=$2
 work=$(mktemp -d /tmp/kvr-zip-test.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
@@ -40,6 +42,45 @@ grep -A5 'Entry: ID: 0x000003,' <<<"$resources" | grep -q 'Size: 0x022bf4' ||
     fail "the icon image is not one 213 x 213 image at 24 bits per pixel"
 grep -A2 'Entry: ID: 0x00000e,' <<<"$resources" | grep -q 'Entry: ID: 0x000065,' ||
     fail "no icon group 101"
+
+# The application manifest (RT_MANIFEST 24, id 1), well-formed: started with
+# the user's rights, made for Windows 10 and 11, per-monitor DPI aware as JUCE
+# makes itself.
+exe=$top/KVR516_UPDATE.exe
+wrestool -x --raw -t 24 -n 1 "$exe" >"$work/manifest.xml" || fail "no application manifest"
+python3 - "$work/manifest.xml" <<'PY' || fail "the application manifest is not as it should be"
+import sys
+import xml.etree.ElementTree as ET
+root = ET.parse(sys.argv[1]).getroot()
+def texts(namespace, tag, attribute=None):
+    found = root.iter("{%s}%s" % (namespace, tag))
+    return [e.get(attribute) if attribute else (e.text or "").strip() for e in found]
+checks = {
+    "execution level": texts("urn:schemas-microsoft-com:asm.v3", "requestedExecutionLevel", "level") == ["asInvoker"],
+    "Windows 10 and 11": texts("urn:schemas-microsoft-com:compatibility.v1", "supportedOS", "Id") == ["{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"],
+    "DPI awareness": texts("http://schemas.microsoft.com/SMI/2016/WindowsSettings", "dpiAwareness") == ["PerMonitorV2, PerMonitor"],
+}
+for name, ok in checks.items():
+    print("manifest %s: %s" % (name, "ok" if ok else "WRONG"))
+sys.exit(0 if all(checks.values()) else 1)
+PY
+# The version resource (RT_VERSION 16, id 1): the fixed part's file and
+# product version, then the texts Explorer shows, from the project's version.
+IFS=. read -r major minor patch tweak <<<"$version"
+numbers=("${major:-0}" "${minor:-0}" "${patch:-0}" "${tweak:-0}")
+le32() { printf '%02x%02x%02x%02x' $(($1 & 255)) $((($1 >> 8) & 255)) $((($1 >> 16) & 255)) $((($1 >> 24) & 255)); }
+high=$(le32 $((numbers[0] << 16 | numbers[1])))
+low=$(le32 $((numbers[2] << 16 | numbers[3])))
+wrestool -x --raw -t 16 -n 1 "$exe" >"$work/version.res" || fail "no version resource"
+od -An -tx1 -v "$work/version.res" | tr -d ' \n' | grep -q "bd04effe00000100$high$low$high$low" ||
+    fail "the version resource's fixed part does not carry version $version"
+version_text() { strings -el -n 1 "$work/version.res" | grep -A1 -x "$1" | sed -n 2p; }
+file_version=$(IFS=.; echo "${numbers[*]}")
+[ "$(version_text FileVersion)" = "$file_version" ] || fail "FileVersion is \"$(version_text FileVersion)\", not $file_version"
+[ "$(version_text ProductVersion)" = "$version" ] || fail "ProductVersion is \"$(version_text ProductVersion)\", not $version"
+[ "$(version_text FileDescription)" = "KVR Firmware Downloader" ] ||
+    fail "FileDescription is \"$(version_text FileDescription)\""
+echo "version resource: $file_version, $version, $(version_text FileDescription)"
 
 readme=$top/README.txt
 lines=$(wc -l <"$readme")
