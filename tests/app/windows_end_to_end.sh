@@ -5,8 +5,9 @@
 # Linux one and with its harness: its own Xvfb, the program in one network
 # namespace (with a Wine server of its own there, so that the program sees
 # that namespace's interfaces), the Linux mixer simulator in the other.
-# Runs a whole update in English (with a second copy that gives way), the
-# language screen of a Japanese user and a missing update file.
+# Runs a whole update in English (with a second copy that gives way, and its
+# diagnostic lines on redirected standard error), the language screen of a
+# Japanese user and a missing update file.
 #
 # Usage: windows_end_to_end.sh PROGRAM.exe SIMULATOR CLOSE_HELPER PREFIX [SCREENSHOT_DIR]
 # PREFIX is the build's Wine prefix (scripts/wine-run makes it); screenshots
@@ -43,11 +44,13 @@ trap 'kvr_status=$?; wine_down; (exit $kvr_status); cleanup' EXIT
 
 # A copy of the Windows program in the program's namespace, as a user of the
 # language in user_locale (Wine takes the user's language from LANG and LC_ALL).
+# Its standard error goes to a file of its own, as with
+# "KVR516_UPDATE.exe 2> log.txt".
 user_locale=en_US.UTF-8
 start_program() {
     ip netns exec "$ns_pc" env -i DISPLAY="$DISPLAY" HOME="$work/home" LANG="$user_locale" \
         LC_ALL="$user_locale" PATH=/usr/bin:/bin \
-        "$wine_run" "$work/wine" "$work/prog/KVR516_UPDATE.exe" >>"$work/app.log" 2>&1 &
+        "$wine_run" "$work/wine" "$work/prog/KVR516_UPDATE.exe" >>"$work/app.log" 2>>"$work/app.err" &
     started_pid=$!
 }
 
@@ -103,6 +106,12 @@ keep_windows_shot "$work/screen.png" en-5-finish
 expect_mixer_ok
 press_left
 expect_end
+# The diagnostic lines of the delivery, on the redirected standard error.
+for line in "connected from 198.51.100.20" "sent $((1024 * 1024 + 123 + 4)) bytes" "send stage ended: ok"; do
+    grep -qF "KVR516_UPDATE: $line" "$work/app.err" ||
+        fail "no \"$line\" on the redirected standard error: $(cat "$work/app.err")"
+done
+echo "    standard error: $(grep -c '^KVR516_UPDATE: ' "$work/app.err") diagnostic lines"
 
 #------------------------------------------------------------------------------
 step "the language screen in Japanese, for a Japanese user"
