@@ -4,8 +4,9 @@
 # Packs the Windows zip into a folder of its own and checks what a user
 # unpacks: one top folder holding the executable (a 64-bit Windows program
 # with its icon, its application manifest and a version resource that carries
-# the project's version), README.txt with CR LF line ends that says where the
-# update file goes and what the firewall asks, and LICENSE.
+# the project's version), README.txt and the firewall helper with CR LF line
+# ends, README.txt saying where the update file goes, what the firewall asks
+# and how to get the diagnostic lines, and LICENSE.
 #
 #   WindowsArchiveContents.sh BUILD_DIR PROJECT_VERSION
 set -euo pipefail
@@ -22,7 +23,7 @@ zip=$work/out/KVR516_UPDATE-1.0-win64.zip
 [ -f "$zip" ] || fail "no KVR516_UPDATE-1.0-win64.zip"
 
 listing=$(unzip -Z1 "$zip" | sort)
-expected=$(printf '%s\n' KVR516_UPDATE.exe LICENSE README.txt |
+expected=$(printf '%s\n' KVR516_UPDATE.exe KVR516_UPDATE-firewall.cmd LICENSE README.txt |
     sed 's|^|KVR516_UPDATE-1.0-win64/|' | sort)
 [ "$listing" = "$expected" ] || fail "zip holds
 $listing
@@ -82,11 +83,25 @@ file_version=$(IFS=.; echo "${numbers[*]}")
     fail "FileDescription is \"$(version_text FileDescription)\""
 echo "version resource: $file_version, $version, $(version_text FileDescription)"
 
+# README.txt and the firewall helper, each with CR LF line ends.
+for text in README.txt KVR516_UPDATE-firewall.cmd; do
+    lines=$(wc -l <"$top/$text")
+    crlf=$(grep -c $'\r$' "$top/$text" || true)
+    [ "$lines" -gt 0 ] && [ "$crlf" -eq "$lines" ] || fail "$text: $crlf of $lines lines end in CR LF"
+done
 readme=$top/README.txt
-lines=$(wc -l <"$readme")
-crlf=$(grep -c $'\r$' "$readme" || true)
-[ "$lines" -gt 0 ] && [ "$crlf" -eq "$lines" ] || fail "README.txt: $crlf of $lines lines end in CR LF"
 grep -q 'KVR516_UPDATE.upd' "$readme" || fail "README.txt does not say where the update file goes"
+grep -q 'Extract the whole zip' "$readme" || fail "README.txt does not say to extract the whole zip"
 grep -q 'private networks' "$readme" || fail "README.txt does not explain the firewall question"
 grep -q '_I4' "$readme" || fail "README.txt does not explain the coded messages"
+grep -q 'KVR516_UPDATE-firewall.cmd remove' "$readme" || fail "README.txt does not name the firewall helper"
+grep -q 'KVR516_UPDATE.exe 2> log.txt' "$readme" || fail "README.txt does not say how to keep the diagnostic lines"
+# The helper allows TCP 54000 inbound for the program beside it, and removes
+# that rule again with "remove".
+helper=$top/KVR516_UPDATE-firewall.cmd
+grep -q '^set "program=%~dp0KVR516_UPDATE.exe"' "$helper" || fail "the firewall helper does not name the program beside it"
+grep -qE 'advfirewall firewall add rule .*dir=in action=allow program="%program%" protocol=TCP localport=54000 ' "$helper" ||
+    fail "the firewall helper does not allow TCP 54000 for the program"
+grep -qE '"%~1"=="remove" goto remove' "$helper" && grep -qE 'advfirewall firewall delete rule name="%rule%" dir=in program="%program%"' "$helper" ||
+    fail "the firewall helper does not remove its rule with \"remove\""
 echo "zip: $(unzip -Z1 "$zip" | tr '\n' ' ')"
