@@ -55,7 +55,8 @@ start_program() {
 }
 
 # The program's largest visible window other than its main window: on Windows
-# a message box comes with four thin windows of its own that draw its shadow.
+# a message box comes with four thin windows of its own that draw its shadow,
+# which may be shown before the box itself and are never taken for it.
 other_window() {
     local w size best="" best_area=0
     for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
@@ -63,6 +64,7 @@ other_window() {
         size=$(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p')
         [ -n "$size" ] || continue
         set -- $size
+        [ "$1" -gt 40 ] && [ "$2" -gt 40 ] || continue
         if [ $(($1 * $2)) -gt "$best_area" ]; then
             best=$w
             best_area=$(($1 * $2))
