@@ -14,6 +14,9 @@ MainWindow::MainWindow()
     // so that the size asked for is the content's own.
     setUsingNativeTitleBar(true);
     setResizable(false, false);
+    // Whenever the window becomes active the keyboard goes on to its content,
+    // which handles the keys, rather than staying with the window itself.
+    setWantsKeyboardFocus(false);
 
     mainComponent = new MainComponent();
     setContentOwned(mainComponent, true);

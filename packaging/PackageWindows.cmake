@@ -1,19 +1,20 @@
 # The portable zip for Windows, KVR516_UPDATE-1.0-win64.zip: one folder with
-# the executable, a README.txt with Windows line ends and the licence. The
-# update file goes beside the executable, so the program is not installed:
+# the executable, a README.txt, the firewall helper KVR516_UPDATE-firewall.cmd
+# (both with Windows line ends) and the licence. The update file goes beside
+# the executable, so the program is not installed:
 #   cmake --build build-win --target package
 # writes it and SHA256SUMS into build-win/.
 include(${CMAKE_CURRENT_LIST_DIR}/Pack.cmake)
 
-file(READ ${CMAKE_CURRENT_LIST_DIR}/README-windows.txt KVR_README_TEXT)
-string(REPLACE "\n" "\r\n" KVR_README_TEXT "${KVR_README_TEXT}")
-file(WRITE ${CMAKE_BINARY_DIR}/packaging/README.txt "${KVR_README_TEXT}")
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-    ${CMAKE_CURRENT_LIST_DIR}/README-windows.txt)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/README-windows.txt ${CMAKE_BINARY_DIR}/packaging/README.txt
+    @ONLY NEWLINE_STYLE CRLF)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/KVR516_UPDATE-firewall.cmd
+    ${CMAKE_BINARY_DIR}/packaging/KVR516_UPDATE-firewall.cmd @ONLY NEWLINE_STYLE CRLF)
 
 install(TARGETS KVR516_UPDATE RUNTIME DESTINATION .)
 install(FILES
     ${CMAKE_BINARY_DIR}/packaging/README.txt
+    ${CMAKE_BINARY_DIR}/packaging/KVR516_UPDATE-firewall.cmd
     ${PROJECT_SOURCE_DIR}/LICENSE
     DESTINATION .)
 

@@ -3,6 +3,9 @@
 
 namespace
 {
+// How far inside the button's edge the focus line runs.
+constexpr float focusInset = 2.5f;
+
 // JUCE's classic button base colour: more saturated with keyboard focus,
 // contrasted when the mouse is over the button or it is held down.
 juce::Colour baseColour(juce::Colour colour, bool hasKeyboardFocus, bool isMouseOver, bool isDown)
@@ -40,9 +43,24 @@ void BtnLookAndFeel::drawButtonBackground(juce::Graphics& g, juce::Button& butto
         baseColour(backgroundColour, button.hasKeyboardFocus(true), isMouseOverButton, isButtonDown)
             .withMultipliedAlpha(button.isEnabled() ? 1.0f : 0.5f);
 
-    drawFlatLozenge(g, indentL, indentT, static_cast<float>(button.getWidth()) - indentL - indentR,
-                    static_cast<float>(button.getHeight()) - indentT - indentB, colour, thickness,
-                    -1.0f, left, right, top, bottom);
+    const float w = static_cast<float>(button.getWidth()) - indentL - indentR;
+    const float h = static_cast<float>(button.getHeight()) - indentT - indentB;
+    drawFlatLozenge(g, indentL, indentT, w, h, colour, thickness, -1.0f, left, right, top, bottom);
+
+    // The keyboard's place: a thin line of the text's black, half as strong,
+    // inside the outline and of the same shape.
+    if (button.isEnabled() && button.hasKeyboardFocus(false) && w > 2.0f * focusInset &&
+        h > 2.0f * focusInset)
+    {
+        juce::Path mark;
+        const float markW = w - 2.0f * focusInset;
+        const float markH = h - 2.0f * focusInset;
+        createRoundedPath(mark, indentL + focusInset, indentT + focusInset, markW, markH,
+                          juce::jmin(markW, markH) * 0.5f, !(left || top), !(right || top),
+                          !(left || bottom), !(right || bottom));
+        g.setColour(juce::Colours::black.withAlpha(0.5f));
+        g.strokePath(mark, juce::PathStrokeType(1.0f));
+    }
 }
 
 void BtnLookAndFeel::drawFlatLozenge(juce::Graphics& g, float x, float y, float w, float h,

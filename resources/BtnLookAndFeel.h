@@ -4,7 +4,8 @@
 #include <juce_gui_basics/juce_gui_basics.h>
 
 // Draws push buttons flat: a plain fill with a thin darker outline, square on
-// every connected edge, rounded to a pill elsewhere.
+// every connected edge, rounded to a pill elsewhere; a button that has the
+// keyboard's focus shows a thin dark line inside its outline.
 class BtnLookAndFeel : public juce::LookAndFeel_V2
 {
 public:

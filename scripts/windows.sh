@@ -10,6 +10,7 @@
 kvr_windows_packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix
     libz-mingw-w64-dev mingw-w64-tools
+    icoutils
     wine wine64 fonts-wine
     dpkg-dev zip unzip
 )

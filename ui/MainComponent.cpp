@@ -100,7 +100,11 @@ MainComponent::MainComponent(Hooks h) : juce::Thread("KVR516_UPDATE"), hooks(std
     addAndMakeVisible(*langs);
     langs->setLookAndFeel(langLookAndFeel.get());
     langs->addListener(this);
-    langs->setWantsKeyboardFocus(false);
+    // Reached with Tab; a click leaves the keyboard where it is, so that the
+    // screens look the same to the mouse.
+    langs->setWantsKeyboardFocus(true);
+    langs->setMouseClickGrabsKeyboardFocus(false);
+    langs->addKeyListener(this);
     for (int language = 0; language < 2; ++language)
         if (txt->isLanguageAvailable(language))
             langs->addItem(txt->getLanguageName(language), language + 1);
@@ -117,13 +121,20 @@ MainComponent::MainComponent(Hooks h) : juce::Thread("KVR516_UPDATE"), hooks(std
     {
         addAndMakeVisible(*button);
         button->addListener(this);
+        button->addKeyListener(this);
         button->setFontStyle(juce::Font::bold);
         button->setColour(juce::TextButton::buttonColourId, panelColour);
         button->setColour(juce::TextButton::buttonOnColourId, panelColour);
         button->setConnectedEdges(juce::Button::ConnectedOnLeft | juce::Button::ConnectedOnRight |
                                   juce::Button::ConnectedOnTop | juce::Button::ConnectedOnBottom);
         button->setLookAndFeel(btnLookAndFeel.get());
+        button->setMouseClickGrabsKeyboardFocus(false);
     }
+
+    // Holds the keyboard itself, so that Return and Escape work on every
+    // screen; Tab goes round its own widgets only.
+    setWantsKeyboardFocus(true);
+    setFocusContainerType(juce::Component::FocusContainerType::keyboardFocusContainer);
 
     setSize(480, 200);
 }
@@ -197,12 +208,20 @@ void MainComponent::refreshTexts()
 
     const PhaseScreen& screen = phaseScreens[screenIndex(p)];
 
+    // The window shows its name as its title and gives its title to
+    // assistive technology.
     if (auto* parent = getParentComponent())
+    {
         parent->setName(txt->getString(screen.title));
+        parent->setTitle(txt->getString(screen.title));
+    }
+    // Told to assistive technology when the component takes the keyboard.
+    setTitle(txt->getString(screen.message));
 
     if (p == Phase::language)
     {
         langs->setVisible(true);
+        langs->setTitle(txt->getString(screen.message));
         langs->setSelectedId(txt->getLanguage() + 1, juce::sendNotificationAsync);
         // A JUCE font keeps the typeface it was first drawn with, and a label
         // keeps its font when given an equal one: the selector's label gets
@@ -230,6 +249,16 @@ void MainComponent::refreshTexts()
     button2->setFontName(fontName);
     button2->setText(txt->getString(screen.rightText));
     button2->setVisible(screen.rightVisible);
+
+    // A new screen takes the keyboard if the window has it, never from another
+    // program; a new language leaves it where it is. A window that becomes
+    // active gives the keyboard to this component (MainWindow).
+    if (p != shownPhase)
+    {
+        shownPhase = p;
+        if (auto* peer = getPeer(); peer != nullptr && peer->isFocused() && isShowing())
+            grabKeyboardFocus();
+    }
 }
 
 void MainComponent::comboBoxChanged(juce::ComboBox* comboBox)
@@ -314,6 +343,52 @@ void MainComponent::buttonClicked(juce::Button* button)
         advancePhase();
     else if (button == button2.get())
         abortAndQuit();
+}
+
+bool MainComponent::keyPressed(const juce::KeyPress& key)
+{
+    // From the component itself Tab goes to the first of the selector and the
+    // shown buttons, Shift+Tab to the last; on a screen without them it stays.
+    if (key.isKeyCode(juce::KeyPress::tabKey) && hasKeyboardFocus(false))
+    {
+        const auto order = createKeyboardFocusTraverser()->getAllComponents(this);
+        if (!order.empty())
+            (key.getModifiers().isShiftDown() ? order.back() : order.front())->grabKeyboardFocus();
+        return true;
+    }
+
+    if (key == juce::KeyPress::returnKey)
+        return pressIfShown(*button1);
+    if (key == juce::KeyPress::escapeKey)
+        return pressIfShown(*button2);
+    return false;
+}
+
+bool MainComponent::keyPressed(const juce::KeyPress& key, juce::Component* origin)
+{
+    const bool returnKey = key == juce::KeyPress::returnKey;
+
+    // A button that has the keyboard's focus is pressed here rather than by
+    // JUCE's click, which would arrive later: a second key then finds the
+    // next screen, never the button again.
+    for (AlineButton* button : {button1.get(), button2.get()})
+        if (origin == button && (returnKey || key == juce::KeyPress::spaceKey))
+        {
+            pressIfShown(*button);
+            return true;
+        }
+
+    // The selector keeps its arrow keys; Return presses the left button.
+    return origin == langs.get() && returnKey && pressIfShown(*button1);
+}
+
+// At once, as a click is.
+bool MainComponent::pressIfShown(AlineButton& button)
+{
+    if (!hasScreen(phase) || !button.isVisible())
+        return false;
+    buttonClicked(&button);
+    return true;
 }
 
 void MainComponent::handleAsyncUpdate()

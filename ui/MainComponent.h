@@ -26,11 +26,17 @@ class Update;
 // and 4 (send) run on the component's own thread, one stage per start. Every
 // way out (failure, cancel, EXIT, the close button, the last OK) ends with a
 // request to quit the application.
+//
+// The keyboard: the component takes it whenever a new screen is shown. Return
+// presses the left button and Escape the right one wherever it is shown; Tab
+// and Shift+Tab move among the selector and the shown buttons, and a button
+// that has the keyboard's focus is pressed by Return or Space.
 class MainComponent : public juce::Component,
                       public juce::Thread,
                       public juce::AsyncUpdater,
                       public juce::ComboBox::Listener,
-                      public juce::Button::Listener
+                      public juce::Button::Listener,
+                      public juce::KeyListener
 {
 public:
     // What the update reaches outside the window. Every member left empty
@@ -76,6 +82,9 @@ public:
     void handleAsyncUpdate() override;
     void comboBoxChanged(juce::ComboBox* comboBox) override;
     void buttonClicked(juce::Button* button) override;
+    bool keyPressed(const juce::KeyPress& key) override;
+    // The keys of the selector and the buttons, before their own handling.
+    bool keyPressed(const juce::KeyPress& key, juce::Component* origin) override;
 
 private:
     // One screen: string entries of the title, the message and both buttons,
@@ -92,6 +101,10 @@ private:
 
     static const PhaseScreen phaseScreens[6];
     static bool isWorkerPhase(Phase p) noexcept;
+
+    // Clicks button from the keyboard if the current screen shows it; false
+    // when it does not.
+    bool pressIfShown(AlineButton& button);
 
     // Starts thread, through the hook when there is one; false when it does not run.
     bool startStageThread(juce::Thread& thread);
@@ -120,6 +133,7 @@ private:
     std::atomic<Phase> phase{Phase::notShown};
     std::atomic<StageResult> result{StageResult::success};
     Phase stagePhase = Phase::notShown; // set before each start of the worker, read by it
+    Phase shownPhase = Phase::notShown; // the phase whose screen is shown
 
     std::unique_ptr<LangLookAndFeel> langLookAndFeel;
     std::unique_ptr<BtnLookAndFeel> btnLookAndFeel;

@@ -239,17 +239,22 @@ wait_text() {
     echo "    shows: $1"
 }
 
-# Waits for the message box, checks its text, dismisses it with its OK and
-# expects the program to end with exit code 0.
-expect_box_then_end() {
+# Waits for the message box and checks its text; the box is left in $box.
+expect_box() {
     wait_for 20 "a message box" has_other_window
-    local box
     box=$(other_window)
     wait_for 10 "the box to settle" capture_settled "$box" "$work/box.png"
     [ -n "${2:-}" ] && keep_shot "$work/box.png" "$2"
     expect_text "$work/box.png" "$1"
     echo "    box: $1"
     program_ended && fail "the program ended before its box was dismissed"
+    return 0
+}
+
+# Waits for the message box, checks its text, dismisses it with its OK and
+# expects the program to end with exit code 0.
+expect_box_then_end() {
+    expect_box "$@"
     # OK, centred at the foot of the box.
     local size width height
     size=$(xdotool getwindowgeometry "$box" | sed -n 's/.*Geometry: \([0-9]*x[0-9]*\).*/\1/p')
@@ -646,6 +651,53 @@ expect_box_then_end "Connecting cancel."
 launch
 wait_text "Please choose a language used."
 press_right
+expect_end
+
+#------------------------------------------------------------------------------
+# The keyboard alone, no mouse, under the window manager (still at scale 2):
+# the window takes the keyboard when it opens and after each screen change.
+key() { xdotool key --delay 50 "$@"; }
+
+step "a whole update with the keyboard"
+make_update_file $((20 * 1024 + 3))
+launch
+wait_text "Please choose a language used."
+key Return
+wait_text "push START."
+key Return
+wait_text "Waiting from KVR-516helix connection."
+start_mixer
+expect_mixer_ok
+wait_text "Finish sending the firmware."
+key Return
+expect_end
+
+step "the keyboard: Tab, the selector's arrows, a focused START, Escape while waiting"
+launch
+wait_text "Please choose a language used."
+# Tab reaches the selector: its arrow keys choose the language, and Return
+# there presses OK.
+key Tab Down
+wait_text "言語を選択してください" jpn
+key Up
+wait_text "Please choose a language used."
+key Return
+wait_text "push START."
+# Tab reaches START, which shows it: a thin dark line inside its outline.
+dark_in_start() {
+    convert "$work/screen.png" -crop "$((120 * scale))x$((24 * scale))+$((220 * scale))+$((185 * scale))" \
+        -colorspace Gray -threshold 60% -format '%[fx:round(w*h*(1-mean))]' info:
+}
+unfocused=$(dark_in_start)
+start_shows_focus() { capture_settled "$window" "$work/screen.png" && [ "$(dark_in_start)" -gt $((unfocused + 100)) ]; }
+key Tab
+wait_for 10 "START to show the keyboard's focus" start_shows_focus
+echo "    START shows the focus: $unfocused dark pixels before, $(dark_in_start) after"
+key Return
+wait_text "Waiting from KVR-516helix connection."
+key Escape
+expect_box "Connecting cancel."
+key Return
 expect_end
 
 echo "end-to-end: all runs passed"

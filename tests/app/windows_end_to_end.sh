@@ -5,8 +5,9 @@
 # Linux one and with its harness: its own Xvfb, the program in one network
 # namespace (with a Wine server of its own there, so that the program sees
 # that namespace's interfaces), the Linux mixer simulator in the other.
-# Runs a whole update in English (with a second copy that gives way), the
-# language screen of a Japanese user, a missing update file, a second network
+# Runs a whole update in English (with a second copy that gives way, and its
+# diagnostic lines on redirected standard error), the language screen of a
+# Japanese user (left with Escape), a missing update file, a second network
 # that is down, and a mixer that stalls and then resets.
 #
 # Usage: windows_end_to_end.sh PROGRAM.exe SIMULATOR CLOSE_HELPER PREFIX [SCREENSHOT_DIR]
@@ -44,16 +45,19 @@ trap 'kvr_status=$?; wine_down; (exit $kvr_status); cleanup' EXIT
 
 # A copy of the Windows program in the program's namespace, as a user of the
 # language in user_locale (Wine takes the user's language from LANG and LC_ALL).
+# Its standard error goes to a file of its own, as with
+# "KVR516_UPDATE.exe 2> log.txt".
 user_locale=en_US.UTF-8
 start_program() {
     ip netns exec "$ns_pc" env -i DISPLAY="$DISPLAY" HOME="$work/home" LANG="$user_locale" \
         LC_ALL="$user_locale" PATH=/usr/bin:/bin \
-        "$wine_run" "$work/wine" "$work/prog/KVR516_UPDATE.exe" >>"$work/app.log" 2>&1 &
+        "$wine_run" "$work/wine" "$work/prog/KVR516_UPDATE.exe" >>"$work/app.log" 2>>"$work/app.err" &
     started_pid=$!
 }
 
 # The program's largest visible window other than its main window: on Windows
-# a message box comes with four thin windows of its own that draw its shadow.
+# a message box comes with four thin windows of its own that draw its shadow,
+# which may be shown before the box itself and are never taken for it.
 other_window() {
     local w size best="" best_area=0
     for w in $(xdotool search --onlyvisible --pid "$app_pid" 2>/dev/null); do
@@ -61,6 +65,7 @@ other_window() {
         size=$(xdotool getwindowgeometry "$w" 2>/dev/null | sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p')
         [ -n "$size" ] || continue
         set -- $size
+        [ "$1" -gt 40 ] && [ "$2" -gt 40 ] || continue
         if [ $(($1 * $2)) -gt "$best_area" ]; then
             best=$w
             best_area=$(($1 * $2))
@@ -104,6 +109,12 @@ keep_windows_shot "$work/screen.png" en-5-finish
 expect_mixer_ok
 press_left
 expect_end
+# The diagnostic lines of the delivery, on the redirected standard error.
+for line in "connected from 198.51.100.20" "sent $((1024 * 1024 + 123 + 4)) bytes" "send stage ended: ok"; do
+    grep -qF "KVR516_UPDATE: $line" "$work/app.err" ||
+        fail "no \"$line\" on the redirected standard error: $(cat "$work/app.err")"
+done
+echo "    standard error: $(grep -c '^KVR516_UPDATE: ' "$work/app.err") diagnostic lines"
 
 #------------------------------------------------------------------------------
 step "the language screen in Japanese, for a Japanese user"
@@ -111,7 +122,8 @@ user_locale=ja_JP.UTF-8
 launch
 wait_text "言語を選択してください" jpn
 keep_windows_shot "$work/screen.png" ja-0-language
-press_right
+# Escape presses the right button, Cancel, which ends the program.
+xdotool key Escape
 expect_end
 user_locale=en_US.UTF-8
 

@@ -58,6 +58,7 @@ ControllerHarness::Screen ControllerHarness::screen() const
 {
     Screen s;
     s.title = window.getName().toStdString();
+    s.accessibleTitle = window.getTitle().toStdString();
     if (auto* label = dynamic_cast<juce::Label*>(child("Message Label")))
         s.message = label->getText().toStdString();
     if (auto* left = dynamic_cast<juce::Button*>(child("button1")))
@@ -104,6 +105,13 @@ void ControllerHarness::pressRight()
     if (auto* right = dynamic_cast<juce::Button*>(child("button2")))
         if (right->isVisible())
             main->buttonClicked(right);
+}
+
+bool ControllerHarness::pressKey(const juce::KeyPress& key, const juce::String& focused)
+{
+    if (focused.isEmpty())
+        return main->keyPressed(key);
+    return main->keyPressed(key, child(focused));
 }
 
 bool ControllerHarness::pumpUntil(const std::function<bool()>& pred, int timeoutMs)

@@ -21,6 +21,8 @@ public:
     struct Screen
     {
         std::string title;
+        // The window's title as assistive technology hears it.
+        std::string accessibleTitle;
         std::string message;
         std::string left;
         std::string right;
@@ -54,6 +56,10 @@ public:
     void pressLeft();
     void pressRight();
     void pressClose() { main->abortAndQuit(); }
+    // A key pressed while the named widget has the keyboard's focus, as the
+    // component hears it of that widget; with no name, of the component
+    // itself. Whether the key was used.
+    bool pressKey(const juce::KeyPress& key, const juce::String& focused = {});
 
     // Runs the message loop until pred holds; false after timeoutMs.
     bool pumpUntil(const std::function<bool()>& pred, int timeoutMs = 20000);

@@ -129,6 +129,7 @@ void expectScreen(const ControllerHarness::Screen& s, const std::string& message
                   bool rightVisible, bool langsVisible)
 {
     EXPECT_EQ(s.title, title);
+    EXPECT_EQ(s.accessibleTitle, title);
     EXPECT_EQ(s.message, message);
     EXPECT_EQ(s.leftVisible, leftVisible);
     EXPECT_EQ(s.rightVisible, rightVisible);
@@ -259,6 +260,54 @@ TEST_F(MainComponentTest, SendingScreenShowsOnlyCancel)
 {
     reach(4);
     expectScreen(ui->screen(), sendingText, "", false, "Cancel", true, false);
+}
+
+//==============================================================================
+// The keyboard
+
+TEST_F(MainComponentTest, KeysPressOnlyTheButtonsTheScreenShows)
+{
+    const juce::KeyPress enter(juce::KeyPress::returnKey);
+    const juce::KeyPress escape(juce::KeyPress::escapeKey);
+    const juce::KeyPress space(juce::KeyPress::spaceKey);
+    const juce::KeyPress down(juce::KeyPress::downKey);
+    struct Row
+    {
+        int phase;
+        juce::KeyPress key;
+        const char* focused; // "" for the component itself
+        bool used;
+        Events events;
+        int phaseAfter;
+    };
+    const Row rows[] = {
+        {0, enter, "", true, {}, 1},              // OK
+        {0, escape, "", true, {"quit"}, 6},       // Cancel
+        {0, enter, "langs", true, {}, 1},         // OK, from the selector
+        {0, down, "langs", false, {}, 0},         // the selector's own
+        {0, enter, "button2", true, {"quit"}, 6}, // the focused Cancel
+        {1, enter, "", false, {}, 1},
+        {1, escape, "", false, {}, 1},
+        {2, enter, "", true, {}, 3},        // START
+        {2, space, "button1", true, {}, 3}, // the focused START
+        {2, escape, "", true, {"quit"}, 6}, // EXIT
+        {3, enter, "", false, {}, 3},       // the hidden START
+        {3, escape, "", true, {"box 12", "quit"}, 6},
+        {4, enter, "", false, {}, 4},
+        {4, escape, "", true, {"box 13", "quit"}, 6},
+        {5, enter, "", true, {"quit"}, 6}, // OK
+        {5, escape, "", false, {}, 5},     // the hidden Cancel
+    };
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(std::to_string(row.phase) + " " + row.key.getTextDescription().toStdString() +
+                     " " + row.focused);
+        reach(row.phase);
+        EXPECT_EQ(ui->pressKey(row.key, row.focused), row.used);
+        EXPECT_EQ(ui->phase(), row.phaseAfter);
+        EXPECT_EQ(ui->events(), row.events);
+        fresh();
+    }
 }
 
 //==============================================================================

@@ -1,0 +1,31 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#include "app/windows/ParentConsole.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace
+{
+// A file, a pipe, a console or another device: somewhere the lines arrive.
+// GetFileType answers FILE_TYPE_UNKNOWN with an error for a handle that is no
+// good, and without one for a device of a type it does not know.
+bool leadsSomewhere(HANDLE handle)
+{
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE)
+        return false;
+    SetLastError(NO_ERROR);
+    return GetFileType(handle) != FILE_TYPE_UNKNOWN || GetLastError() == NO_ERROR;
+}
+} // namespace
+
+bool ParentConsole::attachForStandardError()
+{
+    if (leadsSomewhere(GetStdHandle(STD_ERROR_HANDLE)))
+        return false;
+    // Fails when the parent has no console, as Explorer has none.
+    if (!AttachConsole(ATTACH_PARENT_PROCESS))
+        return false;
+    // The C library set standard error up at start, when there was no console.
+    return std::freopen("CONOUT$", "w", stderr) != nullptr;
+}
