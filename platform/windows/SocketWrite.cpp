@@ -21,12 +21,13 @@ int SocketWrite::write(int handle, const void* data, int size) noexcept
         if (n == 0)
             return wouldBlock; // nothing handed over, no error: as a full buffer
 
+        // A full buffer is WSAEWOULDBLOCK; WSAENOBUFS means that the system
+        // has no buffer space left at all, a failure.
         switch (::WSAGetLastError())
         {
         case WSAEINTR:
             continue;
         case WSAEWOULDBLOCK:
-        case WSAENOBUFS:
             return wouldBlock;
         default:
             return failed;
@@ -34,19 +35,45 @@ int SocketWrite::write(int handle, const void* data, int size) noexcept
     }
 }
 
-SocketWrite::Room SocketWrite::waitForRoom(int handle, int timeoutMs) noexcept
+namespace
+{
+// Waits for the socket to become writable, and with watchRead also readable;
+// select's count of sockets ready, 0 when timed out.
+int waitFor(SOCKET socket, bool watchRead, int timeoutMs, bool& readable)
 {
     fd_set writable;
     FD_ZERO(&writable);
-    FD_SET(static_cast<SOCKET>(handle), &writable);
-    fd_set broken;
-    FD_ZERO(&broken);
-    FD_SET(static_cast<SOCKET>(handle), &broken);
+    FD_SET(socket, &writable);
+    fd_set reads;
+    FD_ZERO(&reads);
+    FD_SET(socket, &reads);
 
     timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    const int ready = ::select(0, nullptr, &writable, &broken, &timeout);
+    const int ready = ::select(0, watchRead ? &reads : nullptr, &writable, nullptr, &timeout);
+    readable = ready > 0 && watchRead && FD_ISSET(socket, &reads) && !FD_ISSET(socket, &writable);
+    return ready;
+}
+} // namespace
+
+// Windows reports a connection that was closed or reset in select's read
+// set, never in the write set: both are watched. A peek tells a closed or
+// reset connection (the next write reports it) from bytes the peer sent,
+// after which the wait goes on for the write set alone.
+SocketWrite::Room SocketWrite::waitForRoom(int handle, int timeoutMs) noexcept
+{
+    const auto socket = static_cast<SOCKET>(handle);
+    bool readable = false;
+    int ready = waitFor(socket, true, timeoutMs, readable);
+    if (ready > 0 && readable)
+    {
+        char byte;
+        const int peeked = ::recv(socket, &byte, 1, MSG_PEEK);
+        if (peeked == 0 || (peeked == SOCKET_ERROR && ::WSAGetLastError() != WSAEWOULDBLOCK))
+            return Room::ready;
+        ready = waitFor(socket, false, timeoutMs, readable);
+    }
     if (ready > 0)
-        return Room::ready; // a failed connection shows in the next write
+        return Room::ready;
     if (ready == SOCKET_ERROR && ::WSAGetLastError() != WSAEINTR)
         return Room::failed;
     return Room::timedOut;

@@ -3,21 +3,22 @@
 
 #include <winsock2.h>
 
-// The signal is a manual-reset event that is never reset. A wait ties the
+// The signal is a manual-reset system event that is never reset: made
+// without Windows Sockets, which need not be started when the listener makes
+// it (WSACreateEvent would need WSAStartup in force). A wait ties the
 // socket's accept readiness to an event of its own for its duration (a
 // connection already pending sets it at once) and unties it again, so that
 // an accepted socket inherits nothing from it.
 WakeUp::WakeUp()
 {
-    const WSAEVENT event = ::WSACreateEvent();
-    if (event != WSA_INVALID_EVENT)
+    if (const HANDLE event = ::CreateEventW(nullptr, TRUE, FALSE, nullptr))
         handle = reinterpret_cast<std::intptr_t>(event);
 }
 
 WakeUp::~WakeUp()
 {
     if (handle != -1)
-        ::WSACloseEvent(reinterpret_cast<WSAEVENT>(handle));
+        ::CloseHandle(reinterpret_cast<HANDLE>(handle));
 }
 
 bool WakeUp::isValid() const noexcept
@@ -28,7 +29,7 @@ bool WakeUp::isValid() const noexcept
 void WakeUp::signal() noexcept
 {
     if (handle != -1)
-        ::WSASetEvent(reinterpret_cast<WSAEVENT>(handle));
+        ::SetEvent(reinterpret_cast<HANDLE>(handle));
 }
 
 WakeUp::Woken WakeUp::wait(int socketHandle, int timeoutMs) noexcept
@@ -36,7 +37,7 @@ WakeUp::Woken WakeUp::wait(int socketHandle, int timeoutMs) noexcept
     if (handle == -1)
         return Woken::failed;
 
-    const auto signalEvent = reinterpret_cast<WSAEVENT>(handle);
+    const auto signalEvent = reinterpret_cast<HANDLE>(handle);
     const auto socket = static_cast<SOCKET>(socketHandle);
     const WSAEVENT acceptEvent = ::WSACreateEvent();
     if (acceptEvent == WSA_INVALID_EVENT)
@@ -45,15 +46,15 @@ WakeUp::Woken WakeUp::wait(int socketHandle, int timeoutMs) noexcept
     Woken woken = Woken::failed;
     if (::WSAEventSelect(socket, acceptEvent, FD_ACCEPT) == 0)
     {
-        const WSAEVENT events[2] = {signalEvent, acceptEvent};
-        const DWORD result = ::WSAWaitForMultipleEvents(
-            2, events, FALSE, timeoutMs < 0 ? WSA_INFINITE : static_cast<DWORD>(timeoutMs), FALSE);
+        const HANDLE events[2] = {signalEvent, acceptEvent};
+        const DWORD result = ::WaitForMultipleObjects(
+            2, events, FALSE, timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs));
 
         if (::WaitForSingleObject(signalEvent, 0) == WAIT_OBJECT_0)
             woken = Woken::signalled;
-        else if (result == WSA_WAIT_EVENT_0 + 1)
+        else if (result == WAIT_OBJECT_0 + 1)
             woken = Woken::readable;
-        else if (result == WSA_WAIT_TIMEOUT)
+        else if (result == WAIT_TIMEOUT)
             woken = Woken::timedOut;
 
         ::WSAEventSelect(socket, nullptr, 0);
