@@ -299,11 +299,20 @@ wait_text() {
 # expects the program to end with exit code 0.
 expect_box_then_end() {
     wait_for 20 "a message box" has_other_window
-    local box
-    box=$(other_window)
-    wait_for 10 "the box to settle" capture_settled "$box" "$work/box.png"
+    local box box_text="" end=$((SECONDS + 20))
+    # The box is looked for again until it reads right: under Wine the thin
+    # windows of its shadow may show before the box itself does.
+    box_reads() {
+        box=$(other_window) || return 1
+        capture_settled "$box" "$work/box.png" || return 1
+        box_text=$(read_text "$work/box.png")
+        grep -qF -- "$(same_glyphs <<<"$1")" <<<"$box_text"
+    }
+    until box_reads "$1"; do
+        [ $SECONDS -lt $end ] || fail "expected \"$1\" in the box, read \"$box_text\""
+        sleep 0.1
+    done
     [ -n "${2:-}" ] && keep_shot "$work/box.png" "$2"
-    expect_text "$work/box.png" "$1"
     echo "    box: $1"
     program_ended && fail "the program ended before its box was dismissed"
     # OK, centred at the foot of the box.
