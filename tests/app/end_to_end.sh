@@ -22,6 +22,8 @@ fi
 for tool in Xvfb xdotool xprop xev import convert tesseract localedef ip nft openbox xsettingsd; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/deps.sh installs it)"; exit 1; }
 done
+/usr/bin/python3 -c 'import fusepy' 2>/dev/null ||
+    { echo "FAIL: python3-fusepy is missing (scripts/deps.sh installs it)"; exit 1; }
 
 work=$(mktemp -d /tmp/kvr-e2e.XXXXXX)
 ns_pc="kvr-e2e-$$-pc"
