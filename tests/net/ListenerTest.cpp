@@ -2,8 +2,8 @@
 #include "net/Listener.h"
 #include "net/Await.h"
 #include "net/OpenHandles.h"
-#include "support/DescriptorsUsedUp.h"
 #include "support/NetNamespace.h"
+#include "support/SocketTap.h"
 
 #include <gtest/gtest.h>
 
@@ -250,30 +250,43 @@ TEST_F(ListenerTest, ClosingWhileWaitingGives2AndNoConnection)
     EXPECT_EQ(OpenHandles::count(), before);
 }
 
-// With no descriptor left for the connection, the accept fails on the
-// listening side: the wait ends without a connection (2) instead of waking
-// again and again for the peer that stays queued.
-TEST_F(ListenerTest, NoDescriptorLeftForTheConnectionGives2)
+// The two ways an accept can fail. With no descriptor left for the connection
+// the fault is the listening side's: the wait ends without a connection (2)
+// instead of waking again and again for the peer that stays queued. A peer
+// that gave up before it was accepted is no fault: the wait goes on, and the
+// next connection is taken.
+TEST_F(ListenerTest, AcceptFailuresEndTheWaitOnlyWhenTheListenerIsAtFault)
 {
-    const int before = OpenHandles::count();
-    auto listener = startListener();
-    ASSERT_TRUE(listener->waitUntilListening(10000));
-    const int peer = socketInside(SOCK_STREAM);
-    ASSERT_GE(peer, 0);
+    for (const int error : {EMFILE, ECONNABORTED})
     {
-        const DescriptorsUsedUp full;
-        ASSERT_TRUE(full.ok());
-        const sockaddr_in a = port54000();
-        ASSERT_EQ(::connect(peer, reinterpret_cast<const sockaddr*>(&a), sizeof(a)), 0);
+        SCOPED_TRACE(error == EMFILE ? "no descriptor left" : "the peer gave up");
+        const int before = OpenHandles::count();
+        auto listener = startListener();
+        ASSERT_TRUE(listener->waitUntilListening(10000));
+        SocketTap::failAccepts(1, error);
+        const int peer = connectPeer();
+        ASSERT_GE(peer, 0);
         ASSERT_TRUE(
             Await::until([&] { return listener->getStatus() != Listener::Status::running; }));
+        std::unique_ptr<juce::StreamingSocket> taken(listener->getConnectedSocket());
+        if (error == EMFILE)
+        {
+            EXPECT_EQ(listener->getStatus(), Listener::Status::noConnection);
+            EXPECT_EQ(taken, nullptr);
+        }
+        else
+        {
+            EXPECT_EQ(listener->getStatus(), Listener::Status::connected);
+            ASSERT_NE(taken, nullptr);
+            EXPECT_EQ(localPort(taken->getRawSocketHandle(), true), localPort(peer, false));
+        }
+        SocketTap::failAccepts(0, 0);
+        taken.reset();
+        EXPECT_TRUE(Await::returns([&] { listener.reset(); }));
+        EXPECT_FALSE(portHeld());
+        ::close(peer);
+        EXPECT_EQ(OpenHandles::count(), before);
     }
-    EXPECT_EQ(listener->getStatus(), Listener::Status::noConnection);
-    EXPECT_EQ(listener->getConnectedSocket(), nullptr);
-    EXPECT_TRUE(Await::returns([&] { listener.reset(); }));
-    EXPECT_FALSE(portHeld());
-    ::close(peer);
-    EXPECT_EQ(OpenHandles::count(), before);
 }
 
 TEST_F(ListenerTest, DestructionWhileWaitingEndsTheWaitAndFreesThePort)

@@ -9,11 +9,10 @@
 // the process, that nothing is left behind.
 #include "ControllerHarness.h"
 
-#include "net/Broadcast.h"
 #include "net/Simulator.h"
 #include "net/Update.h"
-#include "support/DescriptorsUsedUp.h"
 #include "support/NetNamespace.h"
+#include "support/SocketTap.h"
 
 #include <gtest/gtest.h>
 
@@ -505,33 +504,19 @@ TEST_F(FaultMatrix, TcpPortHeldByAnotherProgramShowsC1)
 }
 
 // 6b. The announcer cannot make its socket (the process has no descriptor
-//     left while it sets up): "C2" once the port listens, no datagram, no
-//     thread left.
+//     left for it): "C2" once the port listens, no datagram, no thread left.
 TEST_F(FaultMatrix, AnnouncerWithoutASocketShowsC2)
 {
     ASSERT_TRUE(link());
     writeUpdateFile(4096);
     Simulator listening(mixerNs.name(), {"--datagrams", "1", "--timeout", "1"});
-    std::atomic<int> announcer{-2};
-    start({},
-          [&](juce::Thread& t)
-          {
-              auto* broadcast = dynamic_cast<Broadcast*>(&t);
-              if (broadcast == nullptr)
-                  return t.startThread();
-              const DescriptorsUsedUp full;
-              const bool started = full.ok() && t.startThread();
-              const auto end = Clock::now() + std::chrono::seconds(20);
-              while (started && broadcast->getStatus() == Broadcast::Status::running &&
-                     Clock::now() < end)
-                  juce::Thread::sleep(1);
-              announcer = static_cast<int>(broadcast->getStatus());
-              return started;
-          });
+    start();
     toReady();
+    SocketTap::failDatagramSockets(true);
     pressStart();
-    ASSERT_TRUE(untilQuit()) << describe();
-    EXPECT_EQ(announcer, static_cast<int>(Broadcast::Status::setupFailed));
+    const bool quit = untilQuit();
+    SocketTap::failDatagramSockets(false);
+    ASSERT_TRUE(quit) << describe();
     EXPECT_EQ(ui->events(), (Events{"box 24", "quit"}));
     EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Cannot connect the MIXER_C2"});
     EXPECT_TRUE(threadsEnded());
