@@ -10,9 +10,10 @@ void AcceptFailure::clear() noexcept
 
 bool AcceptFailure::peerGaveUp() noexcept
 {
+    // No error means no accept was made (the listening socket is closed): a
+    // fault of the listening side, as on Linux.
     switch (::WSAGetLastError())
     {
-    case 0:
     case WSAEWOULDBLOCK:
     case WSAEINTR:
     case WSAECONNRESET:

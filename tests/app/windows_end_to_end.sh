@@ -7,8 +7,9 @@
 # that namespace's interfaces), the Linux mixer simulator in the other.
 # Runs a whole update in English (with a second copy that gives way, and its
 # diagnostic lines on redirected standard error), the language screen of a
-# Japanese user (left with Escape), a missing update file, a second network
-# that is down, and a mixer that stalls and then resets.
+# Japanese user (left with Escape), a missing update file, Cancel while
+# waiting for the mixer, a mixer that resets in the middle of the transfer, a
+# second network that is down, and a mixer that stalls and then resets.
 #
 # Usage: windows_end_to_end.sh PROGRAM.exe SIMULATOR CLOSE_HELPER PREFIX [SCREENSHOT_DIR]
 # PREFIX is the build's Wine prefix (scripts/wine-run makes it); screenshots
@@ -85,17 +86,19 @@ keep_windows_shot "$work/screen.png" en-0-language
 
 # A second copy finds the single-instance lock taken, hands its command line
 # to the running one and ends without a window of its own.
+record_windows
 start_program
 second=$started_pid
 second_ended() { ! kill -0 "$second" 2>/dev/null; }
 status=0
 wait_for 30 "the second copy to end" second_ended
 wait "$second" || status=$?
-[ "$status" -eq 0 ] || fail "the second copy ended with exit code $status"
-for w in $(xdotool search --pid "$second" 2>/dev/null); do
-    fail "the second copy opened window $w"
-done
 second=""
+[ "$status" -eq 0 ] || fail "the second copy ended with exit code $status"
+end_record_windows
+for w in $mapped_windows; do
+    fail "a window was shown while the second copy ran: $w"
+done
 has_main_window || fail "the first copy's window went away"
 echo "    a second copy gave way"
 
@@ -134,6 +137,28 @@ launch
 wait_text "Please choose a language used."
 press_left
 expect_box_then_end "Cannot find the UpdateFile_I4" windows-en-box-i4
+
+#------------------------------------------------------------------------------
+step "Cancel while waiting for the mixer"
+make_update_file 4096
+launch
+to_waiting
+press_right
+expect_box_then_end "Connecting cancel."
+
+step "the mixer resets the connection in the middle of the transfer"
+make_update_file $((1024 * 1024))
+launch
+wait_text "Please choose a language used."
+press_left
+wait_text "push START."
+start_faulty_mixer --fault reset-after:100000
+press_left
+wait_for 60 "the mixer to reset the connection" mixer_done
+wait "$sim_pid" || fail "the mixer's reset: $(cat "$work/mixer.log")"
+sim_pid=""
+grep -q " received=100000 " "$work/mixer.log" || fail "the mixer's reset: $(cat "$work/mixer.log")"
+expect_box_then_end "Cannot find the UpdateFile_S3"
 
 #------------------------------------------------------------------------------
 step "a second network is down but keeps its address"

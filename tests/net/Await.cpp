@@ -1,8 +1,9 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Await.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <future>
-#include <memory>
 #include <thread>
 
 bool Await::until(const std::function<bool()>& condition, std::chrono::milliseconds deadline)
@@ -20,14 +21,22 @@ bool Await::until(const std::function<bool()>& condition, std::chrono::milliseco
 
 bool Await::returns(std::function<void()> fn, std::chrono::milliseconds deadline)
 {
-    auto done = std::make_shared<std::promise<void>>();
-    auto finished = done->get_future();
-    std::thread(
-        [fn = std::move(fn), done]
+    std::promise<void> done;
+    std::future<void> finished = done.get_future();
+    std::thread runner(
+        [&]
         {
             fn();
-            done->set_value();
-        })
-        .detach();
-    return finished.wait_for(deadline) == std::future_status::ready;
+            done.set_value();
+        });
+    const bool inTime = finished.wait_for(deadline) == std::future_status::ready;
+
+    // fn uses the test's objects: the test goes on only once it has returned.
+    if (!inTime && finished.wait_for(std::chrono::minutes(1)) != std::future_status::ready)
+    {
+        std::fprintf(stderr, "hang: a call did not return within a minute past its deadline\n");
+        std::abort();
+    }
+    runner.join();
+    return inTime;
 }

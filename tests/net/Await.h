@@ -14,7 +14,9 @@ public:
                       std::chrono::milliseconds deadline = std::chrono::seconds(10));
 
     // Runs fn on a thread of its own; true when it returned before the deadline.
-    // A call that overruns is left running, and the test fails on false.
+    // A call that overruns gives false once it has returned (it may use the
+    // test's objects); one that has not returned a minute later ends the test
+    // program with a message.
     static bool returns(std::function<void()> fn,
                         std::chrono::milliseconds deadline = std::chrono::seconds(10));
 };

@@ -3,6 +3,7 @@
 #include "net/Await.h"
 #include "net/OpenHandles.h"
 #include "support/NetNamespace.h"
+#include "support/SocketTap.h"
 
 #include <gtest/gtest.h>
 
@@ -86,6 +87,25 @@ protected:
         return r == 0 ? ntohs(a.sin_port) : -1;
     }
 
+    // Takes the connection waiting in the queue of this process's socket that
+    // listens on port 54000; -1 when none comes within 10 s.
+    static int acceptQueued()
+    {
+        int listening = -1;
+        for (int fd = 0; fd < 1024 && listening < 0; ++fd)
+        {
+            int accepts = 0;
+            socklen_t size = sizeof(accepts);
+            if (::getsockopt(fd, SOL_SOCKET, SO_ACCEPTCONN, &accepts, &size) == 0 && accepts &&
+                localPort(fd, false) == 54000)
+                listening = fd;
+        }
+        pollfd p{listening, POLLIN, 0};
+        if (listening < 0 || ::poll(&p, 1, 10000) != 1)
+            return -1;
+        return ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
+    }
+
     std::unique_ptr<Listener> startListener() const
     {
         std::unique_ptr<Listener> listener;
@@ -105,7 +125,9 @@ protected:
 TEST_F(ListenerTest, AcceptsTheFirstPeerAndNeverASecond)
 {
     auto listener = startListener();
-    EXPECT_EQ(listener->getConnectedSocket(), nullptr);
+    ASSERT_TRUE(listener->waitUntilListening(10000));
+    EXPECT_TRUE(listener->isListening());
+    EXPECT_EQ(listener->getStatus(), Listener::Status::running);
 
     const int first = connectPeer();
     ASSERT_GE(first, 0);
@@ -210,16 +232,61 @@ TEST_F(ListenerTest, ClosingWhileWaitingGives2AndNoConnection)
     EXPECT_EQ(listener->getStatus(), Listener::Status::noConnection);
     EXPECT_EQ(listener->getConnectedSocket(), nullptr);
 
-    // A peer that comes after the close is not taken.
+    // A peer that comes after the close stays in the port's queue, where this
+    // test finds it: nobody accepted it.
     const int late = connectPeer();
+    ASSERT_GE(late, 0);
+    const int queued = acceptQueued();
+    EXPECT_GE(queued, 0) << "the late peer was accepted by someone else";
+    EXPECT_EQ(listener->getStatus(), Listener::Status::noConnection);
     EXPECT_EQ(listener->getConnectedSocket(), nullptr);
 
     EXPECT_TRUE(Await::returns([&] { listener.reset(); }));
     EXPECT_FALSE(portHeld());
+    ::close(queued);
     ::close(late);
     // Nothing is left open: neither the listening socket, nor the connection
     // JUCE makes to wake its own accept, nor the late peer's.
     EXPECT_EQ(OpenHandles::count(), before);
+}
+
+// The two ways an accept can fail. With no descriptor left for the connection
+// the fault is the listening side's: the wait ends without a connection (2)
+// instead of waking again and again for the peer that stays queued. A peer
+// that gave up before it was accepted is no fault: the wait goes on, and the
+// next connection is taken.
+TEST_F(ListenerTest, AcceptFailuresEndTheWaitOnlyWhenTheListenerIsAtFault)
+{
+    for (const int error : {EMFILE, ECONNABORTED})
+    {
+        SCOPED_TRACE(error == EMFILE ? "no descriptor left" : "the peer gave up");
+        const int before = OpenHandles::count();
+        auto listener = startListener();
+        ASSERT_TRUE(listener->waitUntilListening(10000));
+        SocketTap::failAccepts(1, error);
+        const int peer = connectPeer();
+        ASSERT_GE(peer, 0);
+        ASSERT_TRUE(
+            Await::until([&] { return listener->getStatus() != Listener::Status::running; }));
+        std::unique_ptr<juce::StreamingSocket> taken(listener->getConnectedSocket());
+        if (error == EMFILE)
+        {
+            EXPECT_EQ(listener->getStatus(), Listener::Status::noConnection);
+            EXPECT_EQ(taken, nullptr);
+        }
+        else
+        {
+            EXPECT_EQ(listener->getStatus(), Listener::Status::connected);
+            ASSERT_NE(taken, nullptr);
+            EXPECT_EQ(localPort(taken->getRawSocketHandle(), true), localPort(peer, false));
+        }
+        SocketTap::failAccepts(0, 0);
+        taken.reset();
+        EXPECT_TRUE(Await::returns([&] { listener.reset(); }));
+        EXPECT_FALSE(portHeld());
+        ::close(peer);
+        EXPECT_EQ(OpenHandles::count(), before);
+    }
 }
 
 TEST_F(ListenerTest, DestructionWhileWaitingEndsTheWaitAndFreesThePort)

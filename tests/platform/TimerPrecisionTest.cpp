@@ -6,15 +6,28 @@
 #include <atomic>
 #include <fstream>
 #include <functional>
-#include <sys/prctl.h>
 #include <thread>
+
+#ifdef __linux__
+#include <sys/prctl.h>
 #include <unistd.h>
+#endif
 
 using namespace std::chrono_literals;
 using Clock = TimerPrecision::Clock;
 
 namespace
 {
+// The calling thread's timer slack in nanoseconds (Linux); -1 elsewhere.
+int timerSlack()
+{
+#ifdef __linux__
+    return ::prctl(PR_GET_TIMERSLACK, 0UL, 0UL, 0UL, 0UL);
+#else
+    return -1;
+#endif
+}
+
 // A thread that holds a TimerPrecision while body runs, and notes its timer
 // slack before, during and after.
 class Pacer : public juce::Thread
@@ -28,13 +41,13 @@ public:
 
     void run() override
     {
-        slackBefore = ::prctl(PR_GET_TIMERSLACK, 0UL, 0UL, 0UL, 0UL);
+        slackBefore = timerSlack();
         {
             TimerPrecision precision(*this);
-            slackWhileHeld = ::prctl(PR_GET_TIMERSLACK, 0UL, 0UL, 0UL, 0UL);
+            slackWhileHeld = timerSlack();
             body(precision);
         }
-        slackAfter = ::prctl(PR_GET_TIMERSLACK, 0UL, 0UL, 0UL, 0UL);
+        slackAfter = timerSlack();
     }
 
     int slackBefore = -1;
@@ -45,6 +58,7 @@ private:
     std::function<void(TimerPrecision&)> body;
 };
 
+#ifdef __linux__
 // True once the thread tid of this process sleeps (state S), within 10 s.
 bool sleeps(pid_t tid)
 {
@@ -62,6 +76,7 @@ bool sleeps(pid_t tid)
     }
     return false;
 }
+#endif
 } // namespace
 
 TEST(TimerPrecisionTest, AWaitNeverEndsBeforeItsDeadline)
@@ -87,27 +102,37 @@ TEST(TimerPrecisionTest, AWaitNeverEndsBeforeItsDeadline)
     EXPECT_EQ(early, 0);
     EXPECT_EQ(stopped, 0);
     EXPECT_TRUE(marginBounded);
+#ifdef __linux__
     EXPECT_EQ(pacer.slackWhileHeld, 1);
     EXPECT_EQ(pacer.slackAfter, pacer.slackBefore);
+#endif
 }
 
 TEST(TimerPrecisionTest, AStopRequestEndsTheWaitAndEveryLaterOne)
 {
     juce::WaitableEvent waiting;
+#ifdef __linux__
     std::atomic<pid_t> tid{0};
+#endif
     bool first = true;
     bool second = true;
     Pacer pacer(
         [&](TimerPrecision& precision)
         {
+#ifdef __linux__
             tid = ::gettid();
+#endif
             waiting.signal();
             first = precision.waitUntil(Clock::now() + 1h);
             second = precision.waitUntil(Clock::now() + 1h);
         });
     pacer.startThread();
     ASSERT_TRUE(waiting.wait(10000));
+#ifdef __linux__
     EXPECT_TRUE(sleeps(tid)); // the stop comes while the wait sleeps
+#endif
+    // Elsewhere the stop may come just before the sleep: then the wait ends
+    // without sleeping, and a stop that did not wake the sleep goes unseen.
     pacer.signalThreadShouldExit();
     ASSERT_TRUE(pacer.waitForThreadToExit(10000));
     EXPECT_FALSE(first);

@@ -31,6 +31,7 @@ cleanup() {
 trap cleanup EXIT
 
 . "$(dirname "${BASH_SOURCE[0]}")/../support/two_hosts.sh"
+kvr_remove_stale kvr-win
 kvr_two_hosts "$ns_pc" "$ns_mixer" "kw$$a" "kw$$b"
 
 # The build's prefix, made if need be, copied once its server has ended.

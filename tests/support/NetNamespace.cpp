@@ -101,6 +101,19 @@ bool NetNamespace::addAddress(const std::string& cidr)
            ip("addr add " + cidr + " dev " + a) && ip("link set " + a + " up");
 }
 
+void NetNamespace::enter(const std::string& name)
+{
+    const int fd = ::open(("/var/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+    const bool entered = fd >= 0 && ::setns(fd, CLONE_NEWNET) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    if (!entered)
+    {
+        std::fprintf(stderr, "cannot enter the network namespace %s\n", name.c_str());
+        std::abort();
+    }
+}
+
 void NetNamespace::runInside(const std::function<void()>& fn) const
 {
     std::thread inside(

@@ -37,6 +37,11 @@ public:
     // and sockets that fn creates belong to the namespace.
     void runInside(const std::function<void()>& fn) const;
 
+    // Moves the calling thread into the namespace called name for good; threads
+    // it starts follow it. When that fails, the test program ends with a
+    // message: what the thread runs next would reach the machine's networks.
+    static void enter(const std::string& name);
+
     // The shell prefix that runs a command inside the namespace.
     std::string execPrefix() const { return "ip netns exec " + nsName + " "; }
 

@@ -15,3 +15,14 @@ kvr_two_hosts() {
     ip -n "$pc" link set "$pc_link" up
     ip -n "$mixer" link set "$mixer_link" up
 }
+
+# kvr_remove_stale PREFIX: removes the namespaces PREFIX-<pid>-<side> that a
+# run killed outright left behind (its process <pid> is gone).
+kvr_remove_stale() {
+    local name pid
+    for name in $(ip netns list 2>/dev/null | sed -n "s/^\($1-[0-9]*-[a-z]*\).*/\1/p"); do
+        pid=${name#"$1"-}
+        pid=${pid%%-*}
+        kill -0 "$pid" 2>/dev/null || ip netns del "$name" 2>/dev/null || true
+    done
+}

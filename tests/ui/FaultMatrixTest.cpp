@@ -10,7 +10,9 @@
 #include "ControllerHarness.h"
 
 #include "net/Simulator.h"
+#include "net/Update.h"
 #include "support/NetNamespace.h"
+#include "support/SocketTap.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +27,7 @@
 #include <fstream>
 #include <iostream>
 #include <netinet/in.h>
-#include <sched.h>
+#include <sstream>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -35,28 +37,45 @@ namespace
 using Events = std::vector<std::string>;
 using Clock = std::chrono::steady_clock;
 
-// Moves the calling thread into the namespace; threads it starts follow it.
-void enterNamespace(const std::string& name)
-{
-    const int fd = ::open(("/var/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0)
-    {
-        ::setns(fd, CLONE_NEWNET);
-        ::close(fd);
-    }
-}
-
-// Open descriptors of this process.
-int openDescriptors()
+// Open sockets and event handles of this process: the kinds the network
+// stages open. The test's own pipes and files (the mixer simulator's output,
+// ss) come and go beside them and are not counted; the update file is looked
+// at on its own (readOffset).
+int openNetworkHandles()
 {
     int n = 0;
     if (DIR* dir = ::opendir("/proc/self/fd"))
     {
         while (const dirent* e = ::readdir(dir))
-            n += e->d_name[0] != '.' ? 1 : 0;
+        {
+            char target[256] = {};
+            const std::string link = std::string("/proc/self/fd/") + e->d_name;
+            if (::readlink(link.c_str(), target, sizeof(target) - 1) <= 0)
+                continue;
+            const std::string kind(target);
+            n += kind.rfind("socket:", 0) == 0 || kind.rfind("anon_inode:", 0) == 0 ? 1 : 0;
+        }
         ::closedir(dir);
     }
-    return n - 1; // the one opendir holds
+    return n;
+}
+
+// True while an established TCP connection on port 54000 is seen from the
+// calling thread's network namespace.
+bool connectionOnPort54000()
+{
+    std::ifstream table("/proc/thread-self/net/tcp");
+    std::string line;
+    std::getline(table, line); // the heading
+    while (std::getline(table, line))
+    {
+        std::istringstream fields(line);
+        std::string slot, local, remote, state;
+        fields >> slot >> local >> remote >> state;
+        if (local.size() > 5 && local.compare(local.size() - 5, 5, ":D2F0") == 0 && state == "01")
+            return true;
+    }
+    return false;
 }
 
 // Threads of this process that carry the program's name: the worker and the
@@ -211,16 +230,19 @@ protected:
 
     // The program's window content with the real stages in the program's
     // namespace, on the English language screen.
-    void start(std::function<void()> workerStarted = {})
+    // startThread, when given, starts each stage's thread in place of the program.
+    void start(std::function<void()> workerStarted = {},
+               std::function<bool(juce::Thread&)> startThread = {})
     {
         ui.reset(); // one program at a time, as in life
         ui = std::make_unique<ControllerHarness>();
         MainComponent::Hooks hooks = ui->recordingHooks();
         hooks.programFile = program();
+        hooks.startThread = std::move(startThread);
         const std::string ns = programNs.name();
         hooks.workerStarted = [ns, workerStarted]
         {
-            enterNamespace(ns);
+            NetNamespace::enter(ns);
             if (workerStarted)
                 workerStarted();
         };
@@ -299,16 +321,31 @@ const std::string s3 = "Cannot find the UpdateFile_S3";
 } // namespace
 
 // 1. The mixer resets the connection as soon as it is made: the length cannot
-//    be written.
+//    be written. The send stage's transfer starts only once the reset has
+//    reached the program (no connection on the port any more), so the length
+//    meets the reset every time.
 TEST_F(FaultMatrix, MixerResetsRightAfterConnectingShowsS2)
 {
     ASSERT_TRUE(link());
     writeUpdateFile(64 * 1024);
     auto sim = mixer({"--fault", "reset-on-connect"});
-    start();
+    std::atomic<bool> resetSeen{false};
+    start({},
+          [&](juce::Thread& t)
+          {
+              if (dynamic_cast<Update*>(&t) != nullptr)
+              {
+                  const auto end = Clock::now() + std::chrono::seconds(20);
+                  while (connectionOnPort54000() && Clock::now() < end)
+                      juce::Thread::sleep(1);
+                  resetSeen = !connectionOnPort54000();
+              }
+              return t.startThread();
+          });
     toReady();
     pressStart();
     ASSERT_TRUE(untilQuit()) << describe();
+    EXPECT_TRUE(resetSeen);
     EXPECT_EQ(ui->events(), (Events{"box 33", "quit"}));
     EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{s2});
     EXPECT_EQ(sim->exitCode(), 0) << sim->summary(std::chrono::milliseconds(0));
@@ -366,7 +403,7 @@ TEST_F(FaultMatrix, MixerThatNeverReadsCanBeCancelled)
     auto sim = mixer({"--fault", "no-read"});
     start();
     toReady();
-    const int descriptorsBefore = openDescriptors();
+    const int handlesBefore = openNetworkHandles();
     pressStart();
     ASSERT_TRUE(untilPhase(4)) << describe();
 
@@ -402,13 +439,16 @@ TEST_F(FaultMatrix, MixerThatNeverReadsCanBeCancelled)
     const double ms = timed("Cancel while the write waits", [&] { ui->pressRight(); });
     std::cout << "[ figures  ] Cancel with full buffers returned after " << ms << " ms\n";
     // The worker notices the stop within its 10 ms poll, the transfer within
-    // one 10 ms wait for room; its release allows 100 ms. A hang is far beyond.
-    EXPECT_LT(ms, 2000.0);
+    // one 10 ms wait for room; its release allows 100 ms. A Cancel that waited
+    // for the mixer would never return (the watchdog ends the test at 20 s);
+    // the bound leaves room for the sanitizer builds on a busy machine.
+    EXPECT_LT(ms, 10000.0);
     EXPECT_EQ(ui->events(), (Events{"box 13", "quit"}));
     EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Sending cancel."});
     EXPECT_TRUE(threadsEnded());
     // Kept until the end: the mixer's connection and the stopped announcer's socket.
-    EXPECT_EQ(openDescriptors(), descriptorsBefore + 2);
+    EXPECT_EQ(openNetworkHandles(), handlesBefore + 2);
+    EXPECT_EQ(readOffset(updateFile()), -1);
 }
 
 // 4. A slow mixer (1 KiB every 5 ms): the whole file arrives byte-exact.
@@ -459,6 +499,26 @@ TEST_F(FaultMatrix, TcpPortHeldByAnotherProgramShowsC1)
     ASSERT_TRUE(untilQuit()) << describe();
     EXPECT_EQ(ui->events(), (Events{"box 23", "quit"}));
     EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Cannot connect the MIXER_C1"});
+    EXPECT_TRUE(threadsEnded());
+    EXPECT_EQ(Simulator::field(listening.summary(), "datagrams"), "0");
+}
+
+// 6b. The announcer cannot make its socket (the process has no descriptor
+//     left for it): "C2" once the port listens, no datagram, no thread left.
+TEST_F(FaultMatrix, AnnouncerWithoutASocketShowsC2)
+{
+    ASSERT_TRUE(link());
+    writeUpdateFile(4096);
+    Simulator listening(mixerNs.name(), {"--datagrams", "1", "--timeout", "1"});
+    start();
+    toReady();
+    SocketTap::failDatagramSockets(true);
+    pressStart();
+    const bool quit = untilQuit();
+    SocketTap::failDatagramSockets(false);
+    ASSERT_TRUE(quit) << describe();
+    EXPECT_EQ(ui->events(), (Events{"box 24", "quit"}));
+    EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Cannot connect the MIXER_C2"});
     EXPECT_TRUE(threadsEnded());
     EXPECT_EQ(Simulator::field(listening.summary(), "datagrams"), "0");
 }
@@ -687,14 +747,14 @@ TEST_F(FaultMatrix, NothingLeftAfterACancelledConnectStage)
     writeUpdateFile(4096);
     start();
     toReady();
-    const int before = openDescriptors();
+    const int before = openNetworkHandles();
     pressStart();
     // The worker, the announcer and the listener run.
     ASSERT_TRUE(ui->pumpUntil([] { return programThreads() == 3; })) << programThreads();
     ui->pressRight();
     EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Connecting cancel."});
     EXPECT_TRUE(threadsEnded());
-    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_EQ(openNetworkHandles(), before);
 }
 
 TEST_F(FaultMatrix, NothingLeftAfterAFinishedDelivery)
@@ -704,15 +764,16 @@ TEST_F(FaultMatrix, NothingLeftAfterAFinishedDelivery)
     auto sim = mixer({"--expect", updateFile().getFullPathName().toStdString()});
     start();
     toReady();
-    const int before = openDescriptors();
+    const int before = openNetworkHandles();
     pressStart();
     ASSERT_TRUE(untilPhase(5)) << describe();
     EXPECT_EQ(Simulator::field(sim->summary(), "result"), "ok");
     EXPECT_TRUE(threadsEnded());
     // The mixer's connection and the stopped announcer's one socket.
-    EXPECT_EQ(openDescriptors(), before + 2);
+    EXPECT_EQ(openNetworkHandles(), before + 2);
+    EXPECT_EQ(readOffset(updateFile()), -1);
     ui->pressLeft();
     EXPECT_EQ(ui->events(), Events{"quit"});
     ui->destroy();
-    EXPECT_EQ(openDescriptors(), before);
+    EXPECT_EQ(openNetworkHandles(), before);
 }

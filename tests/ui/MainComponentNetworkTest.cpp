@@ -69,17 +69,6 @@ private:
     std::vector<Entry> entries;
 };
 
-// Moves the calling thread into the namespace; threads it starts follow it.
-void enterNamespace(const std::string& name)
-{
-    const int fd = ::open(("/var/run/netns/" + name).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0)
-    {
-        ::setns(fd, CLONE_NEWNET);
-        ::close(fd);
-    }
-}
-
 class MainComponentNetworkTest : public ::testing::Test
 {
 protected:
@@ -105,7 +94,7 @@ protected:
     {
         MainComponent::Hooks hooks;
         const std::string name = programNs.name();
-        hooks.workerStarted = [name] { enterNamespace(name); };
+        hooks.workerStarted = [name] { NetNamespace::enter(name); };
         start(std::move(hooks));
     }
 
@@ -374,7 +363,7 @@ TEST_F(MainComponentNetworkTest, AThreadThatCannotStartEndsItsStageWithItsCode)
         MainComponent::Hooks hooks = run.recordingHooks();
         hooks.programFile = files.program();
         const std::string name = pc.name();
-        hooks.workerStarted = [name] { enterNamespace(name); };
+        hooks.workerStarted = [name] { NetNamespace::enter(name); };
         hooks.startThread = [&c, &run](juce::Thread& t)
         { return !c.refuses(t, run.phase()) && t.startThread(); };
         run.start(std::move(hooks));

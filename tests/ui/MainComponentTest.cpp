@@ -425,6 +425,8 @@ TEST_F(MainComponentTest, ResultsOutsideTheCodesQuitWithoutAWord)
 
 TEST_F(MainComponentTest, CloseDuringInitialiseWaitsForTheStageAndShowsItsCancel)
 {
+    // The stage answers the stop as the real one does.
+    script->code[1] = static_cast<int>(StageResult::cancelled);
     reach(1);
     ui->pressClose();
     EXPECT_TRUE(script->sawStop);
@@ -433,13 +435,30 @@ TEST_F(MainComponentTest, CloseDuringInitialiseWaitsForTheStageAndShowsItsCancel
     EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Initialize cancel."});
 }
 
-TEST_F(MainComponentTest, InitialiseCancelIsShownEvenWhenTheStageSucceeded)
+// The stop comes while the stage ends on its own, with success or with a
+// failure (a listener that fails as the user cancels): the cancel wins.
+TEST_F(MainComponentTest, ACancelWinsOverTheResultOfTheStageItStopped)
 {
-    // The stage ignores the stop and returns success: still a cancel.
-    script->code[1] = 0;
-    reach(1);
-    ui->pressClose();
-    EXPECT_EQ(ui->events(), (Events{"box 11", "quit"}));
+    struct Stage
+    {
+        int phase;
+        const char* box;
+        const char* text;
+    };
+    for (const Stage& stage :
+         {Stage{1, "box 11", "Initialize cancel."}, Stage{3, "box 12", "Connecting cancel."},
+          Stage{4, "box 13", "Sending cancel."}})
+        for (int code : {0, 2})
+        {
+            SCOPED_TRACE(std::string(stage.text) + " code " + std::to_string(code));
+            script->code[static_cast<size_t>(stage.phase)] = code;
+            reach(stage.phase);
+            ui->pressClose();
+            EXPECT_TRUE(script->sawStop);
+            EXPECT_EQ(ui->events(), (Events{stage.box, "quit"}));
+            EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{stage.text});
+            fresh();
+        }
 }
 
 TEST_F(MainComponentTest, CancelOrCloseWhileWaitingShowsConnectingCancel)

@@ -40,3 +40,23 @@ TEST(OpenFile, FolderAndMissingFileHaveNoSizeAndNoBytes)
         EXPECT_FALSE(in.readExactly(&byte, 1)) << f.getFullPathName();
     }
 }
+
+#ifdef _WIN32
+// Others may go on reading the file while it is open, but not write it; and a
+// writer that is already there makes the open fail.
+TEST(OpenFile, OthersMayReadButNotWriteWhileItIsOpen)
+{
+    Folder folder;
+    const juce::File file = folder.dir.getChildFile("shared");
+    ASSERT_TRUE(file.replaceWithText("ABCDE"));
+    {
+        OpenFile in(file);
+        ASSERT_EQ(in.regularFileSize(), 5);
+        EXPECT_TRUE(juce::FileInputStream(file).openedOk());
+        EXPECT_FALSE(juce::FileOutputStream(file).openedOk());
+    }
+    juce::FileOutputStream writer(file);
+    ASSERT_TRUE(writer.openedOk());
+    EXPECT_EQ(OpenFile(file).regularFileSize(), -1);
+}
+#endif
