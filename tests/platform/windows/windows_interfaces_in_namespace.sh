@@ -10,7 +10,7 @@
 set -euo pipefail
 tests=$1
 prefix=$2
-wine_run="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)/wine-run"
+wine_run="$(cd "$(dirname "${BASH_SOURCE[0]}")/../../../scripts" && pwd)/wine-run"
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "needs root (network namespaces): skipped"
@@ -30,7 +30,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-. "$(dirname "${BASH_SOURCE[0]}")/../support/two_hosts.sh"
+. "$(dirname "${BASH_SOURCE[0]}")/../../support/two_hosts.sh"
 kvr_remove_stale kvr-win
 kvr_two_hosts "$ns_pc" "$ns_mixer" "kw$$a" "kw$$b"
 
