@@ -8,7 +8,7 @@
 MainWindow::MainWindow()
     : juce::DocumentWindow("KVR516_UPDATE", juce::Colour(0xFFD3D3D3),
                            juce::DocumentWindow::minimiseButton | juce::DocumentWindow::closeButton,
-                           true)
+                           false)
 {
     // The native title bar is chosen before the window is sized and shown,
     // so that the size asked for is the content's own.
@@ -22,6 +22,13 @@ MainWindow::MainWindow()
     setContentOwned(mainComponent, true);
     fitContent();
     centreWithSize(getWidth(), getHeight());
+
+    // The native window is made only now, once, at its place and size. Made
+    // earlier, it would be remade by each of the calls above, and JUCE would
+    // show it at once (at its first 128 x 128 at the screen's corner) to
+    // resize it afterwards: a window manager could then keep the first size,
+    // and JUCE take it back from the server as its own.
+    addToDesktop();
     setVisible(true);
     if (auto* peer = getPeer())
     {

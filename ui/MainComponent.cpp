@@ -447,6 +447,11 @@ bool MainComponent::showResultMessage(Phase stage, Afterwards afterwards)
 // The box is modal to the whole program; it is run asynchronously, so that
 // it never nests a message loop inside the handler that asked for it (in
 // JUCE 7 on Linux a quit requested after such a nested loop can be lost).
+// It is made as JUCE's showMessageBoxAsync makes it, by the look-and-feel,
+// with one difference: its native window is made again once the box has its
+// button. The box's constructor puts it on the desktop at the size of its text
+// alone; under a window manager that first size can stay, with the OK button
+// outside the window.
 void MainComponent::showMessage(int messageEntry, int buttonEntry, Afterwards afterwards)
 {
     if (hooks.messageBox)
@@ -457,10 +462,14 @@ void MainComponent::showMessage(int messageEntry, int buttonEntry, Afterwards af
     }
 
     const TxtLoader* txt = TxtLoader::getInstance();
-    juce::AlertWindow::showMessageBoxAsync(
-        juce::MessageBoxIconType::NoIcon, txt->getString(StringEntry::empty),
-        txt->getString(messageEntry), txt->getString(buttonEntry), this,
-        juce::ModalCallbackFunction::create([afterwards](int) { afterwards(); }));
+    auto* box = getLookAndFeel().createAlertWindow(
+        txt->getString(StringEntry::empty), txt->getString(messageEntry),
+        txt->getString(buttonEntry), {}, {}, juce::MessageBoxIconType::NoIcon, 1, this);
+    box->removeFromDesktop();
+    box->addToDesktop();
+    // Deleted by the modal manager once dismissed.
+    box->enterModalState(
+        true, juce::ModalCallbackFunction::create([afterwards](int) { afterwards(); }), true);
 }
 
 MainComponent::Afterwards MainComponent::quitRequest() const

@@ -693,6 +693,11 @@ scale=2
 launch
 # The window keeps its size in device pixels, and tells the window manager so.
 window_size() { xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: \([0-9]*x[0-9]*\).*/\1/p'; }
+# It is shown at that size at once: the window manager is never asked for another.
+shown_at_its_size() {
+    [ "$(window_size)" = 960x418 ] || fail "at scale 2 the window shows at $(window_size), not 960x418"
+}
+shown_at_its_size
 fixed_size_at_scale() {
     local hints
     hints=$(xprop -id "$window" WM_NORMAL_HINTS 2>/dev/null)
@@ -724,6 +729,7 @@ expect_box_then_end "Connecting cancel."
 
 # The right button: Cancel on the language screen ends the program.
 launch
+shown_at_its_size
 wait_text "Please choose a language used."
 press_right
 expect_end
