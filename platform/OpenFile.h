@@ -27,7 +27,12 @@ public:
     // or was not opened.
     bool readExactly(char* into, int size);
 
+    // Why the file was not opened, in the system's words ("not a regular
+    // file" for a pipe, a device or a folder); empty when it was.
+    juce::String whyNotOpened() const { return notOpened; }
+
 private:
     // The platform's handle; -1 when the file could not be opened.
-    const std::intptr_t handle;
+    std::intptr_t handle = -1;
+    juce::String notOpened;
 };

@@ -4,30 +4,42 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
-namespace
-{
 // Opening never waits (a named pipe with no writer, a device), and anything
-// but a regular file is closed again at once. A regular file ignores
-// O_NONBLOCK, so its reads are the ordinary ones.
-int openRegular(const juce::File& file)
+// but a regular file is closed again at once. Once the file is known to be
+// regular its reads wait as reads of a file do: a file system that would
+// answer a non-blocking read with "try again" (FUSE) then simply answers.
+OpenFile::OpenFile(const juce::File& file)
 {
     const int fd =
         ::open(file.getFullPathName().toRawUTF8(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+    {
+        notOpened = std::generic_category().message(errno);
+        return;
+    }
+
     struct stat info
     {
     };
-    if (fd >= 0 && (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)))
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
     {
+        notOpened = "not a regular file";
         ::close(fd);
-        return -1;
+        return;
     }
-    return fd;
-}
-} // namespace
 
-OpenFile::OpenFile(const juce::File& file) : handle(openRegular(file)) {}
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    {
+        notOpened = std::generic_category().message(errno);
+        ::close(fd);
+        return;
+    }
+    handle = fd;
+}
 
 OpenFile::~OpenFile()
 {

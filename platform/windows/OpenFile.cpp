@@ -3,31 +3,33 @@
 
 #include <windows.h>
 
-namespace
-{
+#include <system_error>
+
 // Others may go on reading the file, but not write, rename or delete it while
-// it is open (an open for writing that is already there makes this one fail).
-// Anything but a file on a disk (a pipe, a console, a device) is closed again.
-std::intptr_t openRegular(const juce::File& file)
+// it is open (an open for writing that is already there makes this one fail:
+// a browser still writing the download gives a sharing violation). Anything
+// but a file on a disk (a pipe, a console, a device) is closed again.
+OpenFile::OpenFile(const juce::File& file)
 {
     const HANDLE opened =
         ::CreateFileW(file.getFullPathName().toWideCharPointer(), GENERIC_READ, FILE_SHARE_READ,
                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE)
-        return -1;
+    {
+        notOpened = std::system_category().message(static_cast<int>(::GetLastError()));
+        return;
+    }
 
     BY_HANDLE_FILE_INFORMATION info{};
     if (::GetFileType(opened) != FILE_TYPE_DISK || !::GetFileInformationByHandle(opened, &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
     {
+        notOpened = "not a regular file";
         ::CloseHandle(opened);
-        return -1;
+        return;
     }
-    return reinterpret_cast<std::intptr_t>(opened);
+    handle = reinterpret_cast<std::intptr_t>(opened);
 }
-} // namespace
-
-OpenFile::OpenFile(const juce::File& file) : handle(openRegular(file)) {}
 
 OpenFile::~OpenFile()
 {
