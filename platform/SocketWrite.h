@@ -19,7 +19,7 @@ public:
     {
         ready,    // a write can hand bytes over (or will report the failure)
         timedOut, // still full after timeoutMs
-        failed    // the wait itself failed, or the peer has closed or reset the connection
+        failed    // the wait itself failed, or the peer has reset the connection
     };
 
     // Waits at most timeoutMs for room in the socket's send buffer, or for

@@ -40,18 +40,20 @@ timeval timeoutOf(int ms)
     return {ms / 1000, (ms % 1000) * 1000};
 }
 
-// The peer sends nothing, so a readable socket has been closed or reset by
-// it; a peek tells that from bytes it did send after all (left unread).
-bool closedByPeer(SOCKET socket)
+// The peer sends nothing, so a readable socket has been reset or closed by
+// it, or was sent bytes after all (left unread). A peek tells them apart: only
+// an error is a broken connection. A peer that closed its side (the peek
+// gives 0) may still be reading, and room comes as it does.
+bool resetByPeer(SOCKET socket)
 {
     char byte = 0;
-    const int n = ::recv(socket, &byte, 1, MSG_PEEK);
-    return n == 0 || (n == SOCKET_ERROR && ::WSAGetLastError() != WSAEWOULDBLOCK);
+    return ::recv(socket, &byte, 1, MSG_PEEK) == SOCKET_ERROR &&
+           ::WSAGetLastError() != WSAEWOULDBLOCK;
 }
 } // namespace
 
-// Windows reports a connection that the peer reset or closed in the read set,
-// never in the write set, so a wait on the write set alone would outlast it.
+// Windows reports a connection that the peer reset in the read set, never in
+// the write set, so a wait on the write set alone would outlast it.
 SocketWrite::Room SocketWrite::waitForRoom(int handle, int timeoutMs) noexcept
 {
     const auto socket = static_cast<SOCKET>(handle);
@@ -77,8 +79,8 @@ SocketWrite::Room SocketWrite::waitForRoom(int handle, int timeoutMs) noexcept
             return Room::timedOut;
         if (FD_ISSET(socket, &writable) || FD_ISSET(socket, &broken))
             return Room::ready; // a failed connection shows in the next write
-        if (closedByPeer(socket))
+        if (resetByPeer(socket))
             return Room::failed;
-        watchReading = false; // bytes from the peer: wait for room alone
+        watchReading = false; // its end, or bytes from the peer: wait for room alone
     }
 }
