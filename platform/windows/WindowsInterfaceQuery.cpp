@@ -4,6 +4,8 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
+#include <algorithm>
+
 static_assert(sizeof(INTERFACE_INFO) == 76, "INTERFACE_INFO is 76 bytes");
 static_assert(WindowsInterfaceQuery::answerBytes == 20 * sizeof(INTERFACE_INFO),
               "the answer has room for 20 entries");
@@ -25,15 +27,27 @@ InterfaceQuery::Outcome WindowsInterfaceQuery::listIpv4(std::vector<Entry>& entr
         return Outcome::cannotOpen;
     }
 
-    INTERFACE_INFO answer[answerBytes / sizeof(INTERFACE_INFO)] = {};
+    // An answer too small for the list fails with WSAEFAULT (the system's
+    // documentation also allows WSAENOBUFS): the list is asked for again with
+    // twice the room.
+    std::vector<INTERFACE_INFO> answer(answerBytes / sizeof(INTERFACE_INFO));
     DWORD bytes = 0;
-    const int queried = ::WSAIoctl(handle, SIO_GET_INTERFACE_LIST, nullptr, 0, answer,
-                                   sizeof(answer), &bytes, nullptr, nullptr);
+    int queried = SOCKET_ERROR;
+    for (;;)
+    {
+        queried = ::WSAIoctl(handle, SIO_GET_INTERFACE_LIST, nullptr, 0, answer.data(),
+                             static_cast<DWORD>(answer.size() * sizeof(INTERFACE_INFO)), &bytes,
+                             nullptr, nullptr);
+        const int error = queried == 0 ? 0 : ::WSAGetLastError();
+        if ((error != WSAEFAULT && error != WSAENOBUFS) ||
+            answer.size() * 2 > static_cast<std::size_t>(maxEntries))
+            break;
+        answer.assign(answer.size() * 2, INTERFACE_INFO{});
+    }
 
     if (queried == 0)
     {
-        const auto count = bytes / sizeof(INTERFACE_INFO);
-
+        const auto count = std::min<std::size_t>(bytes / sizeof(INTERFACE_INFO), answer.size());
         for (std::size_t i = 0; i < count; ++i)
         {
             Entry entry;
