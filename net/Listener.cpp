@@ -98,6 +98,11 @@ void Listener::run()
             break; // accepted's destructor closes it: it is handed to nobody
 
         DiagnosticLog::line("connected from " + accepted->getHostName());
+        // JUCE turns Nagle's algorithm off on the accepted connection without
+        // looking at the outcome: the last piece must leave at once, not wait
+        // for an acknowledgement of the one before.
+        if (!SocketOptions::set(accepted->getRawSocketHandle(), SocketOptions::Option::noDelay, 1))
+            DiagnosticLog::line("cannot send each piece at once on the connection (TCP_NODELAY)");
         connectedSocket.store(accepted.release(), std::memory_order_release);
         finish(Status::connected);
         return;

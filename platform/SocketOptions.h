@@ -10,10 +10,11 @@ public:
         reuseAddress,      // 0: a port in use cannot be bound again; 1: it can
         broadcast,         // 1: datagrams may go to broadcast addresses
         receiveBufferSize, // in bytes
-        sendBufferSize     // in bytes
+        sendBufferSize,    // in bytes
+        noDelay            // 1: each write of a stream socket leaves at once (no Nagle)
     };
 
-    // Sets one socket-level option; false when the system refuses it.
+    // Sets one option; false when the system refuses it.
     static bool set(int handle, Option option, int value) noexcept;
 
     // Accepting and reading on the socket return at once instead of waiting.

@@ -2,10 +2,13 @@
 #include "platform/SocketOptions.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 
 bool SocketOptions::set(int handle, Option option, int value) noexcept
 {
+    int level = SOL_SOCKET;
     int name = SO_REUSEADDR;
     switch (option)
     {
@@ -21,8 +24,12 @@ bool SocketOptions::set(int handle, Option option, int value) noexcept
     case Option::sendBufferSize:
         name = SO_SNDBUF;
         break;
+    case Option::noDelay:
+        level = IPPROTO_TCP;
+        name = TCP_NODELAY;
+        break;
     }
-    return ::setsockopt(handle, SOL_SOCKET, name, &value, sizeof(value)) == 0;
+    return ::setsockopt(handle, level, name, &value, sizeof(value)) == 0;
 }
 
 bool SocketOptions::makeNonBlocking(int handle) noexcept

@@ -2,9 +2,11 @@
 #include "platform/SocketOptions.h"
 
 #include <winsock2.h>
+#include <ws2tcpip.h>
 
 bool SocketOptions::set(int handle, Option option, int value) noexcept
 {
+    int level = SOL_SOCKET;
     int name = SO_REUSEADDR;
     switch (option)
     {
@@ -20,8 +22,12 @@ bool SocketOptions::set(int handle, Option option, int value) noexcept
     case Option::sendBufferSize:
         name = SO_SNDBUF;
         break;
+    case Option::noDelay:
+        level = IPPROTO_TCP;
+        name = TCP_NODELAY;
+        break;
     }
-    return ::setsockopt(static_cast<SOCKET>(handle), SOL_SOCKET, name,
+    return ::setsockopt(static_cast<SOCKET>(handle), level, name,
                         reinterpret_cast<const char*>(&value), sizeof(value)) == 0;
 }
 
