@@ -2,32 +2,49 @@
 // Writes on a connected stream socket that never block and never raise a
 // signal, on a connection over loopback.
 #include "platform/SocketWrite.h"
+#include "platform/Acknowledgement.h"
 
 #include "LoopbackSockets.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <vector>
 
 namespace
 {
 // Writes blocks until the send buffer stays full: no room comes within 20 ms
 // of a write that would have blocked (over TCP, room comes again while the
-// bytes move on to the peer's receive buffer). False when it never stays full.
-bool fill(juce::StreamingSocket& socket)
+// bytes move on to the peer's receive buffer). The bytes written; 0 when it
+// never stays full.
+long long fill(juce::StreamingSocket& socket)
 {
     const std::vector<char> block(4096, 'x');
     const int handle = socket.getRawSocketHandle();
+    long long written = 0;
     for (int i = 0; i < 100000; ++i)
     {
         const int n = SocketWrite::write(handle, block.data(), 4096);
         if (n == SocketWrite::wouldBlock &&
             SocketWrite::waitForRoom(handle, 20) == SocketWrite::Room::timedOut)
-            return true;
+            return written;
         if (n == SocketWrite::failed || n > 4096)
-            return false;
+            return 0;
+        written += n > 0 ? n : 0;
     }
-    return false;
+    return 0;
+}
+
+// The state once it is no longer pending, or pending after 10 s.
+Acknowledgement::State settled(int handle, long long written)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    auto state = Acknowledgement::State::pending;
+    while ((state = Acknowledgement::of(handle, static_cast<std::uint64_t>(written))) ==
+               Acknowledgement::State::pending &&
+           std::chrono::steady_clock::now() < deadline)
+        juce::Thread::sleep(1);
+    return state;
 }
 } // namespace
 
@@ -35,7 +52,7 @@ TEST(SocketWrite, FullBufferWouldBlockAndTheWaitForRoomEnds)
 {
     LoopbackSockets sockets;
     ASSERT_TRUE(sockets.connect() && sockets.accept());
-    ASSERT_TRUE(fill(sockets.client()));
+    ASSERT_GT(fill(sockets.client()), 0);
     const int handle = sockets.client().getRawSocketHandle();
 
     sockets.drainServerEnd();
@@ -52,7 +69,7 @@ TEST(SocketWrite, ResetWhileFullEndsTheWaitForRoomAndTheWriteFails)
 {
     LoopbackSockets sockets;
     ASSERT_TRUE(sockets.connect() && sockets.accept());
-    ASSERT_TRUE(fill(sockets.client()));
+    ASSERT_GT(fill(sockets.client()), 0);
     sockets.resetServerEnd();
     const int handle = sockets.client().getRawSocketHandle();
     EXPECT_NE(SocketWrite::waitForRoom(handle, 10000), SocketWrite::Room::timedOut);
@@ -73,4 +90,40 @@ TEST(SocketWrite, PeerGoneIsAFailureNotASignal)
     EXPECT_EQ(SocketWrite::write(handle, &byte, 1), SocketWrite::failed);
     EXPECT_EQ(SocketWrite::write(handle, &byte, 1), SocketWrite::failed);
     EXPECT_EQ(SocketWrite::write(-1, &byte, 1), SocketWrite::failed);
+}
+
+// A peer that has closed its sending side may still read: a full buffer then
+// waits for room, which comes as it reads.
+TEST(SocketWrite, PeerThatClosedItsSideStillTakesTheRest)
+{
+    LoopbackSockets sockets;
+    ASSERT_TRUE(sockets.connect() && sockets.accept());
+    ASSERT_GT(fill(sockets.client()), 0);
+    sockets.closeServerSending();
+    const int handle = sockets.client().getRawSocketHandle();
+    EXPECT_NE(SocketWrite::waitForRoom(handle, 100), SocketWrite::Room::failed);
+    sockets.drainServerEnd();
+    EXPECT_EQ(SocketWrite::waitForRoom(handle, 10000), SocketWrite::Room::ready);
+}
+
+// Every byte written counts as acknowledged once the peer's stack has it, not
+// while a full window holds some back, and never after a reset.
+TEST(Acknowledgement, AllOnceThePeerHasEveryByteNeverAfterAReset)
+{
+    LoopbackSockets sockets;
+    ASSERT_TRUE(sockets.connect() && sockets.accept());
+    const int handle = sockets.client().getRawSocketHandle();
+    const char byte = 'x';
+    ASSERT_EQ(SocketWrite::write(handle, &byte, 1), 1);
+    const Acknowledgement::State first = settled(handle, 1);
+    if (first == Acknowledgement::State::unknown)
+        GTEST_SKIP() << "this system does not tell what was acknowledged";
+    EXPECT_EQ(first, Acknowledgement::State::all);
+
+    const long long written = 1 + fill(sockets.client());
+    ASSERT_GT(written, 1);
+    EXPECT_EQ(Acknowledgement::of(handle, static_cast<std::uint64_t>(written)),
+              Acknowledgement::State::pending);
+    sockets.resetServerEnd();
+    EXPECT_EQ(settled(handle, written), Acknowledgement::State::failed);
 }
