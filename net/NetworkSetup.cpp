@@ -1,7 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/NetworkSetup.h"
 
-#include "net/UpdateFile.h"
+#include "net/BlockInputStream.h"
+#include "net/DiagnosticLog.h"
 #include "platform/OpenFile.h"
 
 #include <cstring>
@@ -9,6 +10,9 @@
 
 namespace
 {
+// The check reads the file in blocks of this size, whatever its size.
+constexpr int checkBlockSize = 64 * 1024;
+
 // An address in network byte order: its bytes in memory are its four numbers.
 juce::IPAddress fromNetworkOrder(std::uint32_t networkOrder)
 {
@@ -56,37 +60,74 @@ juce::String NetworkSetup::getBroadcastAddress(int index) const
 // The file is good when it is a regular file, its size can be announced in 32
 // bits, it reads to its end with exactly that many bytes, and it starts with
 // the tag. It is read in fixed blocks, so memory stays the same whatever its
-// size, and a stop request is looked at before each block.
+// size, and a stop request is looked at after each block. Its SHA-256 is taken
+// over the very bytes read.
 NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile,
                                                   const StopRequested& stopRequested)
 {
-    OpenFile in(UpdateFile::besideProgram(programFile));
+    const juce::File file = UpdateFile::besideProgram(programFile);
+    const juce::String name = "update file " + file.getFullPathName();
+    OpenFile in(file);
     const juce::int64 size = in.regularFileSize();
-    if (size < UpdateFile::tagSize || size > UpdateFile::maxSize)
-        return Result::noUpdateFile;
-
-    char tag[UpdateFile::tagSize];
-    if (!in.readExactly(tag, UpdateFile::tagSize) || !UpdateFile::isTag(tag))
-        return Result::noUpdateFile;
-
-    constexpr int blockSize = 64 * 1024;
-    juce::HeapBlock<char> block(blockSize);
-    for (juce::int64 left = size - UpdateFile::tagSize; left > 0; left -= blockSize)
+    if (size < 0)
     {
-        if (stopRequested && stopRequested())
-            return Result::noUpdateFile;
-        if (!in.readExactly(block.get(),
-                            static_cast<int>(juce::jmin<juce::int64>(blockSize, left))))
-            return Result::noUpdateFile; // shorter than its size: it shrank, or a read failed
+        DiagnosticLog::line(name + " cannot be opened: " + in.whyNotOpened());
+        return Result::noUpdateFile;
+    }
+    if (size < UpdateFile::tagSize || size > UpdateFile::maxSize)
+    {
+        DiagnosticLog::line(name + " is " + juce::String(size) + " bytes: no update file");
+        return Result::noUpdateFile;
     }
 
-    // Not one byte more: a file that grew while it was read is not the one measured.
+    bool tagged = false;
+    bool stopped = false;
+    BlockInputStream blocks(in, size, checkBlockSize,
+                            [&](const char* block, int)
+                            {
+                                if (!tagged && !(tagged = UpdateFile::isTag(block)))
+                                    return false;
+                                stopped = stopRequested && stopRequested();
+                                return !stopped;
+                            });
+    const juce::SHA256 hash(blocks, size);
+
+    if (!tagged || stopped)
+    {
+        if (!tagged)
+            DiagnosticLog::line(name + " does not start with " + UpdateFile::tag);
+        return Result::noUpdateFile;
+    }
+    // Fewer bytes than its size (it shrank, or a read failed), or one more: a
+    // file that grew while it was read is not the one measured.
     char more = 0;
-    return in.readExactly(&more, 1) ? Result::noUpdateFile : Result::ok;
+    if (blocks.getPosition() != size || in.readExactly(&more, 1))
+    {
+        DiagnosticLog::line(name + " changed while it was read");
+        return Result::noUpdateFile;
+    }
+
+    updateFile = {size, hash};
+    DiagnosticLog::line(name + ": " + juce::String(size) + " bytes, SHA-256 " + hash.toHexString());
+    return Result::ok;
 }
 
 NetworkSetup::Result NetworkSetup::findInterfaces(InterfaceQuery& query)
 {
+    std::vector<Network> networks;
+    const Result listed = listNetworks(query, networks);
+    for (const Network& n : networks)
+    {
+        addresses.push_back(n.address);
+        broadcastAddresses.push_back(n.broadcastAddress);
+    }
+    return listed;
+}
+
+NetworkSetup::Result NetworkSetup::listNetworks(InterfaceQuery& query,
+                                                std::vector<Network>& networks)
+{
+    networks.clear();
     std::vector<InterfaceQuery::Entry> entries;
     switch (query.listIpv4(entries))
     {
@@ -98,18 +139,11 @@ NetworkSetup::Result NetworkSetup::findInterfaces(InterfaceQuery& query)
         break;
     }
 
-    if (entries.size() > static_cast<std::size_t>(maxEntries))
-        return Result::noInterfaceList;
-
     const juce::IPAddress loopback = juce::IPAddress::local();
     for (const auto& entry : entries)
-    {
-        if (fromNetworkOrder(entry.address) == loopback)
-            continue;
+        if (fromNetworkOrder(entry.address) != loopback)
+            networks.push_back(
+                {dottedDecimal(entry.address), dottedDecimal(entry.address | ~entry.netmask)});
 
-        addresses.push_back(dottedDecimal(entry.address));
-        broadcastAddresses.push_back(dottedDecimal(entry.address | ~entry.netmask));
-    }
-
-    return addresses.empty() ? Result::onlyLoopback : Result::ok;
+    return networks.empty() ? Result::onlyLoopback : Result::ok;
 }

@@ -4,6 +4,7 @@
 #include "net/Protocol.h"
 
 #include <juce_core/juce_core.h>
+#include <juce_cryptography/juce_cryptography.h>
 
 // Where the update file lies and how an update file for this mixer starts.
 class UpdateFile
@@ -15,6 +16,14 @@ public:
 
     // The update stream announces the size in 32 bits: a larger file cannot be sent.
     static constexpr juce::int64 maxSize = 0xFFFFFFFFLL;
+
+    // What the check of the initialise stage measured of the update file: the
+    // transfer sends exactly these bytes or reports that it could not.
+    struct Measure
+    {
+        juce::int64 size = -1;
+        juce::SHA256 hash;
+    };
 
     // The program's own file with its extension replaced by ".upd".
     static juce::File besideProgram(const juce::File& programFile);

@@ -2,8 +2,9 @@
 //
 // libFuzzer target: the initialise stage's update-file check over arbitrary
 // file contents. The file beside a made-up program holds the input; the check
-// must pass exactly when the file starts with the tag, and the interface list
-// must be asked for only then.
+// must pass exactly when the file starts with the tag, the interface list
+// must be asked for only then, and a file that passed is measured (size and
+// SHA-256) over exactly its bytes.
 #include "net/NetworkSetup.h"
 #include "net/UpdateFile.h"
 
@@ -57,6 +58,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     if (!tagged &&
         (setup.getResult() != NetworkSetup::Result::noUpdateFile || setup.getNumAddresses() != 0))
+        std::abort();
+    // A file that passed is measured over exactly its bytes.
+    const UpdateFile::Measure& measured = setup.getUpdateFile();
+    if (tagged && (measured.size != static_cast<juce::int64>(size) ||
+                   measured.hash != juce::SHA256(data, size)))
         std::abort();
     return 0;
 }

@@ -616,25 +616,17 @@ TEST_F(FaultMatrix, OnlyLoopbackShowsI9)
     EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Cannot find the Network Interface_I9"});
 }
 
-// 11b. More IPv4 addresses than the interface list holds: 127.0.0.1 and 20
-//      more make 21. With 19 more (20 in all) the list still fits.
-TEST_F(FaultMatrix, MoreThanTwentyAddressesShowsI6)
+// 11b. More IPv4 addresses than the platform's first answer has room for
+//      (127.0.0.1 and 20 more make 21): all are listed, the ready screen follows.
+TEST_F(FaultMatrix, MoreThanTwentyAddressesReachTheReadyScreen)
 {
     writeUpdateFile(4096);
-    for (int i = 1; i <= 19; ++i)
+    for (int i = 1; i <= 20; ++i)
         ASSERT_TRUE(programNs.ip("addr add 203.0.113." + std::to_string(i) + "/32 dev lo"));
 
     start();
     toReady();
     EXPECT_TRUE(ui->events().empty()) << describe();
-    ui.reset();
-
-    ASSERT_TRUE(programNs.ip("addr add 203.0.113.20/32 dev lo"));
-    start();
-    ui->pressLeft();
-    ASSERT_TRUE(untilQuit()) << describe();
-    EXPECT_EQ(ui->events(), (Events{"box 19", "quit"}));
-    EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Cannot find the Network Interface_I6"});
 }
 
 // 12. The window's close button in every phase: the stage's cancel message
