@@ -205,7 +205,8 @@ Run transferOnce(const juce::File& program, long long size)
     SendClock::watch(socket->getRawSocketHandle(), static_cast<std::size_t>(pieces) * 4 + 16);
     long long received = 0;
     {
-        Update update(socket.get(), program);
+        const juce::File file = program.withFileExtension(".upd");
+        Update update(socket.get(), program, {file.getSize(), juce::SHA256(file)});
         std::thread reader([&] { received = drain(peer, 4 + size); });
         const auto start = Clock::now();
         update.startThread();

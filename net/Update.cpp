@@ -1,8 +1,9 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Update.h"
 
+#include "net/BlockInputStream.h"
 #include "net/DiagnosticLog.h"
-#include "net/UpdateFile.h"
+#include "platform/Acknowledgement.h"
 #include "platform/OpenFile.h"
 #include "platform/SocketWrite.h"
 #include "platform/TimerPrecision.h"
@@ -15,12 +16,16 @@ constexpr int writableSliceMs = 10;
 
 // The pause after each piece, from the end of its write to the next write.
 constexpr std::chrono::milliseconds pauseAfterPiece{1};
+
+double millisecondsSince(double start)
+{
+    return juce::Time::getMillisecondCounterHiRes() - start;
+}
 } // namespace
 
-Update::Update(juce::StreamingSocket* s) : Update(s, UpdateFile::thisProgram()) {}
-
-Update::Update(juce::StreamingSocket* s, const juce::File& program)
-    : juce::Thread("KVR516_UPDATE"), socket(s), programFile(program)
+Update::Update(juce::StreamingSocket* s, const juce::File& program,
+               const UpdateFile::Measure& measured)
+    : juce::Thread("KVR516_UPDATE"), socket(s), programFile(program), checked(measured)
 {
 }
 
@@ -36,75 +41,90 @@ void Update::run()
     const double started = juce::Time::getMillisecondCounterHiRes();
     const Status outcome = transfer();
     DiagnosticLog::line("sent " + juce::String(bytesSent) + " bytes (length and file) in " +
-                        juce::String(juce::Time::getMillisecondCounterHiRes() - started, 0) +
-                        " ms");
+                        juce::String(millisecondsSince(started), 0) + " ms");
     finish(outcome);
 }
 
-// The size is taken once, from the open file, and the tag is checked in the
-// very bytes that are then sent; exactly size bytes follow the length.
+// The size is taken once, from the open file, and must be the size checked;
+// the tag is checked in the very bytes that are then sent, and exactly size
+// bytes follow the length. Their SHA-256 is taken as they go out.
 Update::Status Update::transfer()
 {
     const juce::File file = UpdateFile::besideProgram(programFile);
-    if (!file.existsAsFile())
-        return Status::noFile;
-
     OpenFile in(file);
     const juce::int64 size = in.regularFileSize();
-    if (size < UpdateFile::tagSize || size > UpdateFile::maxSize)
+    if (size < 0)
+    {
+        DiagnosticLog::line("update file " + file.getFullPathName() +
+                            " cannot be opened: " + in.whyNotOpened());
         return Status::noFile;
-
-    char piece[pieceSize];
-    if (!in.readExactly(piece, UpdateFile::tagSize) || !UpdateFile::isTag(piece))
+    }
+    if (size < UpdateFile::tagSize || size > UpdateFile::maxSize || size != checked.size)
+    {
+        DiagnosticLog::line("update file is " + juce::String(size) + " bytes, " +
+                            juce::String(checked.size) + " when checked: not sent");
         return Status::noFile;
+    }
 
     const auto size32 = static_cast<std::uint32_t>(size);
     const unsigned char length[4] = {
         static_cast<unsigned char>(size32 >> 24), static_cast<unsigned char>(size32 >> 16),
         static_cast<unsigned char>(size32 >> 8), static_cast<unsigned char>(size32)};
-    switch (sendAll(length, 4))
-    {
-    case Sent::all:
-        break;
-    case Sent::failed:
-        return Status::lengthFailed;
-    case Sent::stopped:
-        return Status::stopped;
-    }
 
     // The transfer's speed is set by how precisely each pause ends: a wake-up
     // 60 us late on every piece makes it 6 % slower than its pacing. Between
     // two writes the thread only waits: the next piece is read during the pause.
     TimerPrecision pacing(*this);
-
-    juce::int64 left = size;
-    int n = static_cast<int>(juce::jmin<juce::int64>(pieceSize, left));
-    // The tag already read starts the first piece.
-    if (!in.readExactly(piece + UpdateFile::tagSize, n - UpdateFile::tagSize))
-        return Status::contentFailed; // fewer bytes than announced
-    for (;;)
+    auto pauseEnds = TimerPrecision::Clock::now();
+    bool first = true;
+    double lengthAt = 0;
+    Status failure = Status::done;
+    auto fail = [&failure](Status s)
     {
-        switch (sendAll(piece, n)) // stopped: before the piece, when asked to stop
+        failure = s;
+        return false;
+    };
+
+    BlockInputStream pieces(
+        in, size, pieceSize,
+        [&](const char* piece, int n)
         {
-        case Sent::all:
-            break;
-        case Sent::failed:
-            return Status::contentFailed;
-        case Sent::stopped:
-            return Status::stopped;
-        }
-        // At least the whole pause from the end of the write, never less; a
-        // stop request cuts it short.
-        const auto pauseEnds = TimerPrecision::Clock::now() + pauseAfterPiece;
-        left -= n;
-        n = static_cast<int>(juce::jmin<juce::int64>(pieceSize, left));
-        if (n > 0 && !in.readExactly(piece, n))
-            return Status::contentFailed;
-        pacing.waitUntil(pauseEnds);
-        if (n == 0)
-            break;
+            if (first)
+            {
+                first = false;
+                if (!UpdateFile::isTag(piece))
+                    return fail(Status::noFile);
+                lengthAt = juce::Time::getMillisecondCounterHiRes();
+                const Sent sent = sendAll(length, 4);
+                if (sent != Sent::all)
+                    return fail(sent == Sent::failed ? Status::lengthFailed : Status::stopped);
+            }
+            // At least the whole pause from the end of the last write, never
+            // less; a stop request cuts it short, and nothing is sent then.
+            pacing.waitUntil(pauseEnds);
+            const Sent sent = sendAll(piece, n);
+            if (sent != Sent::all)
+                return fail(sent == Sent::failed ? Status::contentFailed : Status::stopped);
+            pauseEnds = TimerPrecision::Clock::now() + pauseAfterPiece;
+            return true;
+        });
+    const juce::SHA256 hash(pieces, size);
+
+    if (failure != Status::done)
+        return failure;
+    if (pieces.getPosition() != size)
+        return Status::contentFailed; // fewer bytes than announced: the file shrank
+    pacing.waitUntil(pauseEnds);
+
+    DiagnosticLog::line("SHA-256 of the bytes sent " + hash.toHexString() +
+                        ", of the file checked " + checked.hash.toHexString());
+    if (hash != checked.hash)
+    {
+        DiagnosticLog::line("the update file changed after it was checked: not the bytes checked");
+        return Status::noFile;
     }
-    return Status::done;
+
+    return awaitAcknowledgement(lengthAt);
 }
 
 // Hands all size bytes to the socket. A write that hands over fewer is followed
@@ -148,4 +168,38 @@ Update::Sent Update::sendAll(const void* data, int size)
         }
     }
     return Sent::all;
+}
+
+// Waits until the mixer's TCP stack has acknowledged every byte written, as
+// long as it takes: a mixer that went away mid-transfer (power, cable) leaves
+// the wait to the user's Cancel, or to the system when it gives up on the
+// connection (which then counts as broken), never to a timer of this program.
+// Nothing more goes on the wire. Where the system cannot tell, the bytes
+// handed to the connection are taken as delivered, and the log says so.
+Update::Status Update::awaitAcknowledgement(double lengthAt)
+{
+    const int handle = socket->getRawSocketHandle();
+    for (;;)
+    {
+        switch (Acknowledgement::of(handle, static_cast<std::uint64_t>(bytesSent)))
+        {
+        case Acknowledgement::State::all:
+            DiagnosticLog::line("the mixer acknowledged the last byte " +
+                                juce::String(millisecondsSince(lengthAt), 0) +
+                                " ms after the length was written");
+            return Status::done;
+        case Acknowledgement::State::failed:
+            DiagnosticLog::line("the connection broke before the mixer acknowledged every byte");
+            return Status::contentFailed;
+        case Acknowledgement::State::unknown:
+            DiagnosticLog::line("this system does not tell whether the mixer acknowledged every "
+                                "byte: the transfer counts as done once the last byte was written");
+            return Status::done;
+        case Acknowledgement::State::pending:
+            break;
+        }
+        if (threadShouldExit())
+            return Status::stopped;
+        wait(acknowledgementPollMs);
+    }
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "net/Protocol.h"
+#include "net/UpdateFile.h"
 
 #include <juce_core/juce_core.h>
 
@@ -10,28 +11,34 @@
 
 // Streams the update file to the mixer over its connection: the file's size as
 // a 4-byte big-endian number, then the file's bytes in pieces of at most 1024
-// bytes, one write each, with a 1 ms pause after each piece. Nothing is read back.
+// bytes, one write each, with a 1 ms pause after each piece. Nothing is read
+// back. The bytes sent must be the bytes the check measured (their SHA-256),
+// and the transfer has succeeded only once the mixer's TCP stack has
+// acknowledged every one of them.
 class Update : public juce::Thread
 {
 public:
     // The values 1 to 3 are the codes the user sees (S1 to S3).
     enum class Status : std::int32_t
     {
-        stopped = -2, // asked to stop before the whole file went out (shown as the cancel)
+        stopped = -2, // asked to stop before the mixer had the whole file (shown as the cancel)
         running = -1,
-        done = 0, // the whole file went out
-        noFile = 1,
-        lengthFailed = 2,
-        contentFailed = 3
+        done = 0,         // the mixer has acknowledged the length and the whole file
+        noFile = 1,       // no file, or not the one checked (before or while it was sent)
+        lengthFailed = 2, // the length could not be written
+        contentFailed = 3 // a piece could not be written, the file shrank, or the
+                          // connection broke before every byte was acknowledged
     };
 
     static constexpr int pieceSize = Protocol::pieceSize;
 
-    // The file beside the running program; socket is not owned and never closed.
-    explicit Update(juce::StreamingSocket* socket);
+    // How often the wait for the last acknowledgement looks again.
+    static constexpr int acknowledgementPollMs = 5;
 
-    // The file beside programFile.
-    Update(juce::StreamingSocket* socket, const juce::File& programFile);
+    // The file beside programFile, which the check found as checked; socket is
+    // not owned and never closed.
+    Update(juce::StreamingSocket* socket, const juce::File& programFile,
+           const UpdateFile::Measure& checked);
 
     // Stops the thread, which returns within a few milliseconds unless a file
     // read holds it (owners that cannot wait use ThreadRelease); the socket
@@ -52,10 +59,14 @@ private:
 
     Status transfer();
     Sent sendAll(const void* data, int size);
+    // The outcome once every byte is written; lengthAt: when the length was
+    // (Time::getMillisecondCounterHiRes).
+    Status awaitAcknowledgement(double lengthAt);
     void finish(Status value) { status.store(value, std::memory_order_release); }
 
     std::atomic<Status> status{Status::running};
     juce::int64 bytesSent = 0; // handed to the connection, by this thread only
     juce::StreamingSocket* const socket;
     const juce::File programFile;
+    const UpdateFile::Measure checked;
 };

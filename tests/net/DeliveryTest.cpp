@@ -55,7 +55,8 @@ protected:
                                                        *InterfaceQuery::createForPlatform());
                 if (setup->getResult() != NetworkSetup::Result::ok)
                     return;
-                broadcast = std::make_unique<Broadcast>(*setup);
+                broadcast =
+                    std::make_unique<Broadcast>(*setup, InterfaceQuery::createForPlatform());
                 broadcast->startThread();
                 listener = std::make_unique<Listener>();
                 listener->startThread();
@@ -77,7 +78,7 @@ protected:
 
     Update::Status send(juce::StreamingSocket* connection)
     {
-        Update update(connection, folder.getChildFile("Updater"));
+        Update update(connection, folder.getChildFile("Updater"), setup->getUpdateFile());
         update.startThread();
         EXPECT_TRUE(Await::until([&] { return update.getStatus() != Update::Status::running; },
                                  std::chrono::seconds(30)));
@@ -159,7 +160,8 @@ TEST_F(DeliveryTest, MixerThatNeverReadsCannotHoldUpTheRelease)
     auto connection = connectMixer();
     ASSERT_NE(connection, nullptr);
 
-    auto update = std::make_unique<Update>(connection.get(), folder.getChildFile("Updater"));
+    auto update = std::make_unique<Update>(connection.get(), folder.getChildFile("Updater"),
+                                           setup->getUpdateFile());
     update->startThread();
     // Once the buffers on both sides are full, the write waits for room.
     EXPECT_TRUE(Await::until([&] { return connection->waitUntilReady(false, 0) == 0; },

@@ -40,6 +40,7 @@ protected:
         for (std::size_t i = 0; i < size && start[i] != 0; ++i)
             bytes[i] = start[i];
         EXPECT_TRUE(updateFile().replaceWithData(bytes.data(), bytes.size()));
+        checked = {static_cast<juce::int64>(size), juce::SHA256(bytes.data(), size)};
         return bytes;
     }
 
@@ -62,6 +63,7 @@ protected:
     }
 
     juce::File folder = juce::File::createTempFile("kvr-update");
+    UpdateFile::Measure checked; // as the check measured the last file made
     juce::File program = folder.getChildFile("Updater");
     LoopbackPair pair;
 };
@@ -83,7 +85,7 @@ TEST_F(UpdateTest, StreamsLengthThenContentInPiecesOfAtMost1024)
         SendTap::watch(pair.programSide()->getRawSocketHandle());
         const std::string content = makeFile(static_cast<std::size_t>(size));
 
-        Update update(pair.programSide(), program);
+        Update update(pair.programSide(), program, checked);
         EXPECT_EQ(runTransfer(update), Update::Status::done);
 
         EXPECT_EQ(pair.read(4 + content.size()),
@@ -96,7 +98,7 @@ TEST_F(UpdateTest, StreamsLengthThenContentInPiecesOfAtMost1024)
 TEST_F(UpdateTest, WorkedExampleOf2500Bytes)
 {
     makeFile(2500);
-    Update update(pair.programSide(), program);
+    Update update(pair.programSide(), program, checked);
     EXPECT_EQ(runTransfer(update), Update::Status::done);
     EXPECT_EQ(pair.read(4), std::string("\x00\x00\x09\xC4", 4));
     EXPECT_EQ(SendTap::requested(), (std::vector<long>{4, 1024, 1024, 452}));
@@ -106,7 +108,7 @@ TEST_F(UpdateTest, WorkedExampleOf2500Bytes)
 TEST_F(UpdateTest, SeveralMebibytesArriveByteExactPacedAndTheConnectionStaysOpen)
 {
     const std::string content = makeFile(3 * 1024 * 1024 + 123);
-    Update update(pair.programSide(), program);
+    Update update(pair.programSide(), program, checked);
     update.startThread();
 
     EXPECT_EQ(pair.read(4 + content.size(), std::chrono::seconds(60)),
@@ -129,7 +131,7 @@ TEST_F(UpdateTest, WritesThatHandOverLessAreCompletedBeforeTheNextPiece)
 {
     const std::string content = makeFile(2500);
     SendTap::limitEachSend(100);
-    Update update(pair.programSide(), program);
+    Update update(pair.programSide(), program, checked);
     EXPECT_EQ(runTransfer(update), Update::Status::done);
     EXPECT_EQ(pair.read(4 + content.size()), lengthOf(2500) + content);
 }
@@ -138,17 +140,17 @@ TEST_F(UpdateTest, TooShortOrUntaggedFilesAreNotSentAtAll)
 {
     makeFile(0);
     {
-        Update update(pair.programSide(), program);
+        Update update(pair.programSide(), program, checked);
         EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     }
     makeFile(7, "KVR700X");
     {
-        Update update(pair.programSide(), program);
+        Update update(pair.programSide(), program, checked);
         EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     }
     makeFile(4000, "kvr700x2");
     {
-        Update update(pair.programSide(), program);
+        Update update(pair.programSide(), program, checked);
         EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     }
     EXPECT_TRUE(SendTap::requested().empty());
@@ -158,12 +160,12 @@ TEST_F(UpdateTest, TooShortOrUntaggedFilesAreNotSentAtAll)
 TEST_F(UpdateTest, MissingFileOrFolderInItsPlaceIsNotSent)
 {
     {
-        Update update(pair.programSide(), program);
+        Update update(pair.programSide(), program, checked);
         EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     }
     ASSERT_TRUE(updateFile().createDirectory());
     {
-        Update update(pair.programSide(), program);
+        Update update(pair.programSide(), program, checked);
         EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     }
     EXPECT_TRUE(SendTap::requested().empty());
@@ -176,7 +178,7 @@ TEST_F(UpdateTest, NamedPipeInTheFilesPlaceIsNotSentAndTheThreadEnds)
 {
     const std::string path = updateFile().getFullPathName().toStdString();
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
-    Update update(pair.programSide(), program);
+    Update update(pair.programSide(), program, checked);
     update.startThread();
     const bool ended = Await::until([&] { return !update.isThreadRunning(); });
     if (!ended) // a writer lets an open that waits go: the test fails rather than hangs
@@ -199,7 +201,7 @@ TEST_F(UpdateTest, FileWhoseSizeCannotBeAnnouncedIsNotSent)
     ASSERT_EQ(::ftruncate(fd, 0x100000000LL), 0);
     ::close(fd);
 
-    Update update(pair.programSide(), program);
+    Update update(pair.programSide(), program, checked);
     EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     EXPECT_TRUE(SendTap::requested().empty());
 }
@@ -207,7 +209,7 @@ TEST_F(UpdateTest, FileWhoseSizeCannotBeAnnouncedIsNotSent)
 TEST_F(UpdateTest, TagReplacedAfterConstructionIsNotSent)
 {
     makeFile(3000);
-    Update update(pair.programSide(), program);
+    Update update(pair.programSide(), program, checked);
     makeFile(3000, "XXXXXXXX");
     EXPECT_EQ(runTransfer(update), Update::Status::noFile);
     EXPECT_TRUE(SendTap::requested().empty());
@@ -217,7 +219,7 @@ TEST_F(UpdateTest, ResetBeforeTheLengthIs2AndNoContentFollows)
 {
     makeFile(3000);
     ASSERT_TRUE(pair.resetFromPeer());
-    Update update(pair.programSide(), program);
+    Update update(pair.programSide(), program, checked);
     EXPECT_EQ(runTransfer(update), Update::Status::lengthFailed);
     EXPECT_EQ(SendTap::requested(), (std::vector<long>{4}));
 }
@@ -227,7 +229,7 @@ TEST_F(UpdateTest, ResetMidStreamIs3)
     makeFile(5000);
     bool reset = false;
     SendTap::afterSend(2, [&] { reset = pair.resetFromPeer(); });
-    Update update(pair.programSide(), program);
+    Update update(pair.programSide(), program, checked);
     EXPECT_EQ(runTransfer(update), Update::Status::contentFailed);
     EXPECT_TRUE(reset);
     EXPECT_EQ(SendTap::requested(), (std::vector<long>{4, 1024, 1024}));
@@ -238,7 +240,7 @@ TEST_F(UpdateTest, FileShrunkMidTransferIs3AndNeverMoreThanAnnounced)
     const std::string content = makeFile(5000);
     const std::string path = updateFile().getFullPathName().toStdString();
     SendTap::afterSend(2, [&] { ASSERT_EQ(::truncate(path.c_str(), 1500), 0); });
-    Update update(pair.programSide(), program);
+    Update update(pair.programSide(), program, checked);
     EXPECT_EQ(runTransfer(update), Update::Status::contentFailed);
 
     // The length announced 5000; the first piece went out, the short rest did not.
@@ -251,15 +253,33 @@ TEST_F(UpdateTest, FileReplacedMidTransferStillSendsTheOpenedFile)
 {
     const std::string content = makeFile(5000);
     SendTap::afterSend(2, [&] { makeFile(9000); });
-    Update update(pair.programSide(), program);
+    Update update(pair.programSide(), program, checked);
     EXPECT_EQ(runTransfer(update), Update::Status::done);
     EXPECT_EQ(pair.read(5004), lengthOf(5000) + content);
+}
+
+// Another program rewrites the file in place, at the same size, while it is
+// sent: the mixer got other bytes than those checked, which is no success.
+TEST_F(UpdateTest, FileRewrittenInPlaceMidTransferIs1)
+{
+    makeFile(5000);
+    const std::string path = updateFile().getFullPathName().toStdString();
+    SendTap::afterSend(2,
+                       [&]
+                       {
+                           const int fd = ::open(path.c_str(), O_WRONLY);
+                           ASSERT_EQ(::pwrite(fd, "changed", 7, 3000), 7);
+                           ::close(fd);
+                       });
+    Update update(pair.programSide(), program, checked);
+    EXPECT_EQ(runTransfer(update), Update::Status::noFile);
+    EXPECT_EQ(SendTap::requested(), pieces(5000)); // every byte went out
 }
 
 TEST_F(UpdateTest, StopDuringTheTransferEndsItAndLeavesTheConnectionOpen)
 {
     const std::string content = makeFile(10000);
-    std::unique_ptr<Update> update = std::make_unique<Update>(pair.programSide(), program);
+    std::unique_ptr<Update> update = std::make_unique<Update>(pair.programSide(), program, checked);
     SendTap::afterSend(3, [&] { update->signalThreadShouldExit(); });
     EXPECT_EQ(runTransfer(*update), Update::Status::stopped);
     EXPECT_EQ(pair.read(4 + 2048), lengthOf(10000) + content.substr(0, 2048));
@@ -271,7 +291,7 @@ TEST_F(UpdateTest, StopDuringTheTransferEndsItAndLeavesTheConnectionOpen)
 TEST_F(UpdateTest, DestructionEndsAWriteThatAPeerNeverReads)
 {
     makeFile(16 * 1024 * 1024);
-    auto update = std::make_unique<Update>(pair.programSide(), program);
+    auto update = std::make_unique<Update>(pair.programSide(), program, checked);
     update->startThread();
 
     // Wait until the buffers are full and a write waits for room.
