@@ -7,7 +7,23 @@
 #include "platform/SocketOptions.h"
 #include "platform/TimerPrecision.h"
 
-Broadcast::Broadcast(const NetworkSetup& s) : juce::Thread("KVR516_UPDATE"), setup(s) {}
+namespace
+{
+bool operator==(const NetworkSetup::Network& a, const NetworkSetup::Network& b)
+{
+    return a.address == b.address && a.broadcastAddress == b.broadcastAddress;
+}
+
+juce::String describe(const NetworkSetup::Network& n)
+{
+    return n.address + " to " + n.broadcastAddress;
+}
+} // namespace
+
+Broadcast::Broadcast(const NetworkSetup& s, std::unique_ptr<InterfaceQuery> q)
+    : juce::Thread("KVR516_UPDATE"), setup(s), query(std::move(q))
+{
+}
 
 Broadcast::~Broadcast()
 {
@@ -17,29 +33,30 @@ Broadcast::~Broadcast()
     sockets.clear(); // each DatagramSocket closes its handle once
 }
 
-void Broadcast::makeDatagram(const juce::String& address, unsigned char (&out)[datagramSize])
+void Broadcast::makeDatagram(const juce::String& address,
+                             unsigned char (&out)[Protocol::datagramSize])
 {
     out[0] = static_cast<unsigned char>(Protocol::datagramLead >> 8);
     out[1] = static_cast<unsigned char>(Protocol::datagramLead & 0xFF);
-    out[2] = static_cast<unsigned char>(listenerPort >> 8);
-    out[3] = static_cast<unsigned char>(listenerPort & 0xFF);
+    out[2] = static_cast<unsigned char>(Protocol::listenerPort >> 8);
+    out[3] = static_cast<unsigned char>(Protocol::listenerPort & 0xFF);
     const juce::IPAddress a(address); // dotted decimal: its four numbers in order
     for (int i = 0; i < 4; ++i)
         out[4 + i] = a.address[i];
 }
 
-// One socket for interface index: bound to the port when it is free (no address
-// reuse, so only the first socket gets it; the others send from a port the system
-// picks), broadcasts allowed, 64 KiB buffers, sends that never wait (a full
-// buffer fails the send), its destination resolved.
-bool Broadcast::addTarget(int index)
+// One socket for a network: bound to the port when it is free (no address
+// reuse, so only one socket at a time gets it; the others send from a port the
+// system picks), broadcasts allowed, 64 KiB buffers, sends that never wait (a
+// full buffer fails the send), its destination resolved.
+Broadcast::Target Broadcast::makeTarget(const NetworkSetup::Network& network)
 {
     Target target;
-    target.socket = std::make_unique<juce::DatagramSocket>(true);
-    target.destination = setup.getBroadcastAddress(index);
-    makeDatagram(setup.getAddress(index), target.datagram);
+    target.network = network;
+    makeDatagram(network.address, target.datagram);
+    auto socket = std::make_unique<juce::DatagramSocket>(true);
 
-    const int handle = target.socket->getRawSocketHandle();
+    const int handle = socket->getRawSocketHandle();
     using Option = SocketOptions::Option;
     const bool ready = handle >= 0 && SocketOptions::set(handle, Option::reuseAddress, 0) &&
                        SocketOptions::set(handle, Option::broadcast, 1) &&
@@ -47,14 +64,56 @@ bool Broadcast::addTarget(int index)
                        SocketOptions::set(handle, Option::sendBufferSize, 65536) &&
                        SocketOptions::makeNonBlocking(handle);
     if (ready)
-        target.socket->bindToPort(port); // a failure is silent
+        socket->bindToPort(Protocol::broadcastPort); // a failure is silent
 
-    sockets.push_back(std::move(target));
-    if (ready && DatagramDestination::resolves(sockets.back().destination, port))
-        return true;
+    if (ready && DatagramDestination::resolves(network.broadcastAddress, Protocol::broadcastPort))
+        target.socket = std::move(socket);
+    return target;
+}
 
-    sockets.back().socket->shutdown();
-    return false;
+bool Broadcast::follow(const std::vector<NetworkSetup::Network>& networks, bool first)
+{
+    std::vector<Target> next(networks.size());
+    std::vector<bool> kept(networks.size(), false);
+    for (auto& target : sockets)
+    {
+        bool listed = false;
+        for (std::size_t i = 0; i < networks.size() && !listed; ++i)
+            if (!kept[i] && target.network == networks[i])
+            {
+                next[i] = std::move(target);
+                kept[i] = listed = true;
+            }
+        if (!listed)
+            DiagnosticLog::line("no longer announcing on " + describe(target.network) +
+                                ": the network is gone");
+    }
+    // The sockets of the networks that went away are closed first, so that a
+    // new network may get the port one of them held.
+    sockets.clear();
+
+    for (std::size_t i = 0; i < networks.size(); ++i)
+    {
+        if (kept[i])
+            continue;
+        next[i] = makeTarget(networks[i]);
+        if (next[i].socket == nullptr)
+        {
+            if (first)
+            {
+                sockets = std::move(next);
+                return false;
+            }
+            DiagnosticLog::line("cannot announce on " + describe(networks[i]) + ": " +
+                                SocketError::lastText());
+        }
+        else if (!first)
+        {
+            DiagnosticLog::line("announcing on " + describe(networks[i]) + " from now on");
+        }
+    }
+    sockets = std::move(next);
+    return true;
 }
 
 void Broadcast::run()
@@ -63,26 +122,39 @@ void Broadcast::run()
     // timers get round to it, so the cycle is the pause plus the sends.
     const TimerPrecision precision(*this);
 
+    std::vector<NetworkSetup::Network> networks;
     for (int i = 0; i < setup.getNumAddresses(); ++i)
+        networks.push_back({setup.getAddress(i), setup.getBroadcastAddress(i)});
+    if (!follow(networks, true))
     {
-        if (!addTarget(i))
-        {
-            finish(Status::setupFailed);
-            return;
-        }
+        finish(Status::setupFailed);
+        return;
     }
 
     juce::StringArray announced;
-    for (int i = 0; i < setup.getNumAddresses(); ++i)
-        announced.add(setup.getAddress(i) + " to " + setup.getBroadcastAddress(i));
+    for (const auto& n : networks)
+        announced.add(describe(n));
     DiagnosticLog::line("announcing on " + announced.joinIntoString(", ") + " (UDP port " +
-                        juce::String(port) + ")");
+                        juce::String(Protocol::broadcastPort) + ")");
 
+    double listedAt = juce::Time::getMillisecondCounterHiRes();
+    int unreached = 0;
     while (!threadShouldExit())
     {
-        if (!announce())
+        // A list that cannot be taken leaves the networks as they were.
+        if (juce::Time::getMillisecondCounterHiRes() - listedAt >= relistMs)
         {
-            DiagnosticLog::line("announcing failed on every network");
+            listedAt = juce::Time::getMillisecondCounterHiRes();
+            const NetworkSetup::Result listed = NetworkSetup::listNetworks(*query, networks);
+            if (listed == NetworkSetup::Result::ok || listed == NetworkSetup::Result::onlyLoopback)
+                follow(networks, false);
+        }
+
+        unreached = announce() == Reached::none ? unreached + 1 : 0;
+        if (unreached >= unreachedCyclesLimit)
+        {
+            DiagnosticLog::line("announcing failed on every network for " +
+                                juce::String(unreachedCyclesLimit) + " cycles in a row");
             finish(Status::sendFailed);
             return;
         }
@@ -92,22 +164,26 @@ void Broadcast::run()
     finish(Status::stopped);
 }
 
-bool Broadcast::announce()
+Broadcast::Reached Broadcast::announce()
 {
-    bool anySent = sockets.empty(); // nothing to announce on is no failure
+    Reached reached = Reached::nothingToTry; // nothing to announce on is no failure
     for (auto& target : sockets)
     {
-        if (target.socket->write(target.destination, port, target.datagram, datagramSize) ==
-            datagramSize)
+        if (target.socket == nullptr)
+            continue;
+        if (target.socket->write(target.network.broadcastAddress, Protocol::broadcastPort,
+                                 target.datagram, Protocol::datagramSize) == Protocol::datagramSize)
         {
-            anySent = true;
+            reached = Reached::some;
             continue;
         }
+        if (reached == Reached::nothingToTry)
+            reached = Reached::none;
         // Once per network: a network that stays down would fill the log.
         if (!target.failedBefore)
-            DiagnosticLog::line("announcing to " + target.destination + " failed: " +
+            DiagnosticLog::line("announcing to " + target.network.broadcastAddress + " failed: " +
                                 SocketError::lastText() + " (skipped, tried again every cycle)");
         target.failedBefore = true;
     }
-    return anySent;
+    return reached;
 }

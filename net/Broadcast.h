@@ -3,6 +3,7 @@
 
 #include "net/NetworkSetup.h"
 #include "net/Protocol.h"
+#include "platform/InterfaceQuery.h"
 
 #include <juce_core/juce_core.h>
 
@@ -11,12 +12,16 @@
 #include <memory>
 #include <vector>
 
-// Announces the computer on every listed network: every 100 ms one 8-byte
-// datagram per interface to its directed broadcast address, UDP port 56000,
-// carrying the listener's TCP port and the interface's own address. A network
-// whose datagram cannot be sent (an interface that is down, a full buffer) is
-// skipped for that cycle and tried again in the next; announcing fails only
-// when no network at all could be reached in a whole cycle.
+// Announces the computer on every network it is on: every 100 ms one 8-byte
+// datagram per network to its directed broadcast address, UDP port 56000,
+// carrying the listener's TCP port and the computer's own address there. The
+// networks are those of the initialise stage's list at first, then those the
+// system lists now, taken again twice a second: a network that appears (a
+// cable plugged in, an address that came late) is announced on from then on,
+// one that goes away is no longer. A network whose datagram cannot be sent (an
+// interface that is down, a full buffer, a roam) is skipped for that cycle and
+// tried again in the next; announcing fails only when for 3 seconds in a row
+// not one datagram could be sent to any network.
 class Broadcast : public juce::Thread
 {
 public:
@@ -29,13 +34,15 @@ public:
         sendFailed = 4
     };
 
-    static constexpr int port = Protocol::broadcastPort;
-    static constexpr int listenerPort = Protocol::listenerPort;
-    static constexpr int datagramSize = Protocol::datagramSize;
     static constexpr int cycleMs = 100;
+    // How often the list of networks is taken again.
+    static constexpr int relistMs = 500;
+    // Announcing fails after this many cycles in a row without one datagram sent.
+    static constexpr int unreachedCyclesLimit = 30;
 
-    // setup is not owned and outlives the Broadcast.
-    explicit Broadcast(const NetworkSetup& setup);
+    // setup is not owned and outlives the Broadcast; query (owned) lists the
+    // networks while announcing.
+    Broadcast(const NetworkSetup& setup, std::unique_ptr<InterfaceQuery> query);
 
     // Stops the thread (it returns within one cycle's sends, which never
     // block), then closes every socket once.
@@ -46,24 +53,38 @@ public:
     void run() override;
 
     // The datagram that announces address (dotted text) on its network.
-    static void makeDatagram(const juce::String& address, unsigned char (&out)[datagramSize]);
+    static void makeDatagram(const juce::String& address,
+                             unsigned char (&out)[Protocol::datagramSize]);
 
 private:
     struct Target
     {
-        std::unique_ptr<juce::DatagramSocket> socket;
-        juce::String destination;
-        unsigned char datagram[datagramSize];
+        NetworkSetup::Network network;
+        std::unique_ptr<juce::DatagramSocket> socket; // null when it could not be set up
+        unsigned char datagram[Protocol::datagramSize];
         bool failedBefore = false; // a failed send has been logged
     };
 
-    // Sends one cycle's datagrams; false when not one of them could be sent.
-    bool announce();
+    enum class Reached
+    {
+        some,
+        none,
+        nothingToTry
+    };
 
-    bool addTarget(int index);
+    // Sends one cycle's datagrams.
+    Reached announce();
+
+    // Makes the targets those of networks, in its order, keeping the sockets
+    // of the networks still listed. At the first call a network whose socket
+    // cannot be set up makes it return false; later, such a network is left
+    // out until it is listed anew.
+    bool follow(const std::vector<NetworkSetup::Network>& networks, bool first);
+    Target makeTarget(const NetworkSetup::Network& network);
     void finish(Status value) { status.store(value, std::memory_order_release); }
 
     std::atomic<Status> status{Status::running};
     std::vector<Target> sockets;
     const NetworkSetup& setup;
+    const std::unique_ptr<InterfaceQuery> query;
 };

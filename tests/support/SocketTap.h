@@ -14,4 +14,7 @@ public:
 
     // While on, every datagram socket made fails with EMFILE.
     static void failDatagramSockets(bool on);
+
+    // The next count datagrams sent (sendto) fail with error, sending nothing.
+    static void failDatagramSends(int count, int error);
 };
