@@ -5,6 +5,7 @@
 #include "net/DiagnosticLog.h"
 #include "net/Listener.h"
 #include "net/NetworkSetup.h"
+#include "net/NetworkSetupThread.h"
 #include "net/ThreadRelease.h"
 #include "net/Update.h"
 #include "net/UpdateFile.h"
@@ -522,12 +523,30 @@ bool MainComponent::startStageThread(juce::Thread& thread)
     return thread.startThread();
 }
 
+std::unique_ptr<InterfaceQuery> MainComponent::makeInterfaceQuery() const
+{
+    return hooks.interfaceQuery ? hooks.interfaceQuery() : InterfaceQuery::createForPlatform();
+}
+
+// The check runs on a thread of its own, released as the network threads are:
+// a stop is answered within the release's wait, whatever the file system does
+// with the update file.
 StageResult MainComponent::runInitialise()
 {
-    std::unique_ptr<InterfaceQuery> query =
-        hooks.interfaceQuery ? hooks.interfaceQuery() : InterfaceQuery::createForPlatform();
-    setup = std::make_unique<NetworkSetup>(hooks.programFile, *query,
-                                           [this] { return threadShouldExit(); });
+    auto check = std::make_unique<NetworkSetupThread>(hooks.programFile, makeInterfaceQuery());
+    if (!startStageThread(*check))
+        return threadNotStarted(Phase::initialise);
+    while (!check->hasBuilt())
+    {
+        if (threadShouldExit())
+        {
+            ThreadRelease::release(std::move(check));
+            return StageResult::cancelled;
+        }
+        wait(pollMs);
+    }
+    setup = check->takeSetup();
+    ThreadRelease::release(std::move(check));
     return stageResultOf(setup->getResult());
 }
 
@@ -549,7 +568,7 @@ StageResult MainComponent::runConnect()
     if (!listener->isListening())
         return endConnect(stageResultOf(listener->getStatus()));
 
-    broadcast = std::make_unique<Broadcast>(*setup);
+    broadcast = std::make_unique<Broadcast>(*setup, makeInterfaceQuery());
     if (!startStageThread(*broadcast))
     {
         broadcast.reset();
@@ -591,7 +610,8 @@ StageResult MainComponent::endConnect(StageResult r)
 
 StageResult MainComponent::runSend()
 {
-    update = std::make_unique<Update>(connectedSocket.get(), hooks.programFile);
+    update =
+        std::make_unique<Update>(connectedSocket.get(), hooks.programFile, setup->getUpdateFile());
     if (!startStageThread(*update))
     {
         update.reset();

@@ -45,7 +45,7 @@ public:
     {
         // The program beside which the update file lies (default: this program).
         juce::File programFile;
-        // The interface list of the initialise stage (default: the platform's).
+        // The interface list of the initialise and connect stages (default: the platform's).
         std::function<std::unique_ptr<InterfaceQuery>()> interfaceQuery;
         // Called first on the worker thread each time a stage starts.
         std::function<void()> workerStarted;
@@ -108,6 +108,9 @@ private:
 
     // Starts thread, through the hook when there is one; false when it does not run.
     bool startStageThread(juce::Thread& thread);
+
+    // The interface list of the stages, through the hook when there is one.
+    std::unique_ptr<InterfaceQuery> makeInterfaceQuery() const;
 
     StageResult runInitialise();
     StageResult runConnect();

@@ -7,6 +7,7 @@
 
 #include "net/Broadcast.h"
 #include "net/Listener.h"
+#include "net/NetworkSetupThread.h"
 #include "net/Update.h"
 #include "platform/InterfaceQuery.h"
 #include "support/NetNamespace.h"
@@ -339,6 +340,9 @@ TEST_F(MainComponentNetworkTest, AThreadThatCannotStartEndsItsStageWithItsCode)
     };
     const Case cases[] = {
         {"worker, initialise", worker(1), "Cannot find the EXE file_I3"},
+        {"NetworkSetupThread",
+         [](juce::Thread& t, int) { return dynamic_cast<NetworkSetupThread*>(&t) != nullptr; },
+         "Cannot find the EXE file_I3"},
         {"worker, connect", worker(3), "Cannot connect the MIXER_C3"},
         {"Broadcast", [](juce::Thread& t, int) { return dynamic_cast<Broadcast*>(&t) != nullptr; },
          "Cannot connect the MIXER_C3"},
