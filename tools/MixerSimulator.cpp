@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <linux/filter.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -57,6 +58,12 @@ const char* const usage =
     "      second-connection    open a second connection after the first and\n"
     "                           check that it is never served\n"
     "      slow-read            read 1 KiB at a time, with a 5 ms pause after each\n"
+    "      vanish-before-end:N  with a small receive buffer, read all but the last N\n"
+    "                           content bytes, then drop every packet of the\n"
+    "                           connection (as a mixer that lost power or its\n"
+    "                           cable): nothing more is acknowledged; the summary\n"
+    "                           is printed then and the connection held until\n"
+    "                           the timeout\n"
     "  --help               print this text\n"
     "\n"
     "The summary line, for example:\n"
@@ -73,6 +80,7 @@ const char* const usage =
     "reset_at (with stall-then-reset) that of the reset.\n"
     "result is ok, or what went wrong: bad-datagram, no-datagram, cannot-listen,\n"
     "cannot-connect, reset, short-length, short, mismatch, extra-bytes,\n"
+    "cannot-vanish, "
     "second-served, timeout.\n"
     "\n"
     "Exit code: 0 when result=ok, 1 otherwise, 2 for unknown options.\n";
@@ -103,7 +111,10 @@ struct Summary
     double firstDatagramAt = -1; // wall-clock seconds, comparable with other processes
     double resetAt = -1;         // wall-clock seconds
     std::string result = "timeout";
+    bool printed = false; // already printed, before the end of the run
 };
+
+void print(const Summary& s);
 
 double msBetween(Clock::time_point a, Clock::time_point b)
 {
@@ -142,6 +153,13 @@ bool parse(int argc, char** argv, Options& o)
             {
                 o.fault = "reset-after";
                 o.resetAfter = std::atol(value.c_str() + 12);
+            }
+            else if (value.rfind("vanish-before-end:", 0) == 0)
+            {
+                o.fault = "vanish-before-end";
+                o.resetAfter = std::atol(value.c_str() + 18);
+                if (o.resetAfter < 1)
+                    return false;
             }
             else if (value.rfind("reset-in-length:", 0) == 0)
             {
@@ -287,11 +305,17 @@ bool collectDatagrams(const Options& o, Summary& s, sockaddr_in& announced,
     return good >= o.datagrams && s.bad == 0;
 }
 
-int connectTo(const sockaddr_in& to, Clock::time_point deadline)
+// A vanishing mixer's receive buffer: small, so that little of what follows
+// the bytes it read can have been acknowledged before it vanishes.
+constexpr int vanishingReceiveBuffer = 4096;
+
+int connectTo(const sockaddr_in& to, Clock::time_point deadline, int receiveBuffer = 0)
 {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return -1;
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof(to)) != 0)
     {
         pollfd p{fd, POLLOUT, 0};
@@ -318,7 +342,8 @@ bool sameAsFile(const std::vector<char>& content, const std::string& path)
 
 void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::time_point deadline)
 {
-    const int fd = connectTo(announced, deadline);
+    const bool vanishes = o.fault == "vanish-before-end";
+    const int fd = connectTo(announced, deadline, vanishes ? vanishingReceiveBuffer : 0);
     if (fd < 0)
     {
         s.result = "cannot-connect";
@@ -387,8 +412,9 @@ void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::
     s.length = (static_cast<long long>(length[0]) << 24) | (length[1] << 16) | (length[2] << 8) |
                length[3];
 
-    const long long wanted =
-        o.fault == "reset-after" ? std::min<long long>(o.resetAfter, s.length) : s.length;
+    const long long wanted = o.fault == "reset-after" ? std::min<long long>(o.resetAfter, s.length)
+                             : vanishes ? std::max<long long>(0, s.length - o.resetAfter)
+                                        : s.length;
     std::vector<char> content(static_cast<size_t>(wanted));
     const long long n = readUntil(fd, content.data(), wanted, deadline, o.fault == "slow-read");
     s.received = n < 0 ? 0 : n;
@@ -399,6 +425,23 @@ void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::
     {
         reset(fd);
         s.result = s.received == wanted ? "ok" : "short";
+        return;
+    }
+
+    if (vanishes)
+    {
+        // A socket filter that keeps nothing: every packet of the connection
+        // is dropped before TCP sees it, so nothing more is acknowledged. The
+        // connection is held, not closed, which would tell the program.
+        sock_filter dropAll{BPF_RET | BPF_K, 0, 0, 0};
+        sock_fprog filter{1, &dropAll};
+        const bool dropping =
+            ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &filter, sizeof(filter)) == 0;
+        s.result = !dropping ? "cannot-vanish" : s.received == wanted ? "ok" : "short";
+        print(s);
+        s.printed = true;
+        ::poll(nullptr, 0, msLeft(deadline));
+        ::close(fd);
         return;
     }
 
@@ -488,6 +531,7 @@ int main(int argc, char** argv)
     sockaddr_in announced{};
     if (collectDatagrams(o, s, announced, deadline))
         receive(o, s, announced, deadline);
-    print(s);
+    if (!s.printed)
+        print(s);
     return s.result == "ok" ? 0 : 1;
 }

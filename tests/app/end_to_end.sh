@@ -319,17 +319,21 @@ expect_box() {
     return 0
 }
 
-# Waits for the message box, checks its text, dismisses it with its OK and
-# expects the program to end with exit code 0.
-expect_box_then_end() {
-    expect_box "$@"
-    # OK, centred at the foot of the box.
+# Dismisses the message box $box with its OK, centred at its foot.
+press_box_ok() {
     local size width height
     size=$(xdotool getwindowgeometry "$box" | sed -n 's/.*Geometry: \([0-9]*x[0-9]*\).*/\1/p')
     width=${size%x*}
     height=${size#*x}
     [ -n "$width" ] && [ -n "$height" ] || fail "cannot read the box's size"
     xdotool mousemove --window "$box" $((width / 2)) $((height - 21 * scale)) click 1 2>/dev/null || true
+}
+
+# Waits for the message box, checks its text, dismisses it with its OK and
+# expects the program to end with exit code 0.
+expect_box_then_end() {
+    expect_box "$@"
+    press_box_ok
     expect_end
 }
 
@@ -582,7 +586,74 @@ press_right
 expect_box_then_end "Connecting cancel." en-box-connecting-cancel
 
 #------------------------------------------------------------------------------
+step "the mixer vanishes with 40,000 bytes still to come: no finish screen, Cancel"
+make_update_file $((300 * 1024))
+launch
+wait_text "Please choose a language used."
+press_left
+wait_text "push START."
+start_faulty_mixer --fault vanish-before-end:40000
+press_left
+wait_for 30 "the mixer to vanish" grep -q "result=" "$work/mixer.log"
+grep -q "result=ok" "$work/mixer.log" || fail "the mixer did not vanish: $(cat "$work/mixer.log")"
+# Nothing the program wrote after that is acknowledged: for 5 s it keeps waiting.
+vanished=$(date +%s%N)
+while [ $((($(date +%s%N) - vanished) / 1000000)) -lt 5000 ]; do
+    grep -qF "KVR516_UPDATE: send stage ended" "$work/app.log" &&
+        fail "the send stage ended without the mixer's acknowledgement of every byte"
+    sleep 0.2
+done
+shows_text "Sending the firmware." || fail "the sending screen is gone"
+press_right
+expect_box_then_end "Sending cancel."
+kill "$sim_pid" 2>/dev/null || true
+wait "$sim_pid" 2>/dev/null || true
+sim_pid=""
+
+#------------------------------------------------------------------------------
+step "the address on the mixer's network comes only after START"
+# The computer's other network keeps the check passing meanwhile.
+ip -n "$ns_pc" addr del 198.51.100.10/24 dev "ke$$a"
+ip -n "$ns_pc" link add kvother type veth peer name kvotherpeer
+ip -n "$ns_pc" addr add 203.0.113.10/24 dev kvother
+ip -n "$ns_pc" link set kvother up
+ip -n "$ns_pc" link set kvotherpeer up
+make_update_file $((64 * 1024 + 9))
+launch
+to_waiting
+ip -n "$ns_pc" addr add 198.51.100.10/24 dev "ke$$a"
+start_mixer
+expect_mixer_ok
+wait_text "Finish sending the firmware."
+press_left
+expect_end
+ip -n "$ns_pc" link del kvother
+
+#------------------------------------------------------------------------------
+step "the window closed while the file system holds the check's open"
+hold_update_file 4096
+launch
+wait_text "Please choose a language used."
+press_left
+wait_for 20 "the check to open the update file" update_file_opened
+closed=$(date +%s%N)
+"$close_helper" "$window"
+expect_log_within "$closed" "initialise stage ended: cancelled" 1000
+expect_box "Initialize cancel."
+pressed=$(date +%s%N)
+press_box_ok
+# The program's windows go at once. Its process ends once the file system
+# answers the open: Linux keeps a thread in a FUSE request until then.
+wait_for 10 "the program's windows to go" eval '[ -z "$(program_windows)" ]'
+gone_ms=$((($(date +%s%N) - pressed) / 1000000))
+echo "    [figures] the windows gone $gone_ms ms after OK"
+[ "$gone_ms" -le 1000 ] || fail "the windows went $gone_ms ms after OK, not within 1000 ms"
+drop_held_file
+expect_end
+
+#------------------------------------------------------------------------------
 step "the window's close button while waiting for the mixer"
+make_update_file 4096
 launch
 to_waiting
 "$close_helper" "$window"
