@@ -4,8 +4,9 @@
 #define NTDDI_VERSION 0x0A000003 // NTDDI_WIN10_RS2
 #include "platform/Acknowledgement.h"
 
-#include <mstcpip.h>
 #include <winsock2.h>
+// After winsock2.h, whose types it uses.
+#include <mstcpip.h>
 
 // SIO_TCP_INFO (version 0) tells the bytes sent and not yet acknowledged
 // (BytesInFlight), but not the bytes written and not yet sent: those are the
