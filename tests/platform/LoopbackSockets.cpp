@@ -43,15 +43,6 @@ void LoopbackSockets::resetServerEnd()
     serverEnd.reset();
 }
 
-void LoopbackSockets::closeServerSending()
-{
-#ifdef _WIN32
-    ::shutdown(static_cast<SOCKET>(serverEnd->getRawSocketHandle()), SD_SEND);
-#else
-    ::shutdown(serverEnd->getRawSocketHandle(), SHUT_WR);
-#endif
-}
-
 void LoopbackSockets::drainServerEnd()
 {
     std::vector<char> bytes(1 << 20);

@@ -26,9 +26,6 @@ public:
     // Closes the server's end with a reset: the client's next send fails.
     void resetServerEnd();
 
-    // Closes the server's end for sending only (a FIN); it still reads.
-    void closeServerSending();
-
     // Reads what has reached the server's end until nothing more is waiting.
     void drainServerEnd();
 

@@ -92,20 +92,6 @@ TEST(SocketWrite, PeerGoneIsAFailureNotASignal)
     EXPECT_EQ(SocketWrite::write(-1, &byte, 1), SocketWrite::failed);
 }
 
-// A peer that has closed its sending side may still read: a full buffer then
-// waits for room, which comes as it reads.
-TEST(SocketWrite, PeerThatClosedItsSideStillTakesTheRest)
-{
-    LoopbackSockets sockets;
-    ASSERT_TRUE(sockets.connect() && sockets.accept());
-    ASSERT_GT(fill(sockets.client()), 0);
-    sockets.closeServerSending();
-    const int handle = sockets.client().getRawSocketHandle();
-    EXPECT_NE(SocketWrite::waitForRoom(handle, 100), SocketWrite::Room::failed);
-    sockets.drainServerEnd();
-    EXPECT_EQ(SocketWrite::waitForRoom(handle, 10000), SocketWrite::Room::ready);
-}
-
 // Every byte written counts as acknowledged once the peer's stack has it, not
 // while a full window holds some back, and never after a reset.
 TEST(Acknowledgement, AllOnceThePeerHasEveryByteNeverAfterAReset)
