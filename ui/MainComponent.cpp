@@ -105,7 +105,7 @@ MainComponent::MainComponent(Hooks h) : juce::Thread("KVR516_UPDATE"), hooks(std
     langs->setWantsKeyboardFocus(true);
     langs->setMouseClickGrabsKeyboardFocus(false);
     langs->addKeyListener(this);
-    for (int language = 0; language < 2; ++language)
+    for (int language = 0; language < txt->getLanguageCount(); ++language)
         if (txt->isLanguageAvailable(language))
             langs->addItem(txt->getLanguageName(language), language + 1);
 
@@ -272,7 +272,7 @@ void MainComponent::comboBoxChanged(juce::ComboBox* comboBox)
         return;
 
     // Only listed languages can be chosen; any other id changes nothing.
-    if (id < 1 || id > 2 || !txt->isLanguageAvailable(id - 1))
+    if (id < 1 || id > txt->getLanguageCount() || !txt->isLanguageAvailable(id - 1))
         return;
 
     txt->setLanguage(id - 1);
