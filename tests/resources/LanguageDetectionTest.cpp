@@ -60,28 +60,21 @@ TEST(LanguageDetection, AUserOfAnOfferedLanguageStartsInIt)
         std::vector<std::string> offered;
         const char* shown;
     };
+    // clang-format off
     const Row rows[] = {
-        {false,
-         {"00000409", "00000411"},
-         0x0411,
-         1,
-         {"English", "日本語"},
-         "ご使用になる言語を選択してください。"},
-        {true,
-         {"00000409", "00000407"},
-         0x0407,
-         2,
-         {"English", "Deutsch"},
-         "Bitte eine Sprache wählen."},
+        {false, {"00000409", "00000411"}, 0x0411, 1, {"English", "日本語"}, "ご使用になる言語を選択してください。"},
+        {true,  {"00000409", "00000407"}, 0x0407, 2, {"English", "Deutsch"}, "Bitte eine Sprache wählen."},
     };
+    // clang-format on
     for (const Row& row : rows)
     {
         SCOPED_TRACE(row.shown);
         if (row.withGerman)
         {
-            auto tables = languageTables;
-            tables.push_back({0x0407, bytesOf(germanStrings), "de", {"de_DE.UTF-8"}});
-            TxtLoader::setLanguageTables(tables, bytesOf(threeFonts));
+            TxtLoader::setLanguageTables({languageTables[0],
+                                          languageTables[1],
+                                          {0x0407, bytesOf(germanStrings), "de", {"de_DE.UTF-8"}}},
+                                         bytesOf(threeFonts));
         }
         TxtLoader::setLocaleQuery(
             std::make_shared<FakeLocaleQuery>(row.localeIds, row.userLanguage));
