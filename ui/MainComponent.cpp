@@ -17,6 +17,8 @@
 #include "resources/TypefaceLookAndFeel.h"
 #include "ui/ResultMessages.h"
 
+#include <algorithm>
+
 namespace
 {
 using E = StringEntry;
@@ -242,12 +244,16 @@ void MainComponent::refreshTexts()
     messageLabel->setFont(juce::Font(fontName, 12.8f, juce::Font::plain));
     messageLabel->setText(txt->getString(screen.message), juce::dontSendNotification);
 
+    // A hidden button is disabled too, so that a click queued for it does
+    // nothing (JUCE delivers a queued click to an enabled button only).
     button1->setFontName(fontName);
     button1->setText(txt->getString(screen.leftText));
+    button1->setEnabled(screen.leftVisible);
     button1->setVisible(screen.leftVisible);
 
     button2->setFontName(fontName);
     button2->setText(txt->getString(screen.rightText));
+    button2->setEnabled(screen.rightVisible);
     button2->setVisible(screen.rightVisible);
 
     // A new screen takes the keyboard if the window has it, never from another
@@ -258,6 +264,7 @@ void MainComponent::refreshTexts()
         shownPhase = p;
         if (auto* peer = getPeer(); peer != nullptr && peer->isFocused() && isShowing())
             grabKeyboardFocus();
+        noteHeldKeys();
     }
 }
 
@@ -339,6 +346,11 @@ void MainComponent::abortAndQuit()
 
 void MainComponent::buttonClicked(juce::Button* button)
 {
+    // A click that arrives once the screen no longer shows its button (a
+    // queued one) is not the user's answer to this screen.
+    if (!hasScreen(phase) || button == nullptr || !button->isVisible())
+        return;
+
     if (button == button1.get())
         advancePhase();
     else if (button == button2.get())
@@ -347,6 +359,9 @@ void MainComponent::buttonClicked(juce::Button* button)
 
 bool MainComponent::keyPressed(const juce::KeyPress& key)
 {
+    if (isHeldFromAnotherScreen(key))
+        return true;
+
     // From the component itself Tab goes to the first of the selector and the
     // shown buttons, Shift+Tab to the last; on a screen without them it stays.
     if (key.isKeyCode(juce::KeyPress::tabKey) && hasKeyboardFocus(false))
@@ -366,6 +381,10 @@ bool MainComponent::keyPressed(const juce::KeyPress& key)
 
 bool MainComponent::keyPressed(const juce::KeyPress& key, juce::Component* origin)
 {
+    // Used up here, before the button's or the selector's own handling.
+    if (isHeldFromAnotherScreen(key))
+        return true;
+
     const bool returnKey = key == juce::KeyPress::returnKey;
 
     // A button that has the keyboard's focus is pressed here rather than by
@@ -389,6 +408,58 @@ bool MainComponent::pressIfShown(AlineButton& button)
         return false;
     buttonClicked(&button);
     return true;
+}
+
+// JUCE reports a key's auto-repeat as new presses: on X11 it takes the
+// release and press that the server sends for each repeat as no release at
+// all, and Windows sends presses alone. Only a release ends a held key.
+void MainComponent::noteHeldKeys()
+{
+    heldKeys.clear();
+    for (const int code :
+         {juce::KeyPress::returnKey, juce::KeyPress::escapeKey, juce::KeyPress::spaceKey})
+        if (isKeyDown(code))
+            heldKeys.push_back(code);
+}
+
+void MainComponent::forgetReleasedKeys()
+{
+    heldKeys.erase(std::remove_if(heldKeys.begin(), heldKeys.end(),
+                                  [this](int code) { return !isKeyDown(code); }),
+                   heldKeys.end());
+}
+
+bool MainComponent::isHeldFromAnotherScreen(const juce::KeyPress& key) const
+{
+    return std::find(heldKeys.begin(), heldKeys.end(), key.getKeyCode()) != heldKeys.end();
+}
+
+bool MainComponent::isKeyDown(int keyCode) const
+{
+    if (hooks.keyDown)
+        return hooks.keyDown(keyCode);
+    // Without a window there is no keyboard to ask.
+    return getPeer() != nullptr && juce::KeyPress::isKeyCurrentlyDown(keyCode);
+}
+
+bool MainComponent::keyStateChanged(bool)
+{
+    forgetReleasedKeys();
+    return false;
+}
+
+// A key let go while another window had the keyboard is never reported here:
+// once the keyboard has left the window, a held key is forgotten.
+void MainComponent::focusLost(FocusChangeType)
+{
+    if (!hasKeyboardFocus(true))
+        heldKeys.clear();
+}
+
+void MainComponent::focusOfChildComponentChanged(FocusChangeType)
+{
+    if (!hasKeyboardFocus(true))
+        heldKeys.clear();
 }
 
 void MainComponent::handleAsyncUpdate()
