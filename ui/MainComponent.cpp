@@ -31,6 +31,8 @@ const juce::Rectangle<int> button1Bounds(220, 185, 120, 24);
 const juce::Rectangle<int> button2Bounds(350, 185, 120, 24);
 
 constexpr int pollMs = 10;
+// How long after its release a held key must stay up to count as let go.
+constexpr int releaseSettleMs = 30;
 
 // The phases with a screen are 0 to 5, in order.
 int screenIndex(Phase p) noexcept
@@ -442,9 +444,19 @@ bool MainComponent::isKeyDown(int keyCode) const
     return getPeer() != nullptr && juce::KeyPress::isKeyCurrentlyDown(keyCode);
 }
 
-bool MainComponent::keyStateChanged(bool)
+// On X11 JUCE finds a repeat's release and press as a pair only when both have
+// arrived; otherwise it reports the release, and the press follows within
+// milliseconds. A held key is forgotten only when it is still up a moment
+// after its release.
+bool MainComponent::keyStateChanged(bool isKeyDown)
 {
-    forgetReleasedKeys();
+    if (!isKeyDown && !heldKeys.empty())
+        juce::Timer::callAfterDelay(releaseSettleMs,
+                                    [safe = juce::Component::SafePointer<MainComponent>(this)]
+                                    {
+                                        if (safe != nullptr)
+                                            safe->forgetReleasedKeys();
+                                    });
     return false;
 }
 

@@ -344,10 +344,22 @@ TEST_F(MainComponentTest, AKeyHeldFromTheScreenBeforePressesNothingUntilLetGo)
     EXPECT_TRUE(ui->pressKey(enter, "button1"));
     EXPECT_EQ(ui->phase(), 2);
 
+    // Let go and pressed at once: a repeat as X11 may report it.
     ui->holdKey(enter, false);
     ui->holdKey(enter, true);
-    EXPECT_TRUE(ui->pressKey(enter)); // a new press: START
-    EXPECT_EQ(ui->phase(), 3);
+    EXPECT_TRUE(ui->pressKey(enter));
+    EXPECT_EQ(ui->phase(), 2);
+
+    // Let go for good: a new press is START.
+    ui->holdKey(enter, false);
+    ASSERT_TRUE(ui->pumpUntil(
+        [&]
+        {
+            ui->holdKey(enter, true);
+            ui->pressKey(enter);
+            ui->holdKey(enter, false);
+            return ui->phase() == 3;
+        }));
     EXPECT_TRUE(ui->events().empty());
 }
 
