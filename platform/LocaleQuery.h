@@ -22,6 +22,15 @@ public:
     // English); only its low 8 bits are compared.
     virtual std::uint16_t userDefaultLanguageId() = 0;
 
-    // The implementation for the platform the program runs on.
-    static std::unique_ptr<LocaleQuery> createForPlatform();
+    // A language the program has, as the systems name it.
+    struct Language
+    {
+        std::uint16_t languageId;             // its LANGID (0x0411)
+        std::string posixLanguage;            // how a POSIX locale name begins ("ja")
+        std::vector<std::string> localeNames; // C library locales that stand for it
+    };
+
+    // The implementation for the platform the program runs on, for the
+    // program's languages (Windows names them itself and needs none).
+    static std::unique_ptr<LocaleQuery> createForPlatform(const std::vector<Language>& languages);
 };

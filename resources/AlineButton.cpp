@@ -37,6 +37,12 @@ void AlineButton::setText(const juce::String& text)
         setButtonText(text);
 }
 
+void AlineButton::triggerClick()
+{
+    if (isEnabled() && isVisible())
+        juce::Button::triggerClick();
+}
+
 void AlineButton::paintButton(juce::Graphics& g, bool isMouseOver, bool isButtonDown)
 {
     const auto colour = findColour(getToggleState() ? juce::TextButton::buttonOnColourId

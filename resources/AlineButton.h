@@ -19,6 +19,11 @@ public:
     const juce::String& getFontName() const { return fontName; }
     int getFontStyle() const { return fontStyle; }
 
+    // Queues a click (as the accessibility "press" does) only while the
+    // button is shown and enabled; JUCE delivers it later to the button if
+    // it is still enabled then.
+    void triggerClick() override;
+
 protected:
     void paintButton(juce::Graphics& g, bool isMouseOver, bool isButtonDown) override;
 

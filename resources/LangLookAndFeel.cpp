@@ -55,7 +55,7 @@ void LangLookAndFeel::drawItem(juce::Graphics& g, int width, int height, bool is
     const auto savedName = TypefaceLookAndFeel::getDefaultSansSerifName();
     const auto* texts = TxtLoader::getInstance();
 
-    for (int i = 0; i < TxtLoader::languageCount; ++i)
+    for (int i = 0; i < texts->getLanguageCount(); ++i)
     {
         if (text.equalsIgnoreCase(texts->getLanguageName(i)))
         {

@@ -12,6 +12,9 @@ namespace
 {
 TxtLoader* instance = nullptr;
 std::shared_ptr<LocaleQuery> localeQuery;
+// What setLanguageTables gave; no tables: the program's own.
+std::vector<LanguageTable> tablesSet;
+EmbeddedData fontsSet{};
 
 constexpr std::size_t notFound = ~std::size_t{0};
 
@@ -128,7 +131,8 @@ TxtLoader* TxtLoader::getInstance()
         if (chosen != instance->language)
         {
             instance->language = chosen;
-            loadSection(languageTables[chosen].table, Section::str, instance->strings, stringCount);
+            loadSection(instance->languages[static_cast<std::size_t>(chosen)].table, Section::str,
+                        instance->strings, stringCount);
         }
     }
     return instance;
@@ -145,13 +149,32 @@ void TxtLoader::setLocaleQuery(std::shared_ptr<LocaleQuery> query)
     localeQuery = std::move(query);
 }
 
-TxtLoader::TxtLoader()
+void TxtLoader::setLanguageTables(std::vector<LanguageTable> tables, EmbeddedData fonts)
 {
-    loadSection(fontTable, Section::fontWin, fontNames, languageCount);
-    loadSection(fontTable, Section::lang, languageNames, languageCount);
+    tablesSet = std::move(tables);
+    fontsSet = fonts;
+}
+
+TxtLoader::TxtLoader()
+    : languages(tablesSet.empty() ? languageTables : tablesSet), available(languages.size(), false),
+      fontNames(languages.size()), languageNames(languages.size())
+{
+    const EmbeddedData& fonts = tablesSet.empty() ? fontTable : fontsSet;
+    loadSection(fonts, Section::fontWin, fontNames.data(), getLanguageCount());
+    loadSection(fonts, Section::lang, languageNames.data(), getLanguageCount());
 }
 
 TxtLoader::~TxtLoader() = default;
+
+int TxtLoader::getLanguageCount() const
+{
+    return static_cast<int>(languages.size());
+}
+
+bool TxtLoader::isLanguage(int index) const
+{
+    return static_cast<unsigned>(index) < languages.size();
+}
 
 const juce::String& TxtLoader::getString(int index) const
 {
@@ -161,15 +184,12 @@ const juce::String& TxtLoader::getString(int index) const
 
 const juce::String& TxtLoader::getLanguageName(int index) const
 {
-    return static_cast<unsigned>(index) < static_cast<unsigned>(languageCount)
-               ? languageNames[index]
-               : emptyText;
+    return isLanguage(index) ? languageNames[static_cast<std::size_t>(index)] : emptyText;
 }
 
 const juce::String& TxtLoader::getFontName(int index) const
 {
-    return static_cast<unsigned>(index) < static_cast<unsigned>(languageCount) ? fontNames[index]
-                                                                               : emptyText;
+    return isLanguage(index) ? fontNames[static_cast<std::size_t>(index)] : emptyText;
 }
 
 const juce::String& TxtLoader::getCurrentFontName() const
@@ -184,26 +204,33 @@ int TxtLoader::getLanguage() const
 
 bool TxtLoader::isLanguageAvailable(int index) const
 {
-    return static_cast<unsigned>(index) < static_cast<unsigned>(languageCount) && available[index];
+    return isLanguage(index) && available[static_cast<std::size_t>(index)];
 }
 
 void TxtLoader::setLanguage(int index)
 {
-    if (index == language || static_cast<unsigned>(index) >= static_cast<unsigned>(languageCount))
+    if (index == language || !isLanguage(index))
         return;
 
     language = index;
-    loadSection(languageTables[index].table, Section::str, strings, stringCount);
+    loadSection(languages[static_cast<std::size_t>(index)].table, Section::str, strings,
+                stringCount);
 }
 
 int TxtLoader::detectLanguage()
 {
+    available.assign(languages.size(), false);
     available[0] = true;
-    available[1] = false;
 
     std::shared_ptr<LocaleQuery> query = localeQuery;
     if (query == nullptr)
-        query = LocaleQuery::createForPlatform();
+    {
+        std::vector<LocaleQuery::Language> named;
+        for (const auto& table : languages)
+            named.push_back({static_cast<std::uint16_t>(table.languageId), table.posixLanguage,
+                             table.localeNames});
+        query = LocaleQuery::createForPlatform(named);
+    }
 
     for (const auto& id : query->installedLocaleIds())
     {
@@ -213,29 +240,37 @@ int TxtLoader::detectLanguage()
 
     const unsigned userLanguage = query->userDefaultLanguageId() & 0xFFu;
 
-    for (int i = 0; i < languageCount; ++i)
+    for (std::size_t i = 0; i < languages.size(); ++i)
     {
-        if (userLanguage == (languageTables[i].languageId & 0xFFu))
-            return available[i] ? i : 0;
+        if (userLanguage == (languages[i].languageId & 0xFFu))
+            return available[i] ? static_cast<int>(i) : 0;
     }
     return 0;
 }
 
-// Called once per installed locale; false ends the enumeration.
+// Called once per installed locale; false ends the enumeration. A locale
+// makes every language but the first available whose LANGID's low 8 bits are
+// its identifier's last two hex digits.
 bool TxtLoader::noteInstalledLocale(const char* localeId)
 {
     if (localeId == nullptr)
         return false;
 
-    char japanese[8];
-    std::snprintf(japanese, sizeof japanese, "%02x", languageTables[1].languageId & 0xFFu);
+    const std::size_t length = std::strlen(localeId);
+    if (length < 2)
+        return true;
 
     // The id's last two characters against the two hex digits, in either case.
     const auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
-    const std::size_t length = std::strlen(localeId);
-    if (length >= 2 && lower(localeId[length - 2]) == lower(japanese[0]) &&
-        lower(localeId[length - 1]) == lower(japanese[1]))
-        getInstance()->available[1] = true;
+    TxtLoader* texts = getInstance();
+    for (std::size_t i = 1; i < texts->languages.size(); ++i)
+    {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%02x", texts->languages[i].languageId & 0xFFu);
+        if (lower(localeId[length - 2]) == lower(digits[0]) &&
+            lower(localeId[length - 1]) == lower(digits[1]))
+            texts->available[i] = true;
+    }
 
     return true;
 }

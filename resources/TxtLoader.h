@@ -6,16 +6,17 @@
 #include <juce_core/juce_core.h>
 
 #include <memory>
+#include <vector>
 
 class LocaleQuery;
 
 // Reads the compiled-in text tables: the typeface and language names once,
 // and the 41 strings of the current language each time the language changes.
-// One instance per process, used on the message thread only.
+// The languages are those of languageTables (EmbeddedData.h). One instance
+// per process, used on the message thread only.
 class TxtLoader
 {
 public:
-    static constexpr int languageCount = 2;
     static constexpr int stringCount = 41;
     static constexpr int lineBufferSize = 2048; // a line holds at most 2047 bytes
 
@@ -36,15 +37,21 @@ public:
     // The locale operations that later instances ask; null gives back the
     // platform's own. For tests, before getInstance.
     static void setLocaleQuery(std::shared_ptr<LocaleQuery> query);
+    // The languages and the font table that later instances read; with no
+    // arguments, the program's own. For tests, before getInstance.
+    static void setLanguageTables(std::vector<LanguageTable> tables = languageTables,
+                                  EmbeddedData fonts = fontTable);
 
+    // The number of languages; each index below it names one.
+    int getLanguageCount() const;
     const juce::String& getString(int index) const;          // 0..40, else empty
-    const juce::String& getLanguageName(int language) const; // 0..1, else empty
-    const juce::String& getFontName(int language) const;     // 0..1, else empty
+    const juce::String& getLanguageName(int language) const; // a language, else empty
+    const juce::String& getFontName(int language) const;     // a language, else empty
     const juce::String& getCurrentFontName() const;
     int getLanguage() const;
-    bool isLanguageAvailable(int language) const; // false outside 0..1
-    // Makes another language current and reloads the strings; indexes other
-    // than 0 and 1 are ignored.
+    bool isLanguageAvailable(int language) const; // false for no language
+    // Makes another language current and reloads the strings; an index that
+    // names no language is ignored.
     void setLanguage(int language);
 
     virtual ~TxtLoader();
@@ -65,12 +72,16 @@ private:
     TxtLoader();
     int detectLanguage();
     static bool noteInstalledLocale(const char* localeId);
+    bool isLanguage(int index) const;
 
+    const std::vector<LanguageTable> languages;
     int language = -1;
     juce::String emptyText;
-    bool available[languageCount] = {true, false};
-    juce::String fontNames[languageCount];
-    juce::String languageNames[languageCount];
+    // Whether each language may be offered: English always, any other one
+    // when the system has one of its locales.
+    std::vector<bool> available;
+    std::vector<juce::String> fontNames;
+    std::vector<juce::String> languageNames;
     juce::String strings[stringCount];
 
     JUCE_DECLARE_NON_COPYABLE(TxtLoader)

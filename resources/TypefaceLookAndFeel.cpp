@@ -16,10 +16,12 @@ juce::String& recordedDefaultSansSerifName()
 
 TypefaceLookAndFeel::TypefaceLookAndFeel()
 {
-    juce::String fontNames[TxtLoader::languageCount];
-    TxtLoader::loadSection(fontTable, TxtLoader::Section::fontWin, fontNames,
-                           TxtLoader::languageCount);
-    japaneseFontName = fontNames[1];
+    std::vector<juce::String> fontNames(languageTables.size());
+    TxtLoader::loadSection(fontTable, TxtLoader::Section::fontWin, fontNames.data(),
+                           static_cast<int>(fontNames.size()));
+    // The first language that names a typeface decides (English's "Arial").
+    for (std::size_t i = 0; i < fontNames.size(); ++i)
+        languageOfFamily.emplace(fontNames[i], languageTables[i].posixLanguage);
 }
 
 juce::Typeface::Ptr TypefaceLookAndFeel::getTypefaceForFont(const juce::Font& font)
@@ -39,6 +41,12 @@ juce::Typeface::Ptr TypefaceLookAndFeel::getTypefaceForFont(const juce::Font& fo
     return LookAndFeel_V2::getTypefaceForFont(font);
 }
 
+juce::String TypefaceLookAndFeel::languageOf(const juce::String& family) const
+{
+    const auto found = languageOfFamily.find(family);
+    return found != languageOfFamily.end() ? found->second : juce::String("en");
+}
+
 juce::Typeface::Ptr TypefaceLookAndFeel::resolve(const juce::Font& font, const juce::String& family)
 {
     static const auto knownFamilies = juce::Font::findAllTypefaceNames();
@@ -49,7 +57,7 @@ juce::Typeface::Ptr TypefaceLookAndFeel::resolve(const juce::Font& font, const j
     if (found == foundFaces.end())
     {
         const auto face = FontResolver::findFace(
-            family, family == japaneseFontName ? "ja" : "en", font.isBold(), font.isItalic(),
+            family, languageOf(family), font.isBold(), font.isItalic(),
             [](const juce::String& name) { return knownFamilies.contains(name); });
         found = foundFaces.emplace(key, face).first;
     }

@@ -12,8 +12,9 @@
 // typeface that is asked for by name resolved to an installed family first.
 // JUCE asks the default look-and-feel for all typefaces; the requested names
 // ("Arial", "MS UI Gothic") rarely exist on Linux, and a missing one would
-// draw Japanese as empty boxes. The Japanese font table entry is resolved for
-// the language "ja", every other name for "en". JUCE on Linux opens only
+// draw Japanese as empty boxes. A language's typeface (its font table entry)
+// is resolved for that language (its posixLanguage in languageTables: "ja"
+// for Japanese), every other name for "en". JUCE on Linux opens only
 // single-font files by family name; a font that comes only as a collection
 // (Noto Sans CJK, for one) is opened from its file's bytes and kept.
 class TypefaceLookAndFeel : public juce::LookAndFeel_V2
@@ -34,8 +35,10 @@ public:
 
 private:
     juce::Typeface::Ptr resolve(const juce::Font& font, const juce::String& family);
+    juce::String languageOf(const juce::String& family) const;
 
-    juce::String japaneseFontName;
+    // The language each typeface of the font table is resolved for.
+    std::map<juce::String, juce::String> languageOfFamily;
     // By requested family, bold and italic: fontconfig's answer, kept, as
     // JUCE forgets its typefaces whenever the default name changes.
     std::map<std::tuple<juce::String, bool, bool>, FontResolver::Face> foundFaces;

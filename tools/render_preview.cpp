@@ -31,7 +31,7 @@ public:
 
         if (withSelector)
         {
-            for (int i = 0; i < TxtLoader::languageCount; ++i)
+            for (int i = 0; i < texts->getLanguageCount(); ++i)
                 langs.addItem(texts->getLanguageName(i), i + 1);
             langs.setSelectedId(texts->getLanguage() + 1, juce::dontSendNotification);
             langs.setLookAndFeel(&langLookAndFeel);
@@ -82,15 +82,17 @@ public:
     // below it near the bottom of a screen), second item under the mouse.
     void paintOpenList(juce::Graphics& g)
     {
+        auto* texts = TxtLoader::getInstance();
+        const int items = texts->getLanguageCount();
         const int itemHeight = 22;
-        const juce::Rectangle<int> list(280, 140 - (2 * itemHeight + 2), 190, 2 * itemHeight + 2);
+        const juce::Rectangle<int> list(280, 140 - (items * itemHeight + 2), 190,
+                                        items * itemHeight + 2);
         g.setColour(langLookAndFeel.findColour(juce::PopupMenu::backgroundColourId));
         g.fillRect(list);
         g.setColour(juce::Colours::grey);
         g.drawRect(list);
 
-        auto* texts = TxtLoader::getInstance();
-        for (int i = 0; i < TxtLoader::languageCount; ++i)
+        for (int i = 0; i < items; ++i)
         {
             const juce::Rectangle<int> area(list.getX() + 1, list.getY() + 1 + i * itemHeight,
                                             list.getWidth() - 2, itemHeight);
@@ -136,15 +138,17 @@ int main(int argc, char* argv[])
     TypefaceLookAndFeel typefaces;
     juce::LookAndFeel::setDefaultLookAndFeel(&typefaces);
 
+    // One row per language.
+    auto* texts = TxtLoader::getInstance();
+    const int rows = texts->getLanguageCount();
     const int gap = 10;
-    juce::Image sheet(juce::Image::RGB, 2 * screenWidth + 3 * gap, 2 * screenHeight + 3 * gap,
-                      true);
+    juce::Image sheet(juce::Image::RGB, 2 * screenWidth + 3 * gap,
+                      rows * screenHeight + (rows + 1) * gap, true);
     {
         juce::Graphics g(sheet);
         g.fillAll(juce::Colour(0xFF808080));
 
-        auto* texts = TxtLoader::getInstance();
-        for (int language = 0; language < TxtLoader::languageCount; ++language)
+        for (int language = 0; language < rows; ++language)
         {
             texts->setLanguage(language);
             const int y = gap + language * (screenHeight + gap);

@@ -18,6 +18,8 @@
 #include "resources/TypefaceLookAndFeel.h"
 #include "ui/ResultMessages.h"
 
+#include <algorithm>
+
 namespace
 {
 using E = StringEntry;
@@ -30,6 +32,8 @@ const juce::Rectangle<int> button1Bounds(220, 185, 120, 24);
 const juce::Rectangle<int> button2Bounds(350, 185, 120, 24);
 
 constexpr int pollMs = 10;
+// How long after its release a held key must stay up to count as let go.
+constexpr int releaseSettleMs = 30;
 
 // The phases with a screen are 0 to 5, in order.
 int screenIndex(Phase p) noexcept
@@ -106,7 +110,7 @@ MainComponent::MainComponent(Hooks h) : juce::Thread("KVR516_UPDATE"), hooks(std
     langs->setWantsKeyboardFocus(true);
     langs->setMouseClickGrabsKeyboardFocus(false);
     langs->addKeyListener(this);
-    for (int language = 0; language < 2; ++language)
+    for (int language = 0; language < txt->getLanguageCount(); ++language)
         if (txt->isLanguageAvailable(language))
             langs->addItem(txt->getLanguageName(language), language + 1);
 
@@ -243,12 +247,16 @@ void MainComponent::refreshTexts()
     messageLabel->setFont(juce::Font(fontName, 12.8f, juce::Font::plain));
     messageLabel->setText(txt->getString(screen.message), juce::dontSendNotification);
 
+    // A hidden button is disabled too, so that a click queued for it does
+    // nothing (JUCE delivers a queued click to an enabled button only).
     button1->setFontName(fontName);
     button1->setText(txt->getString(screen.leftText));
+    button1->setEnabled(screen.leftVisible);
     button1->setVisible(screen.leftVisible);
 
     button2->setFontName(fontName);
     button2->setText(txt->getString(screen.rightText));
+    button2->setEnabled(screen.rightVisible);
     button2->setVisible(screen.rightVisible);
 
     // A new screen takes the keyboard if the window has it, never from another
@@ -259,6 +267,7 @@ void MainComponent::refreshTexts()
         shownPhase = p;
         if (auto* peer = getPeer(); peer != nullptr && peer->isFocused() && isShowing())
             grabKeyboardFocus();
+        noteHeldKeys();
     }
 }
 
@@ -273,7 +282,7 @@ void MainComponent::comboBoxChanged(juce::ComboBox* comboBox)
         return;
 
     // Only listed languages can be chosen; any other id changes nothing.
-    if (id < 1 || id > 2 || !txt->isLanguageAvailable(id - 1))
+    if (id < 1 || id > txt->getLanguageCount() || !txt->isLanguageAvailable(id - 1))
         return;
 
     txt->setLanguage(id - 1);
@@ -340,6 +349,11 @@ void MainComponent::abortAndQuit()
 
 void MainComponent::buttonClicked(juce::Button* button)
 {
+    // A click that arrives once the screen no longer shows its button (a
+    // queued one) is not the user's answer to this screen.
+    if (!hasScreen(phase) || button == nullptr || !button->isVisible())
+        return;
+
     if (button == button1.get())
         advancePhase();
     else if (button == button2.get())
@@ -348,6 +362,9 @@ void MainComponent::buttonClicked(juce::Button* button)
 
 bool MainComponent::keyPressed(const juce::KeyPress& key)
 {
+    if (isHeldFromAnotherScreen(key))
+        return true;
+
     // From the component itself Tab goes to the first of the selector and the
     // shown buttons, Shift+Tab to the last; on a screen without them it stays.
     if (key.isKeyCode(juce::KeyPress::tabKey) && hasKeyboardFocus(false))
@@ -367,6 +384,10 @@ bool MainComponent::keyPressed(const juce::KeyPress& key)
 
 bool MainComponent::keyPressed(const juce::KeyPress& key, juce::Component* origin)
 {
+    // Used up here, before the button's or the selector's own handling.
+    if (isHeldFromAnotherScreen(key))
+        return true;
+
     const bool returnKey = key == juce::KeyPress::returnKey;
 
     // A button that has the keyboard's focus is pressed here rather than by
@@ -390,6 +411,68 @@ bool MainComponent::pressIfShown(AlineButton& button)
         return false;
     buttonClicked(&button);
     return true;
+}
+
+// JUCE reports a key's auto-repeat as new presses: on X11 it takes the
+// release and press that the server sends for each repeat as no release at
+// all, and Windows sends presses alone. Only a release ends a held key.
+void MainComponent::noteHeldKeys()
+{
+    heldKeys.clear();
+    for (const int code :
+         {juce::KeyPress::returnKey, juce::KeyPress::escapeKey, juce::KeyPress::spaceKey})
+        if (isKeyDown(code))
+            heldKeys.push_back(code);
+}
+
+void MainComponent::forgetReleasedKeys()
+{
+    heldKeys.erase(std::remove_if(heldKeys.begin(), heldKeys.end(),
+                                  [this](int code) { return !isKeyDown(code); }),
+                   heldKeys.end());
+}
+
+bool MainComponent::isHeldFromAnotherScreen(const juce::KeyPress& key) const
+{
+    return std::find(heldKeys.begin(), heldKeys.end(), key.getKeyCode()) != heldKeys.end();
+}
+
+bool MainComponent::isKeyDown(int keyCode) const
+{
+    if (hooks.keyDown)
+        return hooks.keyDown(keyCode);
+    // Without a window there is no keyboard to ask.
+    return getPeer() != nullptr && juce::KeyPress::isKeyCurrentlyDown(keyCode);
+}
+
+// On X11 JUCE finds a repeat's release and press as a pair only when both have
+// arrived; otherwise it reports the release, and the press follows within
+// milliseconds. A held key is forgotten only when it is still up a moment
+// after its release.
+bool MainComponent::keyStateChanged(bool isKeyDown)
+{
+    if (!isKeyDown && !heldKeys.empty())
+        juce::Timer::callAfterDelay(releaseSettleMs,
+                                    [safe = juce::Component::SafePointer<MainComponent>(this)]
+                                    {
+                                        if (safe != nullptr)
+                                            safe->forgetReleasedKeys();
+                                    });
+    return false;
+}
+
+// A key let go while another window had the keyboard is never reported here:
+// once the keyboard has left the window, a held key is forgotten.
+void MainComponent::focusLost(FocusChangeType)
+{
+    if (!hasKeyboardFocus(true))
+        heldKeys.clear();
+}
+
+void MainComponent::focusOfChildComponentChanged(FocusChangeType)
+{
+    if (!hasKeyboardFocus(true))
+        heldKeys.clear();
 }
 
 void MainComponent::handleAsyncUpdate()

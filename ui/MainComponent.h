@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class AlineButton;
 class Broadcast;
@@ -30,7 +31,11 @@ class Update;
 // The keyboard: the component takes it whenever a new screen is shown. Return
 // presses the left button and Escape the right one wherever it is shown; Tab
 // and Shift+Tab move among the selector and the shown buttons, and a button
-// that has the keyboard's focus is pressed by Return or Space.
+// that has the keyboard's focus is pressed by Return or Space. A key that was
+// already held down when the screen changed presses nothing on the new one
+// (its auto-repeat comes as new presses) until it has been let go. A button
+// that is hidden is disabled too, and a click that arrives after the screen
+// no longer shows its button (one that triggerClick queued) does nothing.
 class MainComponent : public juce::Component,
                       public juce::Thread,
                       public juce::AsyncUpdater,
@@ -60,6 +65,9 @@ public:
         // Starts a thread of the update (the worker, Broadcast, Listener or
         // Update) in place of Thread::startThread; returns whether it runs.
         std::function<bool(juce::Thread& thread)> startThread;
+        // Whether a key (a KeyPress key code) is held down now, in place of
+        // KeyPress::isKeyCurrentlyDown.
+        std::function<bool(int keyCode)> keyDown;
     };
 
     MainComponent();
@@ -85,6 +93,9 @@ public:
     bool keyPressed(const juce::KeyPress& key) override;
     // The keys of the selector and the buttons, before their own handling.
     bool keyPressed(const juce::KeyPress& key, juce::Component* origin) override;
+    bool keyStateChanged(bool isKeyDown) override;
+    void focusLost(FocusChangeType cause) override;
+    void focusOfChildComponentChanged(FocusChangeType cause) override;
 
 private:
     // One screen: string entries of the title, the message and both buttons,
@@ -105,6 +116,13 @@ private:
     // Clicks button from the keyboard if the current screen shows it; false
     // when it does not.
     bool pressIfShown(AlineButton& button);
+
+    // The keys that press buttons and were held down when the screen last
+    // changed: each is left out of the keyboard until it has been let go.
+    void noteHeldKeys();
+    void forgetReleasedKeys();
+    bool isHeldFromAnotherScreen(const juce::KeyPress& key) const;
+    bool isKeyDown(int keyCode) const;
 
     // Starts thread, through the hook when there is one; false when it does not run.
     bool startStageThread(juce::Thread& thread);
@@ -137,6 +155,7 @@ private:
     std::atomic<StageResult> result{StageResult::success};
     Phase stagePhase = Phase::notShown; // set before each start of the worker, read by it
     Phase shownPhase = Phase::notShown; // the phase whose screen is shown
+    std::vector<int> heldKeys;          // key codes, see noteHeldKeys
 
     std::unique_ptr<LangLookAndFeel> langLookAndFeel;
     std::unique_ptr<BtnLookAndFeel> btnLookAndFeel;

@@ -2,21 +2,35 @@
 #include "platform/linux/LinuxLocaleQuery.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <locale.h>
 
-LinuxLocaleQuery::LinuxLocaleQuery()
-    : LinuxLocaleQuery({{"ja_JP.UTF-8", "00000411"},
-                        {"ja_JP.utf8", "00000411"},
-                        {"ja_JP.eucJP", "00000411"},
-                        {"ja_JP", "00000411"},
-                        {"en_US.UTF-8", "00000409"},
-                        {"en_GB.UTF-8", "00000809"}})
+namespace
+{
+std::vector<LinuxLocaleQuery::Candidate>
+candidatesOf(const std::vector<LocaleQuery::Language>& languages)
+{
+    std::vector<LinuxLocaleQuery::Candidate> candidates;
+    for (const auto& language : languages)
+    {
+        char id[16];
+        std::snprintf(id, sizeof id, "%08X", static_cast<unsigned>(language.languageId));
+        for (const auto& name : language.localeNames)
+            candidates.emplace_back(name, id);
+    }
+    return candidates;
+}
+} // namespace
+
+LinuxLocaleQuery::LinuxLocaleQuery(const std::vector<Language>& knownLanguages)
+    : LinuxLocaleQuery(candidatesOf(knownLanguages), knownLanguages)
 {
 }
 
-LinuxLocaleQuery::LinuxLocaleQuery(std::vector<Candidate> candidatesToTry)
-    : candidates(std::move(candidatesToTry))
+LinuxLocaleQuery::LinuxLocaleQuery(std::vector<Candidate> candidatesToTry,
+                                   std::vector<Language> knownLanguages)
+    : candidates(std::move(candidatesToTry)), languages(std::move(knownLanguages))
 {
 }
 
@@ -52,22 +66,20 @@ std::uint16_t LinuxLocaleQuery::userDefaultLanguageId()
     return 0;
 }
 
-std::uint16_t LinuxLocaleQuery::languageIdOfLocaleName(const std::string& name)
+std::uint16_t LinuxLocaleQuery::languageIdOfLocaleName(const std::string& name) const
 {
     // language[_territory][.codeset][@modifier]
     const auto language = name.substr(0, name.find_first_of("_.@"));
 
-    if (language == "ja")
-        return 0x0411;
-
-    if (language == "en")
-        return 0x0409;
+    for (const auto& known : languages)
+        if (!language.empty() && language == known.posixLanguage)
+            return known.languageId;
 
     return 0;
 }
 
 // The program's query on this platform.
-std::unique_ptr<LocaleQuery> LocaleQuery::createForPlatform()
+std::unique_ptr<LocaleQuery> LocaleQuery::createForPlatform(const std::vector<Language>& languages)
 {
-    return std::make_unique<LinuxLocaleQuery>();
+    return std::make_unique<LinuxLocaleQuery>(languages);
 }

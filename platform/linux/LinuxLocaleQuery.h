@@ -14,21 +14,24 @@ public:
     // A C library locale name and the locale identifier it stands for.
     using Candidate = std::pair<std::string, std::string>;
 
-    // The Japanese and English locales Debian generates under their usual names.
-    LinuxLocaleQuery();
-    explicit LinuxLocaleQuery(std::vector<Candidate> candidates);
+    // The locale names of each language stand for its LANGID as an
+    // identifier of eight hex digits ("00000411").
+    explicit LinuxLocaleQuery(const std::vector<Language>& languages);
+    LinuxLocaleQuery(std::vector<Candidate> candidates, std::vector<Language> languages = {});
 
     // The identifiers of the candidates that can be opened, each listed once.
     std::vector<std::string> installedLocaleIds() override;
 
     // From the first of LC_ALL, LC_MESSAGES and LANG that is set and not
-    // empty: 0x0411 for "ja...", 0x0409 for "en...", otherwise 0.
+    // empty: the LANGID of its language, 0 for a language not known.
     std::uint16_t userDefaultLanguageId() override;
 
-    // The LANGID of a POSIX locale name such as "ja_JP.UTF-8"; 0 for any
-    // other language, "C" and "POSIX" included.
-    static std::uint16_t languageIdOfLocaleName(const std::string& name);
+    // The LANGID of a POSIX locale name such as "ja_JP.UTF-8": that of the
+    // language whose posixLanguage its language part is; 0 for any other,
+    // "C" and "POSIX" included.
+    std::uint16_t languageIdOfLocaleName(const std::string& name) const;
 
 private:
     std::vector<Candidate> candidates;
+    std::vector<Language> languages;
 };

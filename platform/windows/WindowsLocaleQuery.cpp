@@ -33,8 +33,9 @@ std::uint16_t WindowsLocaleQuery::userDefaultLanguageId()
     return ::GetUserDefaultLangID();
 }
 
-// The program's query on this platform.
-std::unique_ptr<LocaleQuery> LocaleQuery::createForPlatform()
+// The program's query on this platform: Windows reports locales and the
+// user's language by the identifiers the languages are compared by.
+std::unique_ptr<LocaleQuery> LocaleQuery::createForPlatform(const std::vector<Language>&)
 {
     return std::make_unique<WindowsLocaleQuery>();
 }

@@ -810,11 +810,16 @@ expect_end
 # the window takes the keyboard when it opens and after each screen change.
 key() { xdotool key --delay 50 "$@"; }
 
-step "a whole update with the keyboard"
+step "a whole update with the keyboard; Return held on the language screen presses nothing more"
 make_update_file $((20 * 1024 + 3))
 launch
 wait_text "Please choose a language used."
-key Return
+# Held past the next screen, Return repeats (the X server's auto-repeat: after
+# 660 ms, 25 presses a second); none of the repeats may press START.
+xdotool keydown Return
+wait_text "push START."
+sleep 1.5
+xdotool keyup Return
 wait_text "push START."
 key Return
 wait_text "Waiting from KVR-516helix connection."

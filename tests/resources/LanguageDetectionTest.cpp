@@ -33,12 +33,64 @@ Detected detect(std::vector<std::string> ids, std::uint16_t userLanguage)
 }
 } // namespace
 
-TEST(LanguageDetection, JapaneseUserWithJapaneseLocaleStartsInJapanese)
+// A third language beside the program's two, in the test's own tables.
+const std::string germanStrings = "\xEF\xBB\xBF\r\n:STR\r\n\"\"\r\n\"KVR Firmware Downloader\"\r\n"
+                                  "\"OK\"\r\n\"START\"\r\n\"Abbrechen\"\r\n\"ENDE\"\r\n"
+                                  "\"Bitte eine Sprache w\xC3\xA4hlen.\"\r\n:EOF\r\n";
+const std::string threeFonts =
+    "\xEF\xBB\xBF\r\n:FONT_WIN\r\n\"Arial\"\r\n\"MS UI Gothic\"\r\n\"Arial\"\r\n"
+    ":LANG\r\n\"English\"\r\n\"\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E\"\r\n"
+    "\"Deutsch\"\r\n:EOF\r\n";
+
+EmbeddedData bytesOf(const std::string& text)
 {
-    const auto d = detect({"00000409", "00000411"}, 0x0411);
-    EXPECT_EQ(d.language, 1);
-    EXPECT_TRUE(d.english);
-    EXPECT_TRUE(d.japanese);
+    return {text.data(), static_cast<juce::uint32>(text.size())};
+}
+
+// Each row: the languages offered, the one the user starts in and the text
+// the language screen shows in it.
+TEST(LanguageDetection, AUserOfAnOfferedLanguageStartsInIt)
+{
+    struct Row
+    {
+        bool withGerman; // the test's three languages, else the program's two
+        std::vector<std::string> localeIds;
+        std::uint16_t userLanguage;
+        int language;
+        std::vector<std::string> offered;
+        const char* shown;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {false, {"00000409", "00000411"}, 0x0411, 1, {"English", "日本語"}, "ご使用になる言語を選択してください。"},
+        {true,  {"00000409", "00000407"}, 0x0407, 2, {"English", "Deutsch"}, "Bitte eine Sprache wählen."},
+    };
+    // clang-format on
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(row.shown);
+        if (row.withGerman)
+        {
+            TxtLoader::setLanguageTables({languageTables[0],
+                                          languageTables[1],
+                                          {0x0407, bytesOf(germanStrings), "de", {"de_DE.UTF-8"}}},
+                                         bytesOf(threeFonts));
+        }
+        TxtLoader::setLocaleQuery(
+            std::make_shared<FakeLocaleQuery>(row.localeIds, row.userLanguage));
+        auto* texts = TxtLoader::getInstance();
+        std::vector<std::string> offered;
+        for (int i = 0; i < texts->getLanguageCount(); ++i)
+            if (texts->isLanguageAvailable(i))
+                offered.push_back(texts->getLanguageName(i).toStdString());
+
+        EXPECT_EQ(texts->getLanguage(), row.language);
+        EXPECT_EQ(offered, row.offered);
+        EXPECT_EQ(texts->getString(6).toStdString(), row.shown);
+        TxtLoader::deleteInstance();
+        TxtLoader::setLocaleQuery(nullptr);
+        TxtLoader::setLanguageTables();
+    }
 }
 
 TEST(LanguageDetection, JapaneseUserWithoutJapaneseLocaleStartsInEnglish)

@@ -57,8 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const EmbeddedData table{bytes.data(), static_cast<juce::uint32>(size)};
 
     readSection(table, TxtLoader::Section::str, TxtLoader::stringCount);
-    readSection(table, TxtLoader::Section::fontWin, TxtLoader::languageCount);
-    readSection(table, TxtLoader::Section::lang, TxtLoader::languageCount);
+    readSection(table, TxtLoader::Section::fontWin, static_cast<int>(languageTables.size()));
+    readSection(table, TxtLoader::Section::lang, static_cast<int>(languageTables.size()));
     readSection(table, TxtLoader::Section::none, 1);
     readSection(table, TxtLoader::Section::str, 0);
 

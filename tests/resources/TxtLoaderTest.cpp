@@ -62,11 +62,12 @@ TEST_F(TxtLoaderOnTables, LookupsOutOfRangeGiveTheEmptyText)
     EXPECT_TRUE(texts->getString(41).isEmpty());
     EXPECT_TRUE(texts->getString(-1).isEmpty());
     EXPECT_TRUE(texts->getString(std::numeric_limits<int>::min()).isEmpty());
-    EXPECT_TRUE(texts->getLanguageName(2).isEmpty());
+    const int beyond = texts->getLanguageCount();
+    EXPECT_TRUE(texts->getLanguageName(beyond).isEmpty());
     EXPECT_TRUE(texts->getLanguageName(-1).isEmpty());
     EXPECT_TRUE(texts->getFontName(-1).isEmpty());
-    EXPECT_TRUE(texts->getFontName(2).isEmpty());
-    EXPECT_FALSE(texts->isLanguageAvailable(2));
+    EXPECT_TRUE(texts->getFontName(beyond).isEmpty());
+    EXPECT_FALSE(texts->isLanguageAvailable(beyond));
     EXPECT_FALSE(texts->isLanguageAvailable(-1));
     EXPECT_EQ(texts->getString(40), "Send error 9");
 }
@@ -157,7 +158,7 @@ TEST_F(TxtLoaderOnTables, SettingTheCurrentLanguageReadsNothing)
 TEST_F(TxtLoaderOnTables, OtherLanguageIndexesAreIgnored)
 {
     auto* texts = TxtLoader::getInstance();
-    texts->setLanguage(2);
+    texts->setLanguage(texts->getLanguageCount());
     texts->setLanguage(-1);
     EXPECT_EQ(texts->getLanguage(), 0);
     EXPECT_EQ(texts->getString(3), "START");

@@ -25,6 +25,7 @@ MainComponent::Hooks ControllerHarness::recordingHooks()
         if (buttonEntry != 2)
             recorded.push_back("button " + std::to_string(buttonEntry));
     };
+    hooks.keyDown = [this](int keyCode) { return keysDown.count(keyCode) > 0; };
     hooks.quit = [this]
     {
         std::lock_guard<std::mutex> lock(mutex);
@@ -65,11 +66,13 @@ ControllerHarness::Screen ControllerHarness::screen() const
     {
         s.left = left->getButtonText().toStdString();
         s.leftVisible = left->isVisible();
+        s.leftEnabled = left->isEnabled();
     }
     if (auto* right = dynamic_cast<juce::Button*>(child("button2")))
     {
         s.right = right->getButtonText().toStdString();
         s.rightVisible = right->isVisible();
+        s.rightEnabled = right->isEnabled();
     }
     if (auto* langs = child("langs"))
         s.langsVisible = langs->isVisible();
@@ -112,6 +115,21 @@ bool ControllerHarness::pressKey(const juce::KeyPress& key, const juce::String& 
     if (focused.isEmpty())
         return main->keyPressed(key);
     return main->keyPressed(key, child(focused));
+}
+
+void ControllerHarness::holdKey(const juce::KeyPress& key, bool down)
+{
+    if (down)
+        keysDown.insert(key.getKeyCode());
+    else
+        keysDown.erase(key.getKeyCode());
+    main->keyStateChanged(down);
+}
+
+void ControllerHarness::queueClick(const juce::String& button)
+{
+    if (auto* b = dynamic_cast<juce::Button*>(child(button)))
+        b->triggerClick();
 }
 
 bool ControllerHarness::pumpUntil(const std::function<bool()>& pred, int timeoutMs)

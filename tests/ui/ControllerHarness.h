@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,8 @@ public:
         std::string right;
         bool leftVisible = false;
         bool rightVisible = false;
+        bool leftEnabled = false;
+        bool rightEnabled = false;
         bool langsVisible = false;
     };
 
@@ -60,6 +63,12 @@ public:
     // component hears it of that widget; with no name, of the component
     // itself. Whether the key was used.
     bool pressKey(const juce::KeyPress& key, const juce::String& focused = {});
+    // Holds a key down or lets it go, as the keyboard's state says; letting
+    // go is reported to the component as the window reports it.
+    void holdKey(const juce::KeyPress& key, bool down);
+    // A click queued on the named button, as its accessibility "press" and a
+    // quick double press queue one; it arrives through the message loop.
+    void queueClick(const juce::String& button);
 
     // Runs the message loop until pred holds; false after timeoutMs.
     bool pumpUntil(const std::function<bool()>& pred, int timeoutMs = 20000);
@@ -83,4 +92,5 @@ private:
     mutable std::mutex mutex;
     std::vector<std::string> recorded;
     std::vector<std::string> texts;
+    std::set<int> keysDown;
 };

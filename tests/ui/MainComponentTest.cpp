@@ -133,6 +133,9 @@ void expectScreen(const ControllerHarness::Screen& s, const std::string& message
     EXPECT_EQ(s.message, message);
     EXPECT_EQ(s.leftVisible, leftVisible);
     EXPECT_EQ(s.rightVisible, rightVisible);
+    // A shown button is never disabled, a hidden one always.
+    EXPECT_EQ(s.leftEnabled, leftVisible);
+    EXPECT_EQ(s.rightEnabled, rightVisible);
     if (leftVisible)
     {
         EXPECT_EQ(s.left, left);
@@ -308,6 +311,56 @@ TEST_F(MainComponentTest, KeysPressOnlyTheButtonsTheScreenShows)
         EXPECT_EQ(ui->events(), row.events);
         fresh();
     }
+}
+
+// A quick double press (or an assistive press) queues a second click; it
+// arrives on the connect stage's screen, whose START is hidden.
+TEST_F(MainComponentTest, AQueuedClickOnAButtonNoLongerShownDoesNothing)
+{
+    reach(2);
+    script->untilStopped[3] = true;
+    ui->queueClick("button1");
+    ui->queueClick("button1");
+    ASSERT_TRUE(ui->pumpUntil([&] { return ui->phase() == 3; }));
+    ui->pumpPending();
+    EXPECT_EQ(ui->phase(), 3);
+    EXPECT_TRUE(ui->events().empty());
+    EXPECT_EQ(script->runs[3], 1);
+    EXPECT_EQ(script->runs[4], 0);
+}
+
+// Return held on the language screen: its auto-repeat reaches the next
+// screens as new presses, and presses nothing there until it is let go.
+TEST_F(MainComponentTest, AKeyHeldFromTheScreenBeforePressesNothingUntilLetGo)
+{
+    const juce::KeyPress enter(juce::KeyPress::returnKey);
+    script->untilStopped[3] = true;
+    start();
+    ui->holdKey(enter, true);
+    ASSERT_TRUE(ui->pressKey(enter));
+    ASSERT_TRUE(ui->pumpUntil([&] { return ui->phase() == 2; }));
+
+    EXPECT_TRUE(ui->pressKey(enter)); // used up
+    EXPECT_TRUE(ui->pressKey(enter, "button1"));
+    EXPECT_EQ(ui->phase(), 2);
+
+    // Let go and pressed at once: a repeat as X11 may report it.
+    ui->holdKey(enter, false);
+    ui->holdKey(enter, true);
+    EXPECT_TRUE(ui->pressKey(enter));
+    EXPECT_EQ(ui->phase(), 2);
+
+    // Let go for good: a new press is START.
+    ui->holdKey(enter, false);
+    ASSERT_TRUE(ui->pumpUntil(
+        [&]
+        {
+            ui->holdKey(enter, true);
+            ui->pressKey(enter);
+            ui->holdKey(enter, false);
+            return ui->phase() == 3;
+        }));
+    EXPECT_TRUE(ui->events().empty());
 }
 
 //==============================================================================

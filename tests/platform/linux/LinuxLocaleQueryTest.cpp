@@ -11,6 +11,9 @@
 
 namespace
 {
+const std::vector<LocaleQuery::Language> englishAndJapanese = {
+    {0x0409, "en", {"en_US.UTF-8"}}, {0x0411, "ja", {"ja_JP.UTF-8", "ja_JP.eucJP"}}};
+
 // Sets the three variables for one test and puts the old values back.
 class LocaleEnvironment : public ::testing::Test
 {
@@ -36,7 +39,10 @@ protected:
         }
     }
 
-    static std::uint16_t user() { return LinuxLocaleQuery().userDefaultLanguageId(); }
+    static std::uint16_t user()
+    {
+        return LinuxLocaleQuery(englishAndJapanese).userDefaultLanguageId();
+    }
 
     static constexpr const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
     std::map<std::string, std::optional<std::string>> saved;
@@ -45,19 +51,20 @@ protected:
 
 TEST(LinuxLocaleQuery, LanguageOfLocaleNames)
 {
-    EXPECT_EQ(LinuxLocaleQuery::languageIdOfLocaleName("ja_JP.UTF-8"), 0x0411);
-    EXPECT_EQ(LinuxLocaleQuery::languageIdOfLocaleName("ja_JP.eucJP"), 0x0411);
-    EXPECT_EQ(LinuxLocaleQuery::languageIdOfLocaleName("ja"), 0x0411);
-    EXPECT_EQ(LinuxLocaleQuery::languageIdOfLocaleName("en_US.UTF-8"), 0x0409);
-    EXPECT_EQ(LinuxLocaleQuery::languageIdOfLocaleName("en_GB"), 0x0409);
-    EXPECT_EQ(LinuxLocaleQuery::languageIdOfLocaleName("en@quot"), 0x0409);
-    EXPECT_EQ(LinuxLocaleQuery::languageIdOfLocaleName("de_DE.UTF-8"), 0);
-    EXPECT_EQ(LinuxLocaleQuery::languageIdOfLocaleName("C"), 0);
-    EXPECT_EQ(LinuxLocaleQuery::languageIdOfLocaleName("C.UTF-8"), 0);
-    EXPECT_EQ(LinuxLocaleQuery::languageIdOfLocaleName("POSIX"), 0);
-    EXPECT_EQ(LinuxLocaleQuery::languageIdOfLocaleName("jam_JM"), 0);
-    EXPECT_EQ(LinuxLocaleQuery::languageIdOfLocaleName("enx"), 0);
-    EXPECT_EQ(LinuxLocaleQuery::languageIdOfLocaleName(""), 0);
+    const LinuxLocaleQuery query(englishAndJapanese);
+    EXPECT_EQ(query.languageIdOfLocaleName("ja_JP.UTF-8"), 0x0411);
+    EXPECT_EQ(query.languageIdOfLocaleName("ja_JP.eucJP"), 0x0411);
+    EXPECT_EQ(query.languageIdOfLocaleName("ja"), 0x0411);
+    EXPECT_EQ(query.languageIdOfLocaleName("en_US.UTF-8"), 0x0409);
+    EXPECT_EQ(query.languageIdOfLocaleName("en_GB"), 0x0409);
+    EXPECT_EQ(query.languageIdOfLocaleName("en@quot"), 0x0409);
+    EXPECT_EQ(query.languageIdOfLocaleName("de_DE.UTF-8"), 0);
+    EXPECT_EQ(query.languageIdOfLocaleName("C"), 0);
+    EXPECT_EQ(query.languageIdOfLocaleName("C.UTF-8"), 0);
+    EXPECT_EQ(query.languageIdOfLocaleName("POSIX"), 0);
+    EXPECT_EQ(query.languageIdOfLocaleName("jam_JM"), 0);
+    EXPECT_EQ(query.languageIdOfLocaleName("enx"), 0);
+    EXPECT_EQ(query.languageIdOfLocaleName(""), 0);
 }
 
 TEST_F(LocaleEnvironment, NothingSetIsNoLanguage)
@@ -109,6 +116,7 @@ TEST(LinuxLocaleQuery, OnlyLocalesTheLibraryCanOpenAreListed)
 
 TEST(LinuxLocaleQuery, AnyOpenableJapaneseNameCounts)
 {
-    LinuxLocaleQuery query({{"ja_NOWHERE.UTF-8", "00000411"}, {"C.UTF-8", "00000411"}});
+    LinuxLocaleQuery query(std::vector<LinuxLocaleQuery::Candidate>{
+        {"ja_NOWHERE.UTF-8", "00000411"}, {"C.UTF-8", "00000411"}});
     EXPECT_EQ(query.installedLocaleIds(), std::vector<std::string>{"00000411"});
 }
