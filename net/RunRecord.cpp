@@ -53,8 +53,8 @@ juce::String appendLine(Record& r, const juce::String& text)
     if (!r.headerWritten)
         lines << "=== start " << startTime.toISO8601(true) << "; " << r.program << "; "
               << SystemVersion::text() << "; language: " << orElse(r.language, "not chosen")
-              << "\n";
-    lines << text << "\n";
+              << AppendFile::lineEnd;
+    lines << text << AppendFile::lineEnd;
     r.headerWritten = true;
 
     const char* bytes = lines.toRawUTF8();

@@ -20,6 +20,10 @@ public:
     AppendFile(const AppendFile&) = delete;
     AppendFile& operator=(const AppendFile&) = delete;
 
+    // The platform's end of a line in a text file: "\r\n" on Windows, whose
+    // Notepad before Windows 10 knows no other, "\n" elsewhere.
+    static const char* const lineEnd;
+
     // Why the file could not be opened, in the system's words; empty when it is open.
     juce::String openError() const { return whyNotOpen; }
 

@@ -15,6 +15,8 @@ juce::String errnoText(int error)
 }
 } // namespace
 
+const char* const AppendFile::lineEnd = "\n";
+
 // O_APPEND: the kernel moves to the end and writes as one step, whatever
 // other descriptors of this file (in any process) wrote in between. Opening
 // never waits (O_NONBLOCK, which a regular file then ignores).

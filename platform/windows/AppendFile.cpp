@@ -13,6 +13,8 @@ juce::String lastErrorText()
 }
 } // namespace
 
+const char* const AppendFile::lineEnd = "\r\n";
+
 // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end of
 // the file as it is then, and never over what is there. Others may read,
 // append to, rename or delete the file while it is open (the record is
