@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <thread>
+#include <vector>
 
 namespace
 {
@@ -80,6 +82,35 @@ TEST(RunRecord, EachRunAppendsHeaderLinesAndClosingLineToOneBoundedFile)
                                       "; outcome: none shown; update file: not checked; "
                                       "mixer: not connected; transfer: none completed"))
         << lines[4];
+}
+
+// Lines of several threads at once (the update's threads all write lines):
+// the header once and first, every line whole.
+TEST(RunRecord, LinesOfSeveralThreadsComeWholeAfterOneHeader)
+{
+    Folder folder;
+    ASSERT_TRUE(RunRecord::open(folder.dir, "KVR516_UPDATE 1.0 (commit 0123456789ab)"));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back(
+            [t]
+            {
+                for (int i = 0; i < 100; ++i)
+                    RunRecord::line("thread " + juce::String(t) + " line " + juce::String(i));
+            });
+    RunRecord::noteMixer("198.51.100.20");
+    for (std::thread& thread : threads)
+        thread.join();
+    RunRecord::close();
+
+    juce::StringArray lines;
+    folder.dir.getChildFile(RunRecord::fileName).readLines(lines);
+    lines.removeEmptyStrings();
+    ASSERT_EQ(lines.size(), 402);
+    EXPECT_TRUE(lines[0].startsWith("=== start "));
+    for (int i = 1; i <= 400; ++i)
+        ASSERT_TRUE(matches(lines[i], "\\+" + seconds + " thread [0-3] line \\d+")) << lines[i];
+    EXPECT_TRUE(lines[401].contains("; mixer: 198.51.100.20; ")) << lines[401];
 }
 
 // A folder that cannot be made (a file in the way) or a record file that
