@@ -668,7 +668,6 @@ version=$(env -i PATH=/usr/bin:/bin "$work/prog/KVR516_UPDATE" --version 2>"$wor
     fail "--version ended with exit code $?"
 [[ $version =~ ^KVR516_UPDATE\ 1\.0\ \(commit\ ([0-9a-f]{12}|unknown)\)$ ]] && [ ! -s "$work/nodisplay.err" ] ||
     fail "--version printed \"$version\" and on standard error \"$(cat "$work/nodisplay.err")\""
-echo "    --version: $version"
 kill "$locked_xvfb_pid"
 wait "$locked_xvfb_pid" 2>/dev/null || true
 locked_xvfb_pid=""

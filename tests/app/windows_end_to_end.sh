@@ -121,9 +121,9 @@ done
 echo "    standard error: $(grep -c '^KVR516_UPDATE: ' "$work/app.err") diagnostic lines"
 # The record of the runs, under the prefix's %LOCALAPPDATA%: its last line
 # closes that delivery's run.
-record=$(ls "$work"/wine/drive_c/users/*/AppData/Local/KVR516_UPDATE/KVR516_UPDATE.log 2>/dev/null | head -n1)
-[ -n "$record" ] || fail "no record under %LOCALAPPDATA%\\KVR516_UPDATE of the prefix"
-closing=$(tail -n1 "$record" | tr -d '\r')
+records=("$work"/wine/drive_c/users/*/AppData/Local/KVR516_UPDATE/KVR516_UPDATE.log)
+record=${records[0]}
+closing=$(tail -n1 "$record" | tr -d '\r') || fail "no record under %LOCALAPPDATA%\\KVR516_UPDATE of the prefix"
 for part in "outcome: Finish (" "mixer: 198.51.100.20"; do
     grep -qF -- "$part" <<<"$closing" || fail "the record's closing line lacks \"$part\": $closing"
 done
@@ -136,7 +136,6 @@ version=$(ip netns exec "$ns_pc" env -i HOME="$work/home" PATH=/usr/bin:/bin \
 version=${version%$'\r'}
 [[ $version =~ ^KVR516_UPDATE\ 1\.0\ \(commit\ ([0-9a-f]{12}|unknown)\)$ ]] && [ ! -s "$work/version.err" ] ||
     fail "--version printed \"$version\" and on standard error \"$(cat "$work/version.err")\""
-echo "    $version"
 
 #------------------------------------------------------------------------------
 step "the language screen in Japanese, for a Japanese user"

@@ -24,125 +24,95 @@ bool matches(const juce::String& text, const std::string& pattern)
     return std::regex_match(text.toStdString(), std::regex(pattern));
 }
 
-const std::string program = "KVR516_UPDATE 1\\.0 \\(commit 0123456789ab\\)";
-const std::string seconds = "\\d+\\.\\d{3} s";
+const juce::String program = "KVR516_UPDATE 1.0 (commit 0123456789ab)";
+const std::string start =
+    "=== start \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d); "
+    "KVR516_UPDATE 1\\.0 \\(commit 0123456789ab\\); (Linux|Windows).+; language: ";
+const std::string end = "=== end after \\d+\\.\\d{3} s; outcome: ";
+void fiftyLines(int thread)
+{
+    for (int i = 0; i < 50; ++i)
+        RunRecord::line("thread " + juce::String(thread) + " line " + juce::String(i));
+}
+
 // "KVR700X2", the shortest update file.
 const char* const sha256 = "d857d38a9d2cfca76feeff131f93e882f227176bdc309b07061ccd59ea4d981a";
 } // namespace
 
+// Two runs on a record beyond its limit: the oldest lines go, whole; the
+// lines of several threads at once come whole after one header; what a run
+// did not reach is said plainly.
 TEST(RunRecord, EachRunAppendsHeaderLinesAndClosingLineToOneBoundedFile)
 {
     Folder folder;
-    const juce::File state = folder.dir.getChildFile("state/KVR516_UPDATE"); // made by open
+    const juce::File state = folder.dir.getChildFile("state/KVR516_UPDATE");
     const juce::File file = state.getChildFile(RunRecord::fileName);
-    ASSERT_TRUE(state.createDirectory());
-    // Older runs beyond the limit: the oldest lines go, whole.
     std::string old;
     for (int i = 0; old.size() <= RunRecord::sizeLimit * 3 / 2; ++i)
         old += "old line " + std::to_string(i) + " " + std::string(i % 200, 'x') + "\n";
-    ASSERT_TRUE(file.replaceWithText(old));
+    ASSERT_TRUE(state.createDirectory() && file.replaceWithText(old));
 
-    ASSERT_TRUE(RunRecord::open(state, "KVR516_UPDATE 1.0 (commit 0123456789ab)"));
+    ASSERT_TRUE(RunRecord::open(state, program));
     RunRecord::noteLanguage("English");
-    DiagnosticLog::line("connected from 198.51.100.20");
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back(fiftyLines, t);
     RunRecord::noteMixer("198.51.100.20");
     RunRecord::noteUpdateFile("KVR516_UPDATE.upd", 8, sha256);
     RunRecord::noteDelivery(12.34);
     RunRecord::noteOutcome("Finish (\"Finish sending the firmware.\")");
     RunRecord::noteOutcome("quit without a message on the finish screen"); // the OK that follows
-    RunRecord::close();
-    DiagnosticLog::line("after the end");
-
-    // A run that ended before the language was chosen, the check or the mixer.
-    ASSERT_TRUE(RunRecord::open(state, "KVR516_UPDATE 1.0 (commit 0123456789ab)"));
-    RunRecord::close();
-
-    EXPECT_LE(file.getSize(), RunRecord::sizeLimit + 1000);
-    juce::StringArray lines;
-    file.readLines(lines);
-    lines.removeEmptyStrings();
-    ASSERT_GT(lines.size(), 5);
-    EXPECT_TRUE(matches(lines[0], "old line \\d+ x*")) << lines[0];
-    lines.removeRange(0, lines.size() - 5);
-    const std::string start =
-        "=== start \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d); " +
-        program + "; (Linux|Windows).+; language: ";
-    EXPECT_TRUE(matches(lines[0], start + "English")) << lines[0];
-    EXPECT_TRUE(matches(lines[1], "\\+" + seconds + " connected from 198\\.51\\.100\\.20"))
-        << lines[1];
-    EXPECT_TRUE(matches(lines[2], "=== end after " + seconds +
-                                      "; outcome: Finish \\(\"Finish sending the firmware\\.\"\\); "
-                                      "update file: KVR516_UPDATE\\.upd, 8 bytes, SHA-256 " +
-                                      sha256 +
-                                      "; mixer: 198\\.51\\.100\\.20; transfer: 12\\.3 ms from "
-                                      "the length to the last acknowledgement"))
-        << lines[2];
-    EXPECT_TRUE(matches(lines[3], start + "not chosen")) << lines[3];
-    EXPECT_TRUE(matches(lines[4], "=== end after " + seconds +
-                                      "; outcome: none shown; update file: not checked; "
-                                      "mixer: not connected; transfer: none completed"))
-        << lines[4];
-}
-
-// Lines of several threads at once (the update's threads all write lines):
-// the header once and first, every line whole.
-TEST(RunRecord, LinesOfSeveralThreadsComeWholeAfterOneHeader)
-{
-    Folder folder;
-    ASSERT_TRUE(RunRecord::open(folder.dir, "KVR516_UPDATE 1.0 (commit 0123456789ab)"));
-    std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t)
-        threads.emplace_back(
-            [t]
-            {
-                for (int i = 0; i < 100; ++i)
-                    RunRecord::line("thread " + juce::String(t) + " line " + juce::String(i));
-            });
-    RunRecord::noteMixer("198.51.100.20");
     for (std::thread& thread : threads)
         thread.join();
     RunRecord::close();
+    RunRecord::line("after the end");
+    ASSERT_TRUE(RunRecord::open(state, program));
+    RunRecord::close();
 
-    juce::StringArray lines;
-    folder.dir.getChildFile(RunRecord::fileName).readLines(lines);
-    lines.removeEmptyStrings();
-    ASSERT_EQ(lines.size(), 402);
-    EXPECT_TRUE(lines[0].startsWith("=== start "));
-    for (int i = 1; i <= 400; ++i)
-        ASSERT_TRUE(matches(lines[i], "\\+" + seconds + " thread [0-3] line \\d+")) << lines[i];
-    EXPECT_TRUE(lines[401].contains("; mixer: 198.51.100.20; ")) << lines[401];
+    EXPECT_LE(file.getSize(), RunRecord::sizeLimit + 12000);
+    auto lines = juce::StringArray::fromLines(file.loadFileAsString().trim());
+    ASSERT_GT(lines.size(), 204);
+    EXPECT_TRUE(matches(lines[0], "old line \\d+ x*")) << lines[0];
+    lines.removeRange(0, lines.size() - 204);
+    EXPECT_TRUE(matches(lines[0], start + "English")) << lines[0];
+    for (int i = 1; i <= 200; ++i)
+        ASSERT_TRUE(matches(lines[i], "\\+\\d+\\.\\d{3} s thread [0-3] line \\d+")) << lines[i];
+    EXPECT_TRUE(matches(lines[201], end +
+                                        "Finish \\(\"Finish sending the firmware\\.\"\\); update "
+                                        "file: KVR516_UPDATE\\.upd, 8 bytes, SHA-256 " +
+                                        sha256 +
+                                        "; mixer: 198\\.51\\.100\\.20; transfer: 12\\.3 ms from "
+                                        "the length to the last acknowledgement"))
+        << lines[201];
+    EXPECT_TRUE(matches(lines[202], start + "not chosen")) << lines[202];
+    EXPECT_TRUE(matches(lines[203], end + "none shown; update file: not checked; mixer: not "
+                                          "connected; transfer: none completed"))
+        << lines[203];
 }
 
-// A folder that cannot be made (a file in the way) or a record file that
-// cannot be opened (a folder in its place): standard error says so once, the
-// diagnostic lines go on there, and nothing fails.
+// A folder that cannot be made (a file in the way), a record file that cannot
+// be opened (a folder in its place), no folder at all: standard error says so
+// once, the diagnostic lines go on there, and nothing fails.
 TEST(RunRecord, RecordThatCannotBeWrittenIsSaidOnceAndCostsTheRunNothing)
 {
     Folder folder;
-    ASSERT_TRUE(folder.dir.createDirectory());
     const juce::File blocker = folder.dir.getChildFile("file");
-    ASSERT_TRUE(blocker.replaceWithText("in the way"));
     const juce::File taken = folder.dir.getChildFile("taken");
-    ASSERT_TRUE(taken.getChildFile(RunRecord::fileName).createDirectory());
-
-    const struct
-    {
-        juce::File folder;
-        std::string why;
-    } rows[] = {
+    ASSERT_TRUE(taken.getChildFile(RunRecord::fileName).createDirectory() &&
+                blocker.replaceWithText("in the way"));
+    const std::pair<juce::File, std::string> rows[] = {
         {blocker.getChildFile("KVR516_UPDATE"), "cannot make the folder .+/file/KVR516_UPDATE: .+"},
         {taken, "cannot open .+/taken/KVR516_UPDATE\\.log: .+"},
         {juce::File(), "the system names no folder for it"},
     };
-    for (const auto& row : rows)
+    for (const auto& [where, why] : rows)
     {
         testing::internal::CaptureStderr();
-        EXPECT_FALSE(RunRecord::open(row.folder, "KVR516_UPDATE 1.0 (commit 0123456789ab)"));
+        EXPECT_FALSE(RunRecord::open(where, program));
         DiagnosticLog::line("initialise stage ended: ok");
-        RunRecord::noteOutcome("Finish");
         RunRecord::close();
         const juce::String err = testing::internal::GetCapturedStderr();
-        EXPECT_TRUE(matches(err, "KVR516_UPDATE: no record of this run is kept \\(" + row.why +
+        EXPECT_TRUE(matches(err, "KVR516_UPDATE: no record of this run is kept \\(" + why +
                                      "\\)\nKVR516_UPDATE: initialise stage ended: ok\n"))
             << err;
     }
