@@ -6,6 +6,7 @@
 #include "platform/StateFolder.h"
 #include "platform/SystemVersion.h"
 
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -13,9 +14,10 @@
 namespace
 {
 // Taken as the program starts, before main: the run's time and the base of
-// the times since the start.
-const juce::Time startTime = juce::Time::getCurrentTime();
-const double startMs = juce::Time::getMillisecondCounterHiRes();
+// the times since the start. From the C++ library's clocks, which need nothing
+// set up before them (JUCE's high-resolution counter on Windows does).
+const auto startWall = std::chrono::system_clock::now();
+const auto startSteady = std::chrono::steady_clock::now();
 
 struct Record
 {
@@ -34,7 +36,15 @@ Record& record()
 
 juce::String secondsSinceStart()
 {
-    return juce::String((juce::Time::getMillisecondCounterHiRes() - startMs) / 1000.0, 3) + " s";
+    const std::chrono::duration<double> since = std::chrono::steady_clock::now() - startSteady;
+    return juce::String(since.count(), 3) + " s";
+}
+
+juce::String startTime()
+{
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(startWall.time_since_epoch());
+    return juce::Time(static_cast<juce::int64>(ms.count())).toISO8601(true);
 }
 
 juce::String orElse(const juce::String& text, const char* otherwise)
@@ -51,9 +61,8 @@ juce::String appendLine(Record& r, const juce::String& text)
         return {};
     juce::String lines;
     if (!r.headerWritten)
-        lines << "=== start " << startTime.toISO8601(true) << "; " << r.program << "; "
-              << SystemVersion::text() << "; language: " << orElse(r.language, "not chosen")
-              << AppendFile::lineEnd;
+        lines << "=== start " << startTime() << "; " << r.program << "; " << SystemVersion::text()
+              << "; language: " << orElse(r.language, "not chosen") << AppendFile::lineEnd;
     lines << text << AppendFile::lineEnd;
     r.headerWritten = true;
 
