@@ -2,6 +2,8 @@
 #include "app/Application.h"
 
 #include "app/MainWindow.h"
+#include "app/ProgramVersion.h"
+#include "net/RunRecord.h"
 #include "platform/ForegroundPermission.h"
 
 Application::Application() = default;
@@ -13,7 +15,10 @@ void Application::initialise(const juce::String&)
     initialised = true;
     juce::LookAndFeel::setDefaultLookAndFeel(&lookAndFeel);
 
-    // Only the copy that holds the single-instance lock gets here.
+    // Only the copy that holds the single-instance lock gets here: a second
+    // copy that gives way adds nothing to the run's record.
+    RunRecord::open(RunRecord::defaultFolder(), ProgramVersion::text());
+
     instanceChannel = std::make_unique<InstanceChannel>([this](const juce::String& text)
                                                         { textFromAnotherCopy(text); });
     instanceChannel->listen(InstanceChannel::pipePathFor(getApplicationName()));
@@ -34,7 +39,10 @@ void Application::shutdown()
         return;
     }
 
+    // The window's component has stopped every thread of the update: the
+    // record's closing line comes after its last line.
     mainWindow.reset();
+    RunRecord::close();
     repaintPump.stop();
     instanceChannel.reset();
     juce::LookAndFeel::setDefaultLookAndFeel(nullptr);

@@ -1,6 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/DiagnosticLog.h"
 
+#include "net/RunRecord.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -10,4 +12,5 @@ void DiagnosticLog::line(const juce::String& text)
     const char* bytes = whole.toRawUTF8();
     std::fwrite(bytes, 1, std::strlen(bytes), stderr);
     std::fflush(stderr);
+    RunRecord::line(text);
 }

@@ -3,13 +3,15 @@
 
 #include <juce_core/juce_core.h>
 
-// A short account of what happened, for a user to paste into a support
-// request: one line per event on standard error, each starting with the
-// program's name. Nothing is shown on screen and nothing goes to a file.
+// A short account of what happened, for a user to hand to support: one line
+// per event on standard error, each starting with the program's name, and the
+// same line in the run's record (RunRecord) once that is open. Nothing is
+// shown on screen.
 class DiagnosticLog
 {
 public:
     // Writes "KVR516_UPDATE: text" and a line end in one write, so that lines
-    // of different threads never mix. Any thread may call it.
+    // of different threads never mix, then hands text to the run's record.
+    // Any thread may call it.
     static void line(const juce::String& text);
 };

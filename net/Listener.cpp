@@ -2,6 +2,7 @@
 #include "net/Listener.h"
 
 #include "net/DiagnosticLog.h"
+#include "net/RunRecord.h"
 #include "platform/AcceptFailure.h"
 #include "platform/SocketOptions.h"
 
@@ -98,6 +99,7 @@ void Listener::run()
             break; // accepted's destructor closes it: it is handed to nobody
 
         DiagnosticLog::line("connected from " + accepted->getHostName());
+        RunRecord::noteMixer(accepted->getHostName());
         // JUCE turns Nagle's algorithm off on the accepted connection without
         // looking at the outcome: the last piece must leave at once, not wait
         // for an acknowledgement of the one before.

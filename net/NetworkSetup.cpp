@@ -3,6 +3,7 @@
 
 #include "net/BlockInputStream.h"
 #include "net/DiagnosticLog.h"
+#include "net/RunRecord.h"
 #include "platform/OpenFile.h"
 
 #include <cstring>
@@ -108,6 +109,7 @@ NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile,
     }
 
     updateFile = {size, hash};
+    RunRecord::noteUpdateFile(file.getFileName(), size, hash.toHexString());
     DiagnosticLog::line(name + ": " + juce::String(size) + " bytes, SHA-256 " + hash.toHexString());
     return Result::ok;
 }

@@ -3,6 +3,7 @@
 
 #include "net/BlockInputStream.h"
 #include "net/DiagnosticLog.h"
+#include "net/RunRecord.h"
 #include "platform/Acknowledgement.h"
 #include "platform/OpenFile.h"
 #include "platform/SocketWrite.h"
@@ -187,6 +188,7 @@ Update::Status Update::awaitAcknowledgement(double lengthAt)
             DiagnosticLog::line("the mixer acknowledged the last byte " +
                                 juce::String(millisecondsSince(lengthAt), 0) +
                                 " ms after the length was written");
+            RunRecord::noteDelivery(millisecondsSince(lengthAt));
             return Status::done;
         case Acknowledgement::State::failed:
             DiagnosticLog::line("the connection broke before the mixer acknowledged every byte");
@@ -194,6 +196,7 @@ Update::Status Update::awaitAcknowledgement(double lengthAt)
         case Acknowledgement::State::unknown:
             DiagnosticLog::line("this system does not tell whether the mixer acknowledged every "
                                 "byte: the transfer counts as done once the last byte was written");
+            RunRecord::noteDelivery(millisecondsSince(lengthAt), false);
             return Status::done;
         case Acknowledgement::State::pending:
             break;

@@ -6,6 +6,7 @@
 #include "net/Listener.h"
 #include "net/NetworkSetup.h"
 #include "net/NetworkSetupThread.h"
+#include "net/RunRecord.h"
 #include "net/ThreadRelease.h"
 #include "net/Update.h"
 #include "net/UpdateFile.h"
@@ -74,6 +75,17 @@ juce::String describeResult(Phase stagePhase, StageResult result)
         return text + "cancelled";
     return text + "_" + letter + juce::String(static_cast<int>(result));
 }
+
+// The run's record: the language the user leaves the language screen in, and
+// the screens' names for a quit without a message.
+void recordLanguage()
+{
+    const TxtLoader* txt = TxtLoader::getInstance();
+    RunRecord::noteLanguage(txt->getLanguageName(txt->getLanguage()));
+}
+
+const char* const screenNames[6] = {"language", "checking", "ready",
+                                    "waiting",  "sending",  "finish"};
 } // namespace
 
 // clang-format off
@@ -296,6 +308,8 @@ void MainComponent::advancePhase()
 {
     const Phase previous = phase;
     phase = nextPhase(previous);
+    if (previous == Phase::language)
+        recordLanguage();
 
     stopThread(-1);
 
@@ -310,6 +324,12 @@ void MainComponent::advancePhase()
         }
 
         refreshTexts();
+        if (phase == Phase::finished)
+            RunRecord::noteOutcome("Finish (\"" +
+                                   TxtLoader::getInstance()
+                                       ->getString(StringEntry::finished)
+                                       .upToFirstOccurrenceOf("\n", false, false) +
+                                   "\")");
         if (isWorkerPhase(phase))
         {
             stagePhase = phase.load();
@@ -339,11 +359,15 @@ void MainComponent::abortAndQuit()
 
     phase = Phase::ended;
     stopThread(-1);
+    if (previous == Phase::language)
+        recordLanguage();
 
     // Quit is requested once the box, if any, has been dismissed.
     if (isWorkerPhase(previous) && showResult(previous, quitRequest()))
         return;
 
+    RunRecord::noteOutcome(juce::String("quit without a message on the ") +
+                           screenNames[screenIndex(previous)] + " screen");
     quitRequest()();
 }
 
@@ -524,6 +548,8 @@ bool MainComponent::showResultMessage(Phase stage, Afterwards afterwards)
     const int entry = ResultMessages::entryFor(stage, result);
     if (entry == ResultMessages::none)
         return false;
+    RunRecord::noteOutcome("\"" + TxtLoader::getInstance()->getString(entry) + "\" (" +
+                           describeResult(stage, result) + ")");
     showMessage(entry, StringEntry::ok, std::move(afterwards));
     return true;
 }

@@ -17,15 +17,25 @@ bool leadsSomewhere(HANDLE handle)
     SetLastError(NO_ERROR);
     return GetFileType(handle) != FILE_TYPE_UNKNOWN || GetLastError() == NO_ERROR;
 }
-} // namespace
 
-bool ParentConsole::attachForStandardError()
+bool attachFor(DWORD which, std::FILE* stream)
 {
-    if (leadsSomewhere(GetStdHandle(STD_ERROR_HANDLE)))
+    if (leadsSomewhere(GetStdHandle(which)))
         return false;
     // Fails when the parent has no console, as Explorer has none.
     if (!AttachConsole(ATTACH_PARENT_PROCESS))
         return false;
-    // The C library set standard error up at start, when there was no console.
-    return std::freopen("CONOUT$", "w", stderr) != nullptr;
+    // The C library set the stream up at start, when there was no console.
+    return std::freopen("CONOUT$", "w", stream) != nullptr;
+}
+} // namespace
+
+bool ParentConsole::attachForStandardError()
+{
+    return attachFor(STD_ERROR_HANDLE, stderr);
+}
+
+bool ParentConsole::attachForStandardOutput()
+{
+    return attachFor(STD_OUTPUT_HANDLE, stdout);
 }

@@ -2,9 +2,9 @@
 #pragma once
 
 // Where a Windows program without a console of its own (a GUI program) writes
-// its standard error when started from a console (cmd, PowerShell): Windows
-// gives it none, and the diagnostic lines would be lost. Redirected standard
-// error (KVR516_UPDATE.exe 2> log.txt) is left as it is.
+// its standard error or output when started from a console (cmd, PowerShell):
+// Windows gives it none, and the diagnostic lines or the version would be
+// lost. A redirected stream (KVR516_UPDATE.exe 2> log.txt) is left as it is.
 class ParentConsole
 {
 public:
@@ -12,4 +12,8 @@ public:
     // that started the program, if it has one, and points standard error at
     // it. True when it did. Called first thing, before any thread starts.
     static bool attachForStandardError();
+
+    // The same for standard output, in place of standard error (a process
+    // attaches to one console only).
+    static bool attachForStandardOutput();
 };

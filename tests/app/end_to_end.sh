@@ -181,14 +181,15 @@ end_record_windows() {
 # Starts a copy of the program in the program's namespace; its process id
 # goes to started_pid. The single-instance
 # lock and pipe live in /var/tmp: each run gets a private one there, shared by
-# the copies of this test only. With arguments, the command COMMAND... runs in
-# the folder DIR in place of the program's path: start_program [DIR COMMAND...]
+# the copies of this test only; the runs' record goes to $work/state. With
+# arguments, the command COMMAND... runs in the folder DIR in place of the
+# program's path: start_program [DIR COMMAND...]
 start_program() {
     local dir=${1:-$PWD}
     [ $# -gt 0 ] && shift
     [ $# -gt 0 ] || set -- "$work/prog/KVR516_UPDATE"
     ip netns exec "$ns_pc" env -i DISPLAY="$DISPLAY" HOME="$work/home" LANG=en_US.UTF-8 \
-        LOCPATH="$work/locale" PATH=/usr/bin:/bin \
+        LOCPATH="$work/locale" PATH=/usr/bin:/bin XDG_STATE_HOME="$work/state" \
         sh -c 'mount --bind "$1" /var/tmp && cd "$2" && shift 2 && exec "$@"' sh "$work/lockdir" "$dir" "$@" \
         >>"$work/app.log" 2>&1 &
     started_pid=$!
@@ -699,6 +700,14 @@ for line in "announcing on 198.51.100.10 to 198.51.100.255" "connected from 198.
     "sent $((20 * 1024 + 3 + 4)) bytes" "send stage ended: ok"; do
     grep -qF "KVR516_UPDATE: $line" "$work/app.log" || fail "no \"$line\" in the diagnostic log"
 done
+# The record of every run: the last line, that delivery's closing line, names
+# the outcome the user saw, the mixer's address and the update file's SHA-256.
+record="$work/state/KVR516_UPDATE/KVR516_UPDATE.log"
+closing=$(tail -n1 "$record") || fail "no record of the runs in $record"
+for part in "outcome: Finish (" "mixer: 198.51.100.20" "SHA-256 $(sha256sum <"$update_file" | cut -d' ' -f1)"; do
+    grep -qF -- "$part" <<<"$closing" || fail "the record's closing line lacks \"$part\": $closing"
+done
+echo "    record: $(grep -c '^=== start' "$record") runs; the last ends: $closing"
 
 #------------------------------------------------------------------------------
 step "no display"
@@ -725,6 +734,11 @@ for display in "" ":65000" ":$(head -n1 "$work/locked.display")"; do
     [ -z "$(ls -A "$work/nodisplay")" ] || fail "without a display ($display) a core file was left"
     echo "    $(grep '^KVR516_UPDATE' "$work/nodisplay.err")"
 done
+# Asked for its version, it prints it on standard output, display or not.
+version=$(env -i PATH=/usr/bin:/bin "$work/prog/KVR516_UPDATE" --version 2>"$work/nodisplay.err") ||
+    fail "--version ended with exit code $?"
+[[ $version =~ ^KVR516_UPDATE\ 1\.0\ \(commit\ ([0-9a-f]{12}|unknown)\)$ ]] && [ ! -s "$work/nodisplay.err" ] ||
+    fail "--version printed \"$version\" and on standard error \"$(cat "$work/nodisplay.err")\""
 kill "$locked_xvfb_pid"
 wait "$locked_xvfb_pid" 2>/dev/null || true
 locked_xvfb_pid=""

@@ -5,8 +5,9 @@
 # Linux one and with its harness: its own Xvfb, the program in one network
 # namespace (with a Wine server of its own there, so that the program sees
 # that namespace's interfaces), the Linux mixer simulator in the other.
-# Runs a whole update in English (with a second copy that gives way, and its
-# diagnostic lines on redirected standard error), the language screen of a
+# Runs a whole update in English (with a second copy that gives way, its
+# diagnostic lines on redirected standard error and the record of the run in
+# %LOCALAPPDATA%), --version without a display, the language screen of a
 # Japanese user (left with Escape), a missing update file, Cancel while
 # waiting for the mixer, a mixer that resets in the middle of the transfer, a
 # second network that is down, and a mixer that stalls and then resets.
@@ -118,6 +119,23 @@ for line in "connected from 198.51.100.20" "sent $((1024 * 1024 + 123 + 4)) byte
         fail "no \"$line\" on the redirected standard error: $(cat "$work/app.err")"
 done
 echo "    standard error: $(grep -c '^KVR516_UPDATE: ' "$work/app.err") diagnostic lines"
+# The record of the runs, under the prefix's %LOCALAPPDATA%: its last line
+# closes that delivery's run.
+records=("$work"/wine/drive_c/users/*/AppData/Local/KVR516_UPDATE/KVR516_UPDATE.log)
+record=${records[0]}
+closing=$(tail -n1 "$record" | tr -d '\r') || fail "no record under %LOCALAPPDATA%\\KVR516_UPDATE of the prefix"
+for part in "outcome: Finish (" "mixer: 198.51.100.20"; do
+    grep -qF -- "$part" <<<"$closing" || fail "the record's closing line lacks \"$part\": $closing"
+done
+echo "    record: ${record#"$work/wine/"}; the last line: $closing"
+
+step "--version, without a display"
+version=$(ip netns exec "$ns_pc" env -i HOME="$work/home" PATH=/usr/bin:/bin \
+    "$wine_run" "$work/wine" "$work/prog/KVR516_UPDATE.exe" --version 2>"$work/version.err") ||
+    fail "--version ended with exit code $?: $(cat "$work/version.err")"
+version=${version%$'\r'}
+[[ $version =~ ^KVR516_UPDATE\ 1\.0\ \(commit\ ([0-9a-f]{12}|unknown)\)$ ]] && [ ! -s "$work/version.err" ] ||
+    fail "--version printed \"$version\" and on standard error \"$(cat "$work/version.err")\""
 
 #------------------------------------------------------------------------------
 step "the language screen in Japanese, for a Japanese user"

@@ -71,6 +71,7 @@ grep -q '^\[Desktop Entry\]$' "$top/KVR516_UPDATE.desktop" || fail "no [Desktop 
 grep -q '^Type=Application$' "$top/KVR516_UPDATE.desktop" || fail "launcher is not an application"
 grep -q '^Exec=.*KVR516_UPDATE' "$top/KVR516_UPDATE.desktop" || fail "launcher does not start the program"
 grep -q 'KVR516_UPDATE.upd' "$top/README" || fail "README does not say where the update file goes"
+grep -qF '~/.local/state/KVR516_UPDATE/KVR516_UPDATE.log' "$top/README" || fail "README does not say where the record is"
 # The firewall profiles open TCP port 54000 and the README says how to install them.
 grep -qx 'ports=54000/tcp' "$top/KVR516_UPDATE.ufw" || fail "the ufw profile does not open TCP 54000"
 grep -q '<port protocol="tcp" port="54000"/>' "$top/kvr516-update.xml" ||

@@ -114,6 +114,7 @@ grep -q 'private networks' "$readme" || fail "README.txt does not explain the fi
 grep -q '_I4' "$readme" || fail "README.txt does not explain the coded messages"
 grep -q 'KVR516_UPDATE-firewall.cmd remove' "$readme" || fail "README.txt does not name the firewall helper"
 grep -q 'KVR516_UPDATE.exe 2> log.txt' "$readme" || fail "README.txt does not say how to keep the diagnostic lines"
+grep -qF '%LOCALAPPDATA%\KVR516_UPDATE\KVR516_UPDATE.log' "$readme" || fail "README.txt does not say where the record is"
 # The helper allows TCP 54000 inbound for the program beside it.
 helper=$top/KVR516_UPDATE-firewall.cmd
 grep -q '^set "program=%~dp0KVR516_UPDATE.exe"' "$helper" &&

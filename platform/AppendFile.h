@@ -1,0 +1,39 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+#include <cstddef>
+#include <cstdint>
+
+// A text file that lines are added to at its end, by this process and by
+// others at the same time: each append is one write that the system places
+// at the end of the file as it is then, so that a line of one process never
+// lands over or inside a line of another. Closed by the destructor.
+class AppendFile
+{
+public:
+    // Opens file for appending, making it when it is missing. Only a regular
+    // file is taken: a named pipe or a device in its place is refused at once.
+    explicit AppendFile(const juce::File& file);
+    ~AppendFile();
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+
+    // The platform's end of a line in a text file: "\r\n" on Windows, whose
+    // Notepad before Windows 10 knows no other, "\n" elsewhere.
+    static const char* const lineEnd;
+
+    // Why the file could not be opened, in the system's words; empty when it is open.
+    juce::String openError() const { return whyNotOpen; }
+
+    // Adds size bytes at the end of the file in one write; returns why it
+    // failed in the system's words (a full disk, a file that was not opened),
+    // or empty once every byte is written.
+    juce::String append(const char* bytes, std::size_t size);
+
+private:
+    // The platform's handle; -1 when the file could not be opened.
+    std::intptr_t handle = -1;
+    juce::String whyNotOpen;
+};

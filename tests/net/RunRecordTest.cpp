@@ -1,0 +1,134 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+// The run's record: each run's header, lines and closing line appended to
+// one bounded file, and a record that cannot be written costing the run
+// nothing but one line on standard error.
+#include "net/RunRecord.h"
+#include "net/DiagnosticLog.h"
+#include "net/NetworkSetup.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+#include <vector>
+
+namespace
+{
+struct Folder
+{
+    ~Folder() { dir.deleteRecursively(); }
+    juce::File dir = juce::File::createTempFile("kvr-record");
+};
+
+bool matches(const juce::String& text, const std::string& pattern)
+{
+    return std::regex_match(text.toStdString(), std::regex(pattern));
+}
+
+const juce::String program = "KVR516_UPDATE 1.0 (commit 0123456789ab)";
+const std::string start =
+    "=== start \\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d); "
+    "KVR516_UPDATE 1\\.0 \\(commit 0123456789ab\\); (Linux|Windows).+; language: ";
+const std::string end = "=== end after \\d+\\.\\d{3} s; outcome: ";
+void fiftyLines(int thread)
+{
+    for (int i = 0; i < 50; ++i)
+        RunRecord::line("thread " + juce::String(thread) + " line " + juce::String(i));
+}
+
+struct NoInterfaces : InterfaceQuery
+{
+    Outcome listIpv4(std::vector<Entry>& entries) override
+    {
+        entries.clear();
+        return Outcome::listed;
+    }
+};
+
+// "KVR700X2", the shortest update file.
+const char* const sha256 = "d857d38a9d2cfca76feeff131f93e882f227176bdc309b07061ccd59ea4d981a";
+} // namespace
+
+// Two runs on a record beyond its limit: the oldest lines go, whole; the
+// lines of several threads at once come whole after one header; what a run
+// did not reach is said plainly.
+TEST(RunRecord, EachRunAppendsHeaderLinesAndClosingLineToOneBoundedFile)
+{
+    Folder folder;
+    const juce::File state = folder.dir.getChildFile("state/KVR516_UPDATE");
+    const juce::File file = state.getChildFile(RunRecord::fileName);
+    std::string old;
+    for (int i = 0; old.size() <= RunRecord::sizeLimit * 3 / 2; ++i)
+        old += "old line " + std::to_string(i) + " " + std::string(i % 200, 'x') + "\n";
+    ASSERT_TRUE(state.createDirectory() && file.replaceWithText(old));
+
+    ASSERT_TRUE(RunRecord::open(state, program));
+    RunRecord::noteLanguage("English");
+    // The check notes the file it measured.
+    ASSERT_TRUE(folder.dir.getChildFile("KVR516_UPDATE.upd").replaceWithText("KVR700X2"));
+    NoInterfaces none;
+    NetworkSetup(folder.dir.getChildFile("KVR516_UPDATE"), none);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back(fiftyLines, t);
+    RunRecord::noteMixer("198.51.100.20");
+    RunRecord::noteDelivery(12.34);
+    RunRecord::noteOutcome("Finish (\"Finish sending the firmware.\")");
+    RunRecord::noteOutcome("quit without a message on the finish screen"); // the OK that follows
+    for (std::thread& thread : threads)
+        thread.join();
+    RunRecord::close();
+    RunRecord::line("after the end");
+    ASSERT_TRUE(RunRecord::open(state, program));
+    RunRecord::close();
+
+    EXPECT_LE(file.getSize(), RunRecord::sizeLimit + 12000);
+    auto lines = juce::StringArray::fromLines(file.loadFileAsString().trim());
+    ASSERT_GT(lines.size(), 205);
+    EXPECT_TRUE(matches(lines[0], "old line \\d+ x*")) << lines[0];
+    lines.removeRange(0, lines.size() - 205);
+    EXPECT_TRUE(matches(lines[0], start + "English")) << lines[0];
+    lines.remove(1); // the check's line
+    for (int i = 1; i <= 200; ++i)
+        ASSERT_TRUE(matches(lines[i], "\\+\\d+\\.\\d{3} s thread [0-3] line \\d+")) << lines[i];
+    EXPECT_TRUE(matches(lines[201], end +
+                                        "Finish \\(\"Finish sending the firmware\\.\"\\); update "
+                                        "file: KVR516_UPDATE\\.upd, 8 bytes, SHA-256 " +
+                                        sha256 +
+                                        "; mixer: 198\\.51\\.100\\.20; transfer: 12\\.3 ms from "
+                                        "the length to the last acknowledgement"))
+        << lines[201];
+    EXPECT_TRUE(matches(lines[202], start + "not chosen")) << lines[202];
+    EXPECT_TRUE(matches(lines[203], end + "none shown; update file: not checked; mixer: not "
+                                          "connected; transfer: none completed"))
+        << lines[203];
+}
+
+// A folder that cannot be made (a file in the way), a record file that cannot
+// be opened (a folder in its place), no folder at all: standard error says so
+// once, the diagnostic lines go on there, and nothing fails.
+TEST(RunRecord, RecordThatCannotBeWrittenIsSaidOnceAndCostsTheRunNothing)
+{
+    Folder folder;
+    const juce::File blocker = folder.dir.getChildFile("file");
+    const juce::File taken = folder.dir.getChildFile("taken");
+    ASSERT_TRUE(taken.getChildFile(RunRecord::fileName).createDirectory() &&
+                blocker.replaceWithText("in the way"));
+    const std::pair<juce::File, std::string> rows[] = {
+        {blocker.getChildFile("KVR516_UPDATE"), "cannot make the folder .+/file/KVR516_UPDATE: .+"},
+        {taken, "cannot open .+/taken/KVR516_UPDATE\\.log: .+"},
+        {juce::File(), "the system names no folder for it"},
+    };
+    for (const auto& [where, why] : rows)
+    {
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(RunRecord::open(where, program));
+        DiagnosticLog::line("initialise stage ended: ok");
+        RunRecord::close();
+        const juce::String err = testing::internal::GetCapturedStderr();
+        EXPECT_TRUE(matches(err, "KVR516_UPDATE: no record of this run is kept \\(" + why +
+                                     "\\)\nKVR516_UPDATE: initialise stage ended: ok\n"))
+            << err;
+    }
+    EXPECT_EQ(blocker.loadFileAsString(), "in the way");
+}
