@@ -163,7 +163,8 @@ void measurePauses(const std::vector<SendClock::Send>& sends, long long total, R
     {
         writes.push_back(ms(sends[i].end - sends[i].begin));
         sent += std::max(0L, sends[i].bytes);
-        const bool pieceEnded = sent > 4 && ((sent - 4) % Update::pieceSize == 0 || sent == total);
+        const bool pieceEnded =
+            sent > 4 && ((sent - 4) % Protocol::pieceSize == 0 || sent == total);
         if (pieceEnded && i + 1 < sends.size())
             pauses.push_back(ms(sends[i + 1].begin - sends[i].end));
     }
@@ -201,7 +202,7 @@ Run transferOnce(const juce::File& program, long long size)
     if (socket == nullptr)
         return run;
 
-    const long long pieces = (size + Update::pieceSize - 1) / Update::pieceSize;
+    const long long pieces = (size + Protocol::pieceSize - 1) / Protocol::pieceSize;
     SendClock::watch(socket->getRawSocketHandle(), static_cast<std::size_t>(pieces) * 4 + 16);
     long long received = 0;
     {
@@ -297,7 +298,7 @@ int main(int argc, char** argv)
             ok = ok && run.ok;
         }
         const double floor =
-            static_cast<double>((size + Update::pieceSize - 1) / Update::pieceSize);
+            static_cast<double>((size + Protocol::pieceSize - 1) / Protocol::pieceSize);
         const double mid = median(elapsed);
         const char* verdict = !ok                  ? "FAILED"
                               : pause < 1.0        ? "FASTER-THAN-FLOOR"

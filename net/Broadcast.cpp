@@ -158,7 +158,7 @@ void Broadcast::run()
             finish(Status::sendFailed);
             return;
         }
-        wait(cycleMs);
+        wait(Protocol::announcementIntervalMs);
     }
 
     finish(Status::stopped);

@@ -34,7 +34,6 @@ public:
         sendFailed = 4
     };
 
-    static constexpr int cycleMs = 100;
     // How often the list of networks is taken again.
     static constexpr int relistMs = 500;
     // Announcing fails after this many cycles in a row without one datagram sent.

@@ -60,9 +60,10 @@ void Listener::run()
         }
 
         listeningSocket = std::make_unique<juce::StreamingSocket>();
-        if (!wakeUp.isValid() || !listeningSocket->createListener(port))
+        if (!wakeUp.isValid() || !listeningSocket->createListener(Protocol::listenerPort))
         {
-            DiagnosticLog::line("cannot listen on TCP port " + juce::String(port));
+            DiagnosticLog::line("cannot listen on TCP port " +
+                                juce::String(Protocol::listenerPort));
             finish(Status::listenFailed);
             return;
         }
@@ -78,7 +79,8 @@ void Listener::run()
     }
     listening.store(true, std::memory_order_release);
     settled.signal();
-    DiagnosticLog::line("waiting for the mixer on TCP port " + juce::String(port));
+    DiagnosticLog::line("waiting for the mixer on TCP port " +
+                        juce::String(Protocol::listenerPort));
 
     for (;;)
     {

@@ -25,8 +25,6 @@ public:
         noConnection = 2
     };
 
-    static constexpr int port = Protocol::listenerPort;
-
     Listener();
 
     // Ends a pending wait at once, waits for the thread to return (which it

@@ -75,7 +75,7 @@ NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile,
         DiagnosticLog::line(name + " cannot be opened: " + in.whyNotOpened());
         return Result::noUpdateFile;
     }
-    if (size < UpdateFile::tagSize || size > UpdateFile::maxSize)
+    if (size < Protocol::tagSize || size > UpdateFile::maxSize)
     {
         DiagnosticLog::line(name + " is " + juce::String(size) + " bytes: no update file");
         return Result::noUpdateFile;
@@ -96,7 +96,7 @@ NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile,
     if (!tagged || stopped)
     {
         if (!tagged)
-            DiagnosticLog::line(name + " does not start with " + UpdateFile::tag);
+            DiagnosticLog::line(name + " does not start with " + Protocol::tag);
         return Result::noUpdateFile;
     }
     // Fewer bytes than its size (it shrank, or a read failed), or one more: a

@@ -15,8 +15,7 @@ namespace
 // stop request is looked at again.
 constexpr int writableSliceMs = 10;
 
-// The pause after each piece, from the end of its write to the next write.
-constexpr std::chrono::milliseconds pauseAfterPiece{1};
+constexpr std::chrono::milliseconds pauseAfterPiece{Protocol::pauseAfterPieceMs};
 
 double millisecondsSince(double start)
 {
@@ -60,7 +59,7 @@ Update::Status Update::transfer()
                             " cannot be opened: " + in.whyNotOpened());
         return Status::noFile;
     }
-    if (size < UpdateFile::tagSize || size > UpdateFile::maxSize || size != checked.size)
+    if (size < Protocol::tagSize || size > UpdateFile::maxSize || size != checked.size)
     {
         DiagnosticLog::line("update file is " + juce::String(size) + " bytes, " +
                             juce::String(checked.size) + " when checked: not sent");
@@ -87,7 +86,7 @@ Update::Status Update::transfer()
     };
 
     BlockInputStream pieces(
-        in, size, pieceSize,
+        in, size, Protocol::pieceSize,
         [&](const char* piece, int n)
         {
             if (first)

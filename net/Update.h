@@ -30,8 +30,6 @@ public:
                           // connection broke before every byte was acknowledged
     };
 
-    static constexpr int pieceSize = Protocol::pieceSize;
-
     // How often the wait for the last acknowledgement looks again.
     static constexpr int acknowledgementPollMs = 5;
 

@@ -17,5 +17,5 @@ juce::File UpdateFile::thisProgram()
 
 bool UpdateFile::isTag(const void* data) noexcept
 {
-    return std::memcmp(data, tag, tagSize) == 0;
+    return std::memcmp(data, Protocol::tag, Protocol::tagSize) == 0;
 }

@@ -10,10 +10,6 @@
 class UpdateFile
 {
 public:
-    // The first bytes of every update file for the KVR-516helix.
-    static constexpr const char* tag = Protocol::tag;
-    static constexpr int tagSize = Protocol::tagSize;
-
     // The update stream announces the size in 32 bits: a larger file cannot be sent.
     static constexpr juce::int64 maxSize = 0xFFFFFFFFLL;
 
@@ -32,6 +28,6 @@ public:
     // folder joined with the name it was started by).
     static juce::File thisProgram();
 
-    // True when the tagSize bytes at data are the tag, case for case.
+    // True when the Protocol::tagSize bytes at data are the tag, case for case.
     static bool isTag(const void* data) noexcept;
 };

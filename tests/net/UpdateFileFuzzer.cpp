@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     OneInterface query;
     const NetworkSetup setup(program, query);
 
-    const bool tagged = size >= UpdateFile::tagSize && std::memcmp(data, UpdateFile::tag, 8) == 0;
+    const bool tagged = size >= Protocol::tagSize && std::memcmp(data, Protocol::tag, 8) == 0;
     if (tagged != (setup.getResult() == NetworkSetup::Result::ok) ||
         query.calls != (tagged ? 1 : 0))
         std::abort();
