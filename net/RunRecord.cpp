@@ -28,10 +28,12 @@ struct Record
     juce::String program, language, updateFile, mixer, delivery, outcome;
 };
 
+// Never destroyed: a thread that was given up (ThreadRelease) may still write
+// a line while the process ends.
 Record& record()
 {
-    static Record r;
-    return r;
+    static Record* const r = new Record;
+    return *r;
 }
 
 juce::String secondsSinceStart()

@@ -19,7 +19,9 @@ const char* const AppendFile::lineEnd = "\n";
 
 // O_APPEND: the kernel moves to the end and writes as one step, whatever
 // other descriptors of this file (in any process) wrote in between. Opening
-// never waits (O_NONBLOCK, which a regular file then ignores).
+// never waits (O_NONBLOCK); once the file is known to be regular, its writes
+// are ordinary ones (a FUSE file system could answer a non-blocking write
+// with "try again").
 AppendFile::AppendFile(const juce::File& file)
 {
     const int fd = ::open(file.getFullPathName().toRawUTF8(),
@@ -36,6 +38,13 @@ AppendFile::AppendFile(const juce::File& file)
     {
         ::close(fd);
         whyNotOpen = "not a regular file";
+        return;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0)
+    {
+        whyNotOpen = errnoText(errno);
+        ::close(fd);
         return;
     }
     handle = fd;
