@@ -10,7 +10,8 @@
 # %LOCALAPPDATA%), --version without a display, the language screen of a
 # Japanese user (left with Escape), a missing update file, Cancel while
 # waiting for the mixer, a mixer that resets in the middle of the transfer, a
-# second network that is down, and a mixer that stalls and then resets.
+# second network that is down, a mixer that stalls and then resets, and the
+# computer's address on the mixer's network that comes only after START.
 #
 # Usage: windows_end_to_end.sh PROGRAM.exe SIMULATOR CLOSE_HELPER PREFIX [SCREENSHOT_DIR]
 # PREFIX is the build's Wine prefix (scripts/wine-run makes it); screenshots
@@ -184,5 +185,8 @@ row_down_network
 
 step "the mixer stalls until the program waits for room, then resets"
 row_stall_then_reset
+
+step "the address on the mixer's network comes only after START"
+row_address_after_start
 
 echo "Windows end-to-end: all runs passed"
