@@ -475,14 +475,15 @@ bool MainComponent::isKeyDown(int keyCode) const
 // after its release.
 bool MainComponent::keyStateChanged(bool isKeyDown)
 {
-    if (!isKeyDown && !heldKeys.empty())
-        juce::Timer::callAfterDelay(releaseSettleMs,
-                                    [safe = juce::Component::SafePointer<MainComponent>(this)]
-                                    {
-                                        if (safe != nullptr)
-                                            safe->forgetReleasedKeys();
-                                    });
+    if (!isKeyDown && !heldKeys.empty() && !isTimerRunning())
+        startTimer(releaseSettleMs);
     return false;
+}
+
+void MainComponent::timerCallback()
+{
+    stopTimer();
+    forgetReleasedKeys();
 }
 
 // A key let go while another window had the keyboard is never reported here:

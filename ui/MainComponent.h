@@ -41,7 +41,8 @@ class MainComponent : public juce::Component,
                       public juce::AsyncUpdater,
                       public juce::ComboBox::Listener,
                       public juce::Button::Listener,
-                      public juce::KeyListener
+                      public juce::KeyListener,
+                      private juce::Timer
 {
 public:
     // What the update reaches outside the window. Every member left empty
@@ -122,6 +123,8 @@ private:
     void noteHeldKeys();
     void forgetReleasedKeys();
     bool isHeldFromAnotherScreen(const juce::KeyPress& key) const;
+    // A moment after a release: forgets the held keys that are still up.
+    void timerCallback() override;
     bool isKeyDown(int keyCode) const;
 
     // Starts thread, through the hook when there is one; false when it does not run.
