@@ -663,7 +663,7 @@ StageResult MainComponent::runInitialise()
 // The port listens before the first datagram announces it, so that a mixer
 // that answers at once finds it open; when listening fails, nothing has been
 // announced. Then the stage waits for the mixer, the listener's failure, the
-// announcer's failure or a cancel.
+// Broadcast's failure or a cancel.
 StageResult MainComponent::runConnect()
 {
     listener = std::make_unique<::Listener>();
@@ -699,7 +699,7 @@ StageResult MainComponent::runConnect()
             return endConnect(stageResultOf(s));
 
         // The announcing has ended with a failure (2 or 4): no mixer can find
-        // the computer any more, so the wait ends with the announcer's code
+        // the computer any more, so the wait ends with Broadcast's code
         // rather than going on for ever.
         const Broadcast::Status b = broadcast->getStatus();
         if (b != Broadcast::Status::running && b != Broadcast::Status::stopped)

@@ -135,7 +135,7 @@ private:
 
     StageResult runInitialise();
     StageResult runConnect();
-    // Releases the connect stage's threads (the announcer first) and returns r.
+    // Releases the connect stage's threads (Broadcast first) and returns r.
     StageResult endConnect(StageResult r);
     StageResult runSend();
 

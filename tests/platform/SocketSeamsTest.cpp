@@ -1,5 +1,5 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-// The small socket seams the listener and the announcer use: why an accept
+// The small socket seams the listener and Broadcast use: why an accept
 // gave nothing, socket options, and the datagram destination.
 #include "platform/AcceptFailure.h"
 #include "platform/DatagramDestination.h"
@@ -26,7 +26,7 @@ TEST(AcceptFailure, NothingPendingIsWorthWaitingForAClosedListenerIsNot)
     EXPECT_FALSE(AcceptFailure::peerGaveUp());
 }
 
-// The announcer's first socket takes UDP port 56000 only while nobody holds
+// Broadcast's first socket takes UDP port 56000 only while nobody holds
 // it: without address reuse a second socket cannot bind a port in use.
 TEST(SocketOptions, WithoutAddressReuseAPortInUseCannotBeBoundAgain)
 {
@@ -39,7 +39,7 @@ TEST(SocketOptions, WithoutAddressReuseAPortInUseCannotBeBoundAgain)
     ASSERT_GT(first.getBoundPort(), 0);
     EXPECT_FALSE(second.bindToPort(first.getBoundPort(), "127.0.0.1"));
 
-    // The other options the announcer sets are taken.
+    // The other options Broadcast sets are taken.
     using Option = SocketOptions::Option;
     const int handle = first.getRawSocketHandle();
     EXPECT_TRUE(SocketOptions::set(handle, Option::broadcast, 1));

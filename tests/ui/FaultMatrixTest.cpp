@@ -446,7 +446,7 @@ TEST_F(FaultMatrix, MixerThatNeverReadsCanBeCancelled)
     EXPECT_EQ(ui->events(), (Events{"box 13", "quit"}));
     EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Sending cancel."});
     EXPECT_TRUE(threadsEnded());
-    // Kept until the end: the mixer's connection and the stopped announcer's socket.
+    // Kept until the end: the mixer's connection and the stopped Broadcast's socket.
     EXPECT_EQ(openNetworkHandles(), handlesBefore + 2);
     EXPECT_EQ(readOffset(updateFile()), -1);
 }
@@ -503,7 +503,7 @@ TEST_F(FaultMatrix, TcpPortHeldByAnotherProgramShowsC1)
     EXPECT_EQ(Simulator::field(listening.summary(), "datagrams"), "0");
 }
 
-// 6b. The announcer cannot make its socket (the process has no descriptor
+// 6b. Broadcast cannot make its socket (the process has no descriptor
 //     left for it): "C2" once the port listens, no datagram, no thread left.
 TEST_F(FaultMatrix, AnnouncerWithoutASocketShowsC2)
 {
@@ -741,7 +741,7 @@ TEST_F(FaultMatrix, NothingLeftAfterACancelledConnectStage)
     toReady();
     const int before = openNetworkHandles();
     pressStart();
-    // The worker, the announcer and the listener run.
+    // The worker, Broadcast and the listener run.
     ASSERT_TRUE(ui->pumpUntil([] { return programThreads() == 3; })) << programThreads();
     ui->pressRight();
     EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Connecting cancel."});
@@ -761,7 +761,7 @@ TEST_F(FaultMatrix, NothingLeftAfterAFinishedDelivery)
     ASSERT_TRUE(untilPhase(5)) << describe();
     EXPECT_EQ(Simulator::field(sim->summary(), "result"), "ok");
     EXPECT_TRUE(threadsEnded());
-    // The mixer's connection and the stopped announcer's one socket.
+    // The mixer's connection and the stopped Broadcast's one socket.
     EXPECT_EQ(openNetworkHandles(), before + 2);
     EXPECT_EQ(readOffset(updateFile()), -1);
     ui->pressLeft();
