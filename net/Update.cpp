@@ -41,7 +41,7 @@ void Update::run()
     const double started = juce::Time::getMillisecondCounterHiRes();
     const Status outcome = transfer();
     DiagnosticLog::line("sent " + juce::String(bytesSent) + " bytes (length and file) in " +
-                        juce::String(millisecondsSince(started), 0) + " ms");
+                        juce::String(juce::roundToInt(millisecondsSince(started))) + " ms");
     finish(outcome);
 }
 
@@ -185,7 +185,7 @@ Update::Status Update::awaitAcknowledgement(double lengthAt)
         {
         case Acknowledgement::State::all:
             DiagnosticLog::line("the mixer acknowledged the last byte " +
-                                juce::String(millisecondsSince(lengthAt), 0) +
+                                juce::String(juce::roundToInt(millisecondsSince(lengthAt))) +
                                 " ms after the length was written");
             RunRecord::noteDelivery(millisecondsSince(lengthAt));
             return Status::done;
