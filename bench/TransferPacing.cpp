@@ -207,7 +207,10 @@ Run transferOnce(const juce::File& program, long long size)
     long long received = 0;
     {
         const juce::File file = program.withFileExtension(".upd");
-        Update update(socket.get(), program, {file.getSize(), juce::SHA256(file)});
+        juce::MemoryBlock bytes;
+        file.loadFileAsData(bytes);
+        Update update(socket.get(), program,
+                      {file.getSize(), Sha256::of(bytes.getData(), bytes.getSize())});
         std::thread reader([&] { received = drain(peer, 4 + size); });
         const auto start = Clock::now();
         update.startThread();

@@ -1,7 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/NetworkSetup.h"
 
-#include "net/BlockInputStream.h"
 #include "net/DiagnosticLog.h"
 #include "net/RunRecord.h"
 #include "platform/OpenFile.h"
@@ -81,36 +80,38 @@ NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile,
         return Result::noUpdateFile;
     }
 
-    bool tagged = false;
-    bool stopped = false;
-    BlockInputStream blocks(in, size, checkBlockSize,
-                            [&](const char* block, int)
-                            {
-                                if (!tagged && !(tagged = UpdateFile::isTag(block)))
-                                    return false;
-                                stopped = stopRequested && stopRequested();
-                                return !stopped;
-                            });
-    const juce::SHA256 hash(blocks, size);
-
-    if (!tagged || stopped)
+    Sha256 hash;
+    juce::HeapBlock<char> block(checkBlockSize);
+    for (juce::int64 left = size; left > 0;)
     {
-        if (!tagged)
+        const int n = static_cast<int>(std::min<juce::int64>(left, checkBlockSize));
+        if (!in.readExactly(block, n))
+        {
+            DiagnosticLog::line(name + " changed while it was read");
+            return Result::noUpdateFile;
+        }
+        if (left == size && !UpdateFile::isTag(block))
+        {
             DiagnosticLog::line(name + " does not start with " + Protocol::tag);
-        return Result::noUpdateFile;
+            return Result::noUpdateFile;
+        }
+        hash.add(block, static_cast<std::size_t>(n));
+        left -= n;
+        if (stopRequested && stopRequested())
+            return Result::noUpdateFile;
     }
-    // Fewer bytes than its size (it shrank, or a read failed), or one more: a
-    // file that grew while it was read is not the one measured.
+    // One byte more: a file that grew while it was read is not the one measured.
     char more = 0;
-    if (blocks.getPosition() != size || in.readExactly(&more, 1))
+    if (in.readExactly(&more, 1))
     {
         DiagnosticLog::line(name + " changed while it was read");
         return Result::noUpdateFile;
     }
 
-    updateFile = {size, hash};
-    RunRecord::noteUpdateFile(file.getFileName(), size, hash.toHexString());
-    DiagnosticLog::line(name + ": " + juce::String(size) + " bytes, SHA-256 " + hash.toHexString());
+    updateFile = {size, hash.finish()};
+    const juce::String hex = Sha256::hex(updateFile.hash);
+    RunRecord::noteUpdateFile(file.getFileName(), size, hex);
+    DiagnosticLog::line(name + ": " + juce::String(size) + " bytes, SHA-256 " + hex);
     return Result::ok;
 }
 

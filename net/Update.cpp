@@ -1,11 +1,11 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Update.h"
 
-#include "net/BlockInputStream.h"
 #include "net/DiagnosticLog.h"
 #include "net/RunRecord.h"
 #include "platform/Acknowledgement.h"
 #include "platform/OpenFile.h"
+#include "platform/Sha256.h"
 #include "platform/SocketWrite.h"
 #include "platform/TimerPrecision.h"
 
@@ -47,7 +47,10 @@ void Update::run()
 
 // The size is taken once, from the open file, and must be the size checked;
 // the tag is checked in the very bytes that are then sent, and exactly size
-// bytes follow the length. Their SHA-256 is taken as they go out.
+// bytes follow the length. Each piece is read, added to the SHA-256 and sent;
+// the last one goes out only once the SHA-256 of every byte read is the one
+// the check measured, so the mixer never holds a stream as long as its length
+// of other bytes.
 Update::Status Update::transfer()
 {
     const juce::File file = UpdateFile::besideProgram(programFile);
@@ -76,55 +79,53 @@ Update::Status Update::transfer()
     // two writes the thread only waits: the next piece is read during the pause.
     TimerPrecision pacing(*this);
     auto pauseEnds = TimerPrecision::Clock::now();
-    bool first = true;
     double lengthAt = 0;
-    Status failure = Status::done;
-    auto fail = [&failure](Status s)
+    Sha256 hash;
+    char piece[Protocol::pieceSize];
+
+    for (juce::int64 left = size; left > 0;)
     {
-        failure = s;
-        return false;
-    };
-
-    BlockInputStream pieces(
-        in, size, Protocol::pieceSize,
-        [&](const char* piece, int n)
+        const int n = static_cast<int>(std::min<juce::int64>(left, Protocol::pieceSize));
+        if (!in.readExactly(piece, n))
         {
-            if (first)
-            {
-                first = false;
-                if (!UpdateFile::isTag(piece))
-                    return fail(Status::noFile);
-                lengthAt = juce::Time::getMillisecondCounterHiRes();
-                const Sent sent = sendAll(length, 4);
-                if (sent != Sent::all)
-                    return fail(sent == Sent::failed ? Status::lengthFailed : Status::stopped);
-            }
-            // At least the whole pause from the end of the last write, never
-            // less; a stop request cuts it short, and nothing is sent then.
-            pacing.waitUntil(pauseEnds);
-            const Sent sent = sendAll(piece, n);
-            if (sent != Sent::all)
-                return fail(sent == Sent::failed ? Status::contentFailed : Status::stopped);
-            pauseEnds = TimerPrecision::Clock::now() + pauseAfterPiece;
-            return true;
-        });
-    const juce::SHA256 hash(pieces, size);
+            DiagnosticLog::line("the update file ended " + juce::String(left) +
+                                " bytes early: it changed after it was checked");
+            return Status::contentFailed;
+        }
+        hash.add(piece, static_cast<std::size_t>(n));
 
-    if (failure != Status::done)
-        return failure;
-    if (pieces.getPosition() != size)
-        return Status::contentFailed; // fewer bytes than announced: the file shrank
+        if (left == size)
+        {
+            if (!UpdateFile::isTag(piece))
+                return Status::noFile;
+            lengthAt = juce::Time::getMillisecondCounterHiRes();
+            if (const Sent sent = sendAll(length, 4); sent != Sent::all)
+                return sent == Sent::failed ? Status::lengthFailed : Status::stopped;
+        }
+        left -= n;
+        if (left == 0 && !isChecked(hash.finish()))
+            return Status::noFile;
+
+        // At least the whole pause from the end of the last write, never
+        // less; a stop request cuts it short, and nothing is sent then.
+        pacing.waitUntil(pauseEnds);
+        if (const Sent sent = sendAll(piece, n); sent != Sent::all)
+            return sent == Sent::failed ? Status::contentFailed : Status::stopped;
+        pauseEnds = TimerPrecision::Clock::now() + pauseAfterPiece;
+    }
     pacing.waitUntil(pauseEnds);
 
-    DiagnosticLog::line("SHA-256 of the bytes sent " + hash.toHexString() +
-                        ", of the file checked " + checked.hash.toHexString());
-    if (hash != checked.hash)
-    {
-        DiagnosticLog::line("the update file changed after it was checked: not the bytes checked");
-        return Status::noFile;
-    }
-
     return awaitAcknowledgement(lengthAt);
+}
+
+bool Update::isChecked(const Sha256::Digest& read) const
+{
+    DiagnosticLog::line("SHA-256 of the bytes read " + Sha256::hex(read) +
+                        ", of the file checked " + Sha256::hex(checked.hash));
+    if (read == checked.hash)
+        return true;
+    DiagnosticLog::line("the update file changed after it was checked: its last piece is not sent");
+    return false;
 }
 
 // Hands all size bytes to the socket. A write that hands over fewer is followed
@@ -188,6 +189,7 @@ Update::Status Update::awaitAcknowledgement(double lengthAt)
                                 juce::String(juce::roundToInt(millisecondsSince(lengthAt))) +
                                 " ms after the length was written");
             RunRecord::noteDelivery(millisecondsSince(lengthAt));
+            confirmed = true;
             return Status::done;
         case Acknowledgement::State::failed:
             DiagnosticLog::line("the connection broke before the mixer acknowledged every byte");

@@ -44,6 +44,10 @@ public:
     ~Update() override;
 
     Status getStatus() const noexcept { return status.load(std::memory_order_acquire); }
+    // Once the status is done: false where the system could not tell whether
+    // the mixer acknowledged the last bytes (they were handed to the
+    // connection, no more is known).
+    bool isConfirmed() const noexcept { return confirmed; }
 
     void run() override;
 
@@ -56,6 +60,9 @@ private:
     };
 
     Status transfer();
+    // Whether read, the SHA-256 of every byte read, is the one checked; the
+    // log says both.
+    bool isChecked(const Sha256::Digest& read) const;
     Sent sendAll(const void* data, int size);
     // The outcome once every byte is written; lengthAt: when the length was
     // (Time::getMillisecondCounterHiRes).
@@ -64,6 +71,7 @@ private:
 
     std::atomic<Status> status{Status::running};
     juce::int64 bytesSent = 0; // handed to the connection, by this thread only
+    bool confirmed = false;    // written before the status is published
     juce::StreamingSocket* const socket;
     const juce::File programFile;
     const UpdateFile::Measure checked;

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "net/Protocol.h"
+#include "platform/Sha256.h"
 
 #include <juce_core/juce_core.h>
-#include <juce_cryptography/juce_cryptography.h>
 
 // Where the update file lies and how an update file for this mixer starts.
 class UpdateFile
@@ -18,7 +18,7 @@ public:
     struct Measure
     {
         juce::int64 size = -1;
-        juce::SHA256 hash;
+        Sha256::Digest hash{};
     };
 
     // The program's own file with its extension replaced by ".upd".

@@ -6,7 +6,7 @@ kvr_packages=(
     cmake g++ make pkg-config
     juce-modules-source
     libgtest-dev libgmock-dev
-    libfontconfig-dev
+    libfontconfig-dev libssl-dev
     fonts-ipafont-gothic fonts-liberation
     xvfb xauth xdotool x11-utils libx11-dev
     imagemagick tesseract-ocr tesseract-ocr-eng tesseract-ocr-jpn locales

@@ -40,7 +40,7 @@ protected:
         for (std::size_t i = 0; i < size && start[i] != 0; ++i)
             bytes[i] = start[i];
         EXPECT_TRUE(updateFile().replaceWithData(bytes.data(), bytes.size()));
-        checked = {static_cast<juce::int64>(size), juce::SHA256(bytes.data(), size)};
+        checked = {static_cast<juce::int64>(size), Sha256::of(bytes.data(), size)};
         return bytes;
     }
 
@@ -273,7 +273,11 @@ TEST_F(UpdateTest, FileRewrittenInPlaceMidTransferIs1)
                        });
     Update update(pair.programSide(), program, checked);
     EXPECT_EQ(runTransfer(update), Update::Status::noFile);
-    EXPECT_EQ(SendTap::requested(), pieces(5000)); // every byte went out
+    // The last piece waits for the comparison: the mixer never holds as many
+    // bytes as the length announced.
+    std::vector<long> allButTheLast = pieces(5000);
+    allButTheLast.pop_back();
+    EXPECT_EQ(SendTap::requested(), allButTheLast);
 }
 
 TEST_F(UpdateTest, StopDuringTheTransferEndsItAndLeavesTheConnectionOpen)
