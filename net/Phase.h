@@ -4,7 +4,7 @@
 #include <cstdint>
 
 // Where the update stands. 0 to 5 each have their own screen; 1, 3 and 4 are
-// the stages, which run on the main component's worker thread.
+// the stages, which run on the update procedure's worker thread.
 enum class Phase : std::int32_t
 {
     notShown = -1,  // before the window shows its first screen

@@ -30,4 +30,8 @@ struct StringEntry
     static constexpr int initialiseCode1 = 14;
     static constexpr int connectCode1 = 23;
     static constexpr int sendCode1 = 32;
+
+    // A line under the finish message where the system could not tell
+    // whether the mixer acknowledged the end of the file.
+    static constexpr int finishUnconfirmed = 41;
 };

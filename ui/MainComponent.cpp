@@ -1,15 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "ui/MainComponent.h"
 
-#include "net/Broadcast.h"
-#include "net/DiagnosticLog.h"
-#include "net/Listener.h"
-#include "net/NetworkSetup.h"
-#include "net/NetworkSetupThread.h"
 #include "net/RunRecord.h"
-#include "net/ThreadRelease.h"
-#include "net/Update.h"
-#include "net/UpdateFile.h"
 #include "resources/AlineButton.h"
 #include "resources/BtnLookAndFeel.h"
 #include "resources/ImageLoader.h"
@@ -17,9 +9,8 @@
 #include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
 #include "resources/TypefaceLookAndFeel.h"
+#include "ui/ResultBox.h"
 #include "ui/ResultMessages.h"
-
-#include <algorithm>
 
 namespace
 {
@@ -31,10 +22,6 @@ const juce::Rectangle<int> langsBounds(280, 140, 190, 24);
 const juce::Rectangle<int> messageBounds(80, 20, 390, 110);
 const juce::Rectangle<int> button1Bounds(220, 185, 120, 24);
 const juce::Rectangle<int> button2Bounds(350, 185, 120, 24);
-
-constexpr int pollMs = 10;
-// How long after its release a held key must stay up to count as let go.
-constexpr int releaseSettleMs = 30;
 
 // The phases with a screen are 0 to 5, in order.
 int screenIndex(Phase p) noexcept
@@ -50,30 +37,6 @@ bool hasScreen(Phase p) noexcept
 Phase nextPhase(Phase p) noexcept
 {
     return p < Phase::ended ? static_cast<Phase>(static_cast<std::int32_t>(p) + 1) : Phase::ended;
-}
-
-// The code of a stage whose thread cannot be started: "_I3", "_C3" or "_S4",
-// which the stages report for nothing else.
-StageResult threadNotStarted(Phase stagePhase) noexcept
-{
-    return stagePhase == Phase::send ? StageResult::code4 : StageResult::code3;
-}
-
-// The stage's name and its result as the diagnostic log gives them.
-juce::String describeResult(Phase stagePhase, StageResult result)
-{
-    const char* stage = stagePhase == Phase::initialise ? "initialise"
-                        : stagePhase == Phase::connect  ? "connect"
-                                                        : "send";
-    const char* letter = stagePhase == Phase::initialise ? "I"
-                         : stagePhase == Phase::connect  ? "C"
-                                                         : "S";
-    juce::String text = juce::String(stage) + " stage ended: ";
-    if (result == StageResult::success)
-        return text + "ok";
-    if (result == StageResult::cancelled)
-        return text + "cancelled";
-    return text + "_" + letter + juce::String(static_cast<int>(result));
 }
 
 // The run's record: the language the user leaves the language screen in, and
@@ -102,11 +65,9 @@ const MainComponent::PhaseScreen MainComponent::phaseScreens[6] = {
 
 MainComponent::MainComponent() : MainComponent(Hooks{}) {}
 
-MainComponent::MainComponent(Hooks h) : juce::Thread("KVR516_UPDATE"), hooks(std::move(h))
+MainComponent::MainComponent(Hooks h)
+    : hooks(std::move(h)), heldKeys([this](int code) { return isKeyDown(code); })
 {
-    if (hooks.programFile == juce::File())
-        hooks.programFile = UpdateFile::thisProgram();
-
     TxtLoader* txt = TxtLoader::getInstance();
     ImageLoader::getInstance();
 
@@ -154,12 +115,14 @@ MainComponent::MainComponent(Hooks h) : juce::Thread("KVR516_UPDATE"), hooks(std
     setFocusContainerType(juce::Component::FocusContainerType::keyboardFocusContainer);
 
     setSize(480, 200);
+
+    procedure = std::make_unique<UpdateProcedure>(hooks, [this] { triggerAsyncUpdate(); });
 }
 
 MainComponent::~MainComponent()
 {
     phase = Phase::ended;
-    stopThread(-1);
+    procedure.reset();
 
     langs.reset();
     langLookAndFeel.reset();
@@ -170,21 +133,6 @@ MainComponent::~MainComponent()
 
     TxtLoader::deleteInstance();
     ImageLoader::deleteInstance();
-
-    // The stages have released their threads; what is left is a stopped
-    // broadcast, the mixer's connection and the interface list. A thread that
-    // was given up (ThreadRelease) may still hold the last two: they then
-    // stay until the process ends.
-    update.reset();
-    listener.reset();
-    broadcast.reset();
-    if (ThreadRelease::givenUp() > 0)
-    {
-        [[maybe_unused]] auto* keptConnection = connectedSocket.release();
-        [[maybe_unused]] auto* keptSetup = setup.release();
-    }
-    connectedSocket.reset();
-    setup.reset();
 }
 
 bool MainComponent::isWorkerPhase(Phase p) noexcept
@@ -257,7 +205,10 @@ void MainComponent::refreshTexts()
     // Named rather than the default sans-serif: a font equal to the label's
     // current one would keep that one's typeface (see above).
     messageLabel->setFont(juce::Font(fontName, 12.8f, juce::Font::plain));
-    messageLabel->setText(txt->getString(screen.message), juce::dontSendNotification);
+    juce::String message = txt->getString(screen.message);
+    if (p == Phase::finished && procedure->isDeliveryUnconfirmed())
+        message = message.trimEnd() + "\n" + txt->getString(StringEntry::finishUnconfirmed);
+    messageLabel->setText(message, juce::dontSendNotification);
 
     // A hidden button is disabled too, so that a click queued for it does
     // nothing (JUCE delivers a queued click to an enabled button only).
@@ -279,7 +230,7 @@ void MainComponent::refreshTexts()
         shownPhase = p;
         if (auto* peer = getPeer(); peer != nullptr && peer->isFocused() && isShowing())
             grabKeyboardFocus();
-        noteHeldKeys();
+        heldKeys.note();
     }
 }
 
@@ -311,7 +262,7 @@ void MainComponent::advancePhase()
     if (previous == Phase::language)
         recordLanguage();
 
-    stopThread(-1);
+    procedure->stop();
 
     // What follows the result box of the phase left, once it is dismissed.
     // A stage that moves on by this way has succeeded and shows no box.
@@ -325,23 +276,19 @@ void MainComponent::advancePhase()
 
         refreshTexts();
         if (phase == Phase::finished)
-            RunRecord::noteOutcome("Finish (\"" +
-                                   TxtLoader::getInstance()
-                                       ->getString(StringEntry::finished)
-                                       .upToFirstOccurrenceOf("\n", false, false) +
-                                   "\")");
-        if (isWorkerPhase(phase))
         {
-            stagePhase = phase.load();
-            if (!startStageThread(*this))
-            {
-                // Reported the way a failed stage's result is: through the result handler.
-                result = threadNotStarted(stagePhase);
-                DiagnosticLog::line(describeResult(stagePhase, result) +
-                                    " (its thread cannot be started)");
-                triggerAsyncUpdate();
-            }
+            const TxtLoader* txt = TxtLoader::getInstance();
+            juce::String outcome =
+                "Finish (\"" +
+                txt->getString(StringEntry::finished).upToFirstOccurrenceOf("\n", false, false) +
+                "\")";
+            if (procedure->isDeliveryUnconfirmed())
+                outcome << ", unconfirmed (\"" << txt->getString(StringEntry::finishUnconfirmed)
+                        << "\")";
+            RunRecord::noteOutcome(outcome);
         }
+        if (isWorkerPhase(phase))
+            procedure->start(phase);
     };
 
     if (isWorkerPhase(previous) &&
@@ -358,7 +305,7 @@ void MainComponent::abortAndQuit()
         return;
 
     phase = Phase::ended;
-    stopThread(-1);
+    procedure->stop();
     if (previous == Phase::language)
         recordLanguage();
 
@@ -386,7 +333,7 @@ void MainComponent::buttonClicked(juce::Button* button)
 
 bool MainComponent::keyPressed(const juce::KeyPress& key)
 {
-    if (isHeldFromAnotherScreen(key))
+    if (heldKeys.isHeld(key))
         return true;
 
     // From the component itself Tab goes to the first of the selector and the
@@ -409,7 +356,7 @@ bool MainComponent::keyPressed(const juce::KeyPress& key)
 bool MainComponent::keyPressed(const juce::KeyPress& key, juce::Component* origin)
 {
     // Used up here, before the button's or the selector's own handling.
-    if (isHeldFromAnotherScreen(key))
+    if (heldKeys.isHeld(key))
         return true;
 
     const bool returnKey = key == juce::KeyPress::returnKey;
@@ -437,30 +384,6 @@ bool MainComponent::pressIfShown(AlineButton& button)
     return true;
 }
 
-// JUCE reports a key's auto-repeat as new presses: on X11 it takes the
-// release and press that the server sends for each repeat as no release at
-// all, and Windows sends presses alone. Only a release ends a held key.
-void MainComponent::noteHeldKeys()
-{
-    heldKeys.clear();
-    for (const int code :
-         {juce::KeyPress::returnKey, juce::KeyPress::escapeKey, juce::KeyPress::spaceKey})
-        if (isKeyDown(code))
-            heldKeys.push_back(code);
-}
-
-void MainComponent::forgetReleasedKeys()
-{
-    heldKeys.erase(std::remove_if(heldKeys.begin(), heldKeys.end(),
-                                  [this](int code) { return !isKeyDown(code); }),
-                   heldKeys.end());
-}
-
-bool MainComponent::isHeldFromAnotherScreen(const juce::KeyPress& key) const
-{
-    return std::find(heldKeys.begin(), heldKeys.end(), key.getKeyCode()) != heldKeys.end();
-}
-
 bool MainComponent::isKeyDown(int keyCode) const
 {
     if (hooks.keyDown)
@@ -469,21 +392,11 @@ bool MainComponent::isKeyDown(int keyCode) const
     return getPeer() != nullptr && juce::KeyPress::isKeyCurrentlyDown(keyCode);
 }
 
-// On X11 JUCE finds a repeat's release and press as a pair only when both have
-// arrived; otherwise it reports the release, and the press follows within
-// milliseconds. A held key is forgotten only when it is still up a moment
-// after its release.
 bool MainComponent::keyStateChanged(bool isKeyDown)
 {
-    if (!isKeyDown && !heldKeys.empty() && !isTimerRunning())
-        startTimer(releaseSettleMs);
+    if (!isKeyDown)
+        heldKeys.released();
     return false;
-}
-
-void MainComponent::timerCallback()
-{
-    stopTimer();
-    forgetReleasedKeys();
 }
 
 // A key let go while another window had the keyboard is never reported here:
@@ -502,7 +415,7 @@ void MainComponent::focusOfChildComponentChanged(FocusChangeType)
 
 void MainComponent::handleAsyncUpdate()
 {
-    const StageResult r = result;
+    const StageResult r = procedure->getResult();
     if (r == StageResult::cancelled)
         return;
 
@@ -546,11 +459,12 @@ bool MainComponent::showSendResult(Afterwards afterwards)
 // success and any other value show nothing.
 bool MainComponent::showResultMessage(Phase stage, Afterwards afterwards)
 {
+    const StageResult result = procedure->getResult();
     const int entry = ResultMessages::entryFor(stage, result);
     if (entry == ResultMessages::none)
         return false;
     RunRecord::noteOutcome("\"" + TxtLoader::getInstance()->getString(entry) + "\" (" +
-                           describeResult(stage, result) + ")");
+                           UpdateProcedure::describe(stage, result) + ")");
     showMessage(entry, StringEntry::ok, std::move(afterwards));
     return true;
 }
@@ -573,9 +487,9 @@ void MainComponent::showMessage(int messageEntry, int buttonEntry, Afterwards af
     }
 
     const TxtLoader* txt = TxtLoader::getInstance();
-    auto* box = getLookAndFeel().createAlertWindow(
-        txt->getString(StringEntry::empty), txt->getString(messageEntry),
-        txt->getString(buttonEntry), {}, {}, juce::MessageBoxIconType::NoIcon, 1, this);
+    auto* box = new ResultBox(txt->getString(StringEntry::empty), txt->getString(messageEntry),
+                              txt->getString(buttonEntry), this,
+                              [this](int code) { return isKeyDown(code); });
     box->removeFromDesktop();
     box->addToDesktop();
     // Deleted by the modal manager once dismissed.
@@ -588,156 +502,4 @@ MainComponent::Afterwards MainComponent::quitRequest() const
     if (hooks.quit)
         return hooks.quit;
     return [] { juce::JUCEApplicationBase::quit(); };
-}
-
-//==============================================================================
-// The stages, on the worker thread
-
-void MainComponent::run()
-{
-    if (hooks.workerStarted)
-        hooks.workerStarted();
-
-    result = StageResult::success;
-
-    // The phase the stage was started for: a cancel may already have moved
-    // phase on, and the stage it interrupts is still to run and be reported.
-    StageResult r = StageResult::success;
-    const Phase p = stagePhase;
-    if (isWorkerPhase(p))
-    {
-        if (hooks.stage)
-            r = hooks.stage(p, *this);
-        else if (p == Phase::initialise)
-            r = runInitialise();
-        else if (p == Phase::connect)
-            r = runConnect();
-        else
-            r = runSend();
-    }
-
-    if (threadShouldExit())
-        r = StageResult::cancelled;
-
-    if (isWorkerPhase(p))
-        DiagnosticLog::line(describeResult(p, r));
-
-    result = r;
-    triggerAsyncUpdate();
-}
-
-bool MainComponent::startStageThread(juce::Thread& thread)
-{
-    if (hooks.startThread)
-        return hooks.startThread(thread);
-    return thread.startThread();
-}
-
-std::unique_ptr<InterfaceQuery> MainComponent::makeInterfaceQuery() const
-{
-    return hooks.interfaceQuery ? hooks.interfaceQuery() : InterfaceQuery::createForPlatform();
-}
-
-// The check runs on a thread of its own, released as the network threads are:
-// a stop is answered within the release's wait, whatever the file system does
-// with the update file.
-StageResult MainComponent::runInitialise()
-{
-    auto check = std::make_unique<NetworkSetupThread>(hooks.programFile, makeInterfaceQuery());
-    if (!startStageThread(*check))
-        return threadNotStarted(Phase::initialise);
-    while (!check->hasBuilt())
-    {
-        if (threadShouldExit())
-        {
-            ThreadRelease::release(std::move(check));
-            return StageResult::cancelled;
-        }
-        wait(pollMs);
-    }
-    setup = check->takeSetup();
-    ThreadRelease::release(std::move(check));
-    return stageResultOf(setup->getResult());
-}
-
-// The port listens before the first datagram announces it, so that a mixer
-// that answers at once finds it open; when listening fails, nothing has been
-// announced. Then the stage waits for the mixer, the listener's failure, the
-// Broadcast's failure or a cancel.
-StageResult MainComponent::runConnect()
-{
-    listener = std::make_unique<::Listener>();
-    if (!startStageThread(*listener))
-    {
-        listener.reset();
-        return threadNotStarted(Phase::connect);
-    }
-    while (!listener->waitUntilListening(pollMs))
-        if (threadShouldExit())
-            return endConnect(StageResult::cancelled);
-    if (!listener->isListening())
-        return endConnect(stageResultOf(listener->getStatus()));
-
-    broadcast = std::make_unique<Broadcast>(*setup, makeInterfaceQuery());
-    if (!startStageThread(*broadcast))
-    {
-        broadcast.reset();
-        return endConnect(threadNotStarted(Phase::connect));
-    }
-
-    for (;;)
-    {
-        const ::Listener::Status s = listener->getStatus();
-        if (s == ::Listener::Status::connected)
-        {
-            connectedSocket.reset(listener->getConnectedSocket());
-            broadcast->stopThread(-1);
-            ThreadRelease::release(std::move(listener));
-            return StageResult::success;
-        }
-        if (s != ::Listener::Status::running)
-            return endConnect(stageResultOf(s));
-
-        // The announcing has ended with a failure (2 or 4): no mixer can find
-        // the computer any more, so the wait ends with Broadcast's code
-        // rather than going on for ever.
-        const Broadcast::Status b = broadcast->getStatus();
-        if (b != Broadcast::Status::running && b != Broadcast::Status::stopped)
-            return endConnect(stageResultOf(b));
-
-        if (threadShouldExit())
-            return endConnect(StageResult::cancelled);
-        wait(pollMs);
-    }
-}
-
-StageResult MainComponent::endConnect(StageResult r)
-{
-    ThreadRelease::release(std::move(broadcast));
-    ThreadRelease::release(std::move(listener));
-    return r;
-}
-
-StageResult MainComponent::runSend()
-{
-    update =
-        std::make_unique<Update>(connectedSocket.get(), hooks.programFile, setup->getUpdateFile());
-    if (!startStageThread(*update))
-    {
-        update.reset();
-        return threadNotStarted(Phase::send);
-    }
-
-    Update::Status s = Update::Status::running;
-    for (;;)
-    {
-        s = update->getStatus();
-        if (s != Update::Status::running || threadShouldExit())
-            break;
-        wait(pollMs);
-    }
-
-    ThreadRelease::release(std::move(update));
-    const bool ended = s != Update::Status::running && s != Update::Status::stopped;
-    return ended ? stageResultOf(s) : StageResult::cancelled;
 }

@@ -1,71 +1,53 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
-#include "platform/InterfaceQuery.h"
-#include "ui/Phase.h"
-#include "ui/StageResult.h"
+#include "net/Phase.h"
+#include "net/UpdateProcedure.h"
+#include "ui/HeldKeys.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <vector>
 
 class AlineButton;
-class Broadcast;
 class BtnLookAndFeel;
 class LangLookAndFeel;
-class Listener;
-class NetworkSetup;
-class Update;
 
 // The main window's content: the logo, one message, the language selector and
-// two push buttons, showing one of six screens chosen by the phase. It also
-// leads the user through one update: the phase moves on with the left button
-// or a stage that succeeded; the stages of phases 1 (initialise), 3 (connect)
-// and 4 (send) run on the component's own thread, one stage per start. Every
-// way out (failure, cancel, EXIT, the close button, the last OK) ends with a
-// request to quit the application.
+// two push buttons, showing one of six screens chosen by the phase. It leads
+// the user through one update: the phase moves on with the left button or a
+// stage that succeeded; the stages of phases 1 (initialise), 3 (connect) and
+// 4 (send) are the UpdateProcedure's, one stage per start. Every way out
+// (failure, cancel, EXIT, the close button, the last OK) ends with a request
+// to quit the application, after the stage's result box if it has one.
 //
 // The keyboard: the component takes it whenever a new screen is shown. Return
 // presses the left button and Escape the right one wherever it is shown; Tab
 // and Shift+Tab move among the selector and the shown buttons, and a button
 // that has the keyboard's focus is pressed by Return or Space. A key that was
-// already held down when the screen changed presses nothing on the new one
-// (its auto-repeat comes as new presses) until it has been let go. A button
+// already held down when the screen changed, or when a result box appeared,
+// presses nothing on the new screen or box (its auto-repeat comes as new
+// presses) until it has been let go (HeldKeys). A button
 // that is hidden is disabled too, and a click that arrives after the screen
 // no longer shows its button (one that triggerClick queued) does nothing.
 class MainComponent : public juce::Component,
-                      public juce::Thread,
                       public juce::AsyncUpdater,
                       public juce::ComboBox::Listener,
                       public juce::Button::Listener,
-                      public juce::KeyListener,
-                      private juce::Timer
+                      public juce::KeyListener
 {
 public:
-    // What the update reaches outside the window. Every member left empty
+    // What the window and its update reach outside. Every member left empty
     // means the real thing; tests fill in their own.
-    struct Hooks
+    struct Hooks : UpdateProcedure::Hooks
     {
-        // The program beside which the update file lies (default: this program).
-        juce::File programFile;
-        // The interface list of the initialise and connect stages (default: the platform's).
-        std::function<std::unique_ptr<InterfaceQuery>()> interfaceQuery;
-        // Called first on the worker thread each time a stage starts.
-        std::function<void()> workerStarted;
-        // Runs in place of the stage of worker phase 1, 3 or 4; it is given the
-        // worker, whose stop request it is to honour, and returns the result.
-        std::function<StageResult(Phase phase, juce::Thread& worker)> stage;
         // Shows a message box in place of the modal alert window; it returns
         // as the dismissed box does.
         std::function<void(int messageEntry, int buttonEntry)> messageBox;
         // Requests the application's quit in place of JUCEApplication::quit.
         std::function<void()> quit;
-        // Starts a thread of the update (the worker, Broadcast, Listener or
-        // Update) in place of Thread::startThread; returns whether it runs.
-        std::function<bool(juce::Thread& thread)> startThread;
         // Whether a key (a KeyPress key code) is held down now, in place of
         // KeyPress::isKeyCurrentlyDown.
         std::function<bool(int keyCode)> keyDown;
@@ -84,10 +66,10 @@ public:
     void refreshTexts();
 
     Phase getPhase() const noexcept { return phase.load(); }
+    UpdateProcedure& getProcedure() noexcept { return *procedure; }
 
     void paint(juce::Graphics& g) override;
     void resized() override;
-    void run() override;
     void handleAsyncUpdate() override;
     void comboBoxChanged(juce::ComboBox* comboBox) override;
     void buttonClicked(juce::Button* button) override;
@@ -117,27 +99,7 @@ private:
     // Clicks button from the keyboard if the current screen shows it; false
     // when it does not.
     bool pressIfShown(AlineButton& button);
-
-    // The keys that press buttons and were held down when the screen last
-    // changed: each is left out of the keyboard until it has been let go.
-    void noteHeldKeys();
-    void forgetReleasedKeys();
-    bool isHeldFromAnotherScreen(const juce::KeyPress& key) const;
-    // A moment after a release: forgets the held keys that are still up.
-    void timerCallback() override;
     bool isKeyDown(int keyCode) const;
-
-    // Starts thread, through the hook when there is one; false when it does not run.
-    bool startStageThread(juce::Thread& thread);
-
-    // The interface list of the stages, through the hook when there is one.
-    std::unique_ptr<InterfaceQuery> makeInterfaceQuery() const;
-
-    StageResult runInitialise();
-    StageResult runConnect();
-    // Releases the connect stage's threads (Broadcast first) and returns r.
-    StageResult endConnect(StageResult r);
-    StageResult runSend();
 
     // The result boxes: each shows the message of the last stage's result,
     // if it has one, and runs afterwards once the box has been dismissed; it
@@ -155,10 +117,8 @@ private:
     Hooks hooks;
 
     std::atomic<Phase> phase{Phase::notShown};
-    std::atomic<StageResult> result{StageResult::success};
-    Phase stagePhase = Phase::notShown; // set before each start of the worker, read by it
     Phase shownPhase = Phase::notShown; // the phase whose screen is shown
-    std::vector<int> heldKeys;          // key codes, see noteHeldKeys
+    HeldKeys heldKeys;
 
     std::unique_ptr<LangLookAndFeel> langLookAndFeel;
     std::unique_ptr<BtnLookAndFeel> btnLookAndFeel;
@@ -167,12 +127,8 @@ private:
     std::unique_ptr<AlineButton> button1;
     std::unique_ptr<AlineButton> button2;
 
-    // Made and used by the worker only, released after it has stopped.
-    std::unique_ptr<Broadcast> broadcast;
-    std::unique_ptr<::Listener> listener; // the network class, not a widget listener
-    std::unique_ptr<juce::StreamingSocket> connectedSocket;
-    std::unique_ptr<Update> update;
-    std::unique_ptr<NetworkSetup> setup;
+    // Made last, released first: its worker is stopped before anything else goes.
+    std::unique_ptr<UpdateProcedure> procedure;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(MainComponent)
 };

@@ -59,7 +59,7 @@ TEST_F(TxtLoaderOnTables, LookupsOutOfRangeGiveTheEmptyText)
 {
     auto* texts = TxtLoader::getInstance();
 
-    EXPECT_TRUE(texts->getString(41).isEmpty());
+    EXPECT_TRUE(texts->getString(TxtLoader::stringCount).isEmpty());
     EXPECT_TRUE(texts->getString(-1).isEmpty());
     EXPECT_TRUE(texts->getString(std::numeric_limits<int>::min()).isEmpty());
     const int beyond = texts->getLanguageCount();
@@ -70,6 +70,7 @@ TEST_F(TxtLoaderOnTables, LookupsOutOfRangeGiveTheEmptyText)
     EXPECT_FALSE(texts->isLanguageAvailable(beyond));
     EXPECT_FALSE(texts->isLanguageAvailable(-1));
     EXPECT_EQ(texts->getString(40), "Send error 9");
+    EXPECT_TRUE(texts->getString(TxtLoader::stringCount - 1).startsWith("This computer could not"));
 }
 
 TEST_F(TxtLoaderOnTables, EntryZeroIsEmptyAndTheTitleIsTheSameInBothLanguages)

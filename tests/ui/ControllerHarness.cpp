@@ -144,7 +144,7 @@ void ControllerHarness::pumpPending()
 
 bool ControllerHarness::waitForWorker(int timeoutMs)
 {
-    return main->waitForThreadToExit(timeoutMs);
+    return main->getProcedure().waitUntilStageEnded(timeoutMs);
 }
 
 std::vector<std::string> ControllerHarness::events() const

@@ -1,0 +1,239 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#include "net/UpdateProcedure.h"
+
+#include "net/Broadcast.h"
+#include "net/DiagnosticLog.h"
+#include "net/Listener.h"
+#include "net/NetworkSetup.h"
+#include "net/NetworkSetupThread.h"
+#include "net/ThreadRelease.h"
+#include "net/Update.h"
+#include "net/UpdateFile.h"
+
+namespace
+{
+constexpr int pollMs = 10;
+
+bool isStage(Phase p) noexcept
+{
+    return p == Phase::initialise || p == Phase::connect || p == Phase::send;
+}
+
+// The code of a stage whose thread cannot be started: "_I3", "_C3" or "_S4",
+// which the stages report for nothing else.
+StageResult threadNotStarted(Phase stage) noexcept
+{
+    return stage == Phase::send ? StageResult::code4 : StageResult::code3;
+}
+} // namespace
+
+UpdateProcedure::UpdateProcedure(Hooks h, StageEnded ended)
+    : juce::Thread("KVR516_UPDATE"), hooks(std::move(h)), stageEnded(std::move(ended))
+{
+    if (hooks.programFile == juce::File())
+        hooks.programFile = UpdateFile::thisProgram();
+}
+
+UpdateProcedure::~UpdateProcedure()
+{
+    stop();
+
+    // The stages have released their threads; what is left is a stopped
+    // broadcast, the mixer's connection and the interface list. A thread that
+    // was given up (ThreadRelease) may still hold the last two: they then
+    // stay until the process ends.
+    update.reset();
+    listener.reset();
+    broadcast.reset();
+    if (ThreadRelease::givenUp() > 0)
+    {
+        [[maybe_unused]] auto* keptConnection = connectedSocket.release();
+        [[maybe_unused]] auto* keptSetup = setup.release();
+    }
+    connectedSocket.reset();
+    setup.reset();
+}
+
+juce::String UpdateProcedure::describe(Phase stage, StageResult r)
+{
+    const char* name = stage == Phase::initialise ? "initialise"
+                       : stage == Phase::connect  ? "connect"
+                                                  : "send";
+    const char* letter = stage == Phase::initialise ? "I" : stage == Phase::connect ? "C" : "S";
+    juce::String text = juce::String(name) + " stage ended: ";
+    if (r == StageResult::success)
+        return text + "ok";
+    if (r == StageResult::cancelled)
+        return text + "cancelled";
+    return text + "_" + letter + juce::String(static_cast<int>(r));
+}
+
+void UpdateProcedure::start(Phase stage)
+{
+    jassert(!isThreadRunning());
+    stagePhase = stage;
+    if (startStageThread(*this))
+        return;
+
+    // Reported the way a failed stage's result is.
+    result = threadNotStarted(stage);
+    DiagnosticLog::line(describe(stage, result) + " (its thread cannot be started)");
+    if (stageEnded)
+        stageEnded();
+}
+
+void UpdateProcedure::stop()
+{
+    stopThread(-1);
+}
+
+void UpdateProcedure::run()
+{
+    if (hooks.workerStarted)
+        hooks.workerStarted();
+
+    result = StageResult::success;
+
+    // The phase the stage was started for: a cancel may already have moved
+    // the window on, and the stage it interrupts is still to run and be reported.
+    StageResult r = StageResult::success;
+    const Phase p = stagePhase;
+    if (isStage(p))
+    {
+        if (hooks.stage)
+            r = hooks.stage(p, *this);
+        else if (p == Phase::initialise)
+            r = runInitialise();
+        else if (p == Phase::connect)
+            r = runConnect();
+        else
+            r = runSend();
+    }
+
+    if (threadShouldExit())
+        r = StageResult::cancelled;
+
+    if (isStage(p))
+        DiagnosticLog::line(describe(p, r));
+
+    result = r;
+    if (stageEnded)
+        stageEnded();
+}
+
+bool UpdateProcedure::startStageThread(juce::Thread& thread)
+{
+    if (hooks.startThread)
+        return hooks.startThread(thread);
+    return thread.startThread();
+}
+
+std::unique_ptr<InterfaceQuery> UpdateProcedure::makeInterfaceQuery() const
+{
+    return hooks.interfaceQuery ? hooks.interfaceQuery() : InterfaceQuery::createForPlatform();
+}
+
+// The check runs on a thread of its own, released as the network threads are:
+// a stop is answered within the release's wait, whatever the file system does
+// with the update file.
+StageResult UpdateProcedure::runInitialise()
+{
+    auto check = std::make_unique<NetworkSetupThread>(hooks.programFile, makeInterfaceQuery());
+    if (!startStageThread(*check))
+        return threadNotStarted(Phase::initialise);
+    while (!check->hasBuilt())
+    {
+        if (threadShouldExit())
+        {
+            ThreadRelease::release(std::move(check));
+            return StageResult::cancelled;
+        }
+        wait(pollMs);
+    }
+    setup = check->takeSetup();
+    ThreadRelease::release(std::move(check));
+    return stageResultOf(setup->getResult());
+}
+
+// The port listens before the first datagram announces it, so that a mixer
+// that answers at once finds it open; when listening fails, nothing has been
+// announced. Then the stage waits for the mixer, the listener's failure, the
+// Broadcast's failure or a cancel.
+StageResult UpdateProcedure::runConnect()
+{
+    listener = std::make_unique<::Listener>();
+    if (!startStageThread(*listener))
+    {
+        listener.reset();
+        return threadNotStarted(Phase::connect);
+    }
+    while (!listener->waitUntilListening(pollMs))
+        if (threadShouldExit())
+            return endConnect(StageResult::cancelled);
+    if (!listener->isListening())
+        return endConnect(stageResultOf(listener->getStatus()));
+
+    broadcast = std::make_unique<Broadcast>(*setup, makeInterfaceQuery());
+    if (!startStageThread(*broadcast))
+    {
+        broadcast.reset();
+        return endConnect(threadNotStarted(Phase::connect));
+    }
+
+    for (;;)
+    {
+        const ::Listener::Status s = listener->getStatus();
+        if (s == ::Listener::Status::connected)
+        {
+            connectedSocket.reset(listener->getConnectedSocket());
+            broadcast->stopThread(-1);
+            ThreadRelease::release(std::move(listener));
+            return StageResult::success;
+        }
+        if (s != ::Listener::Status::running)
+            return endConnect(stageResultOf(s));
+
+        // The announcing has ended with a failure (2 or 4): no mixer can find
+        // the computer any more, so the wait ends with Broadcast's code
+        // rather than going on for ever.
+        const Broadcast::Status b = broadcast->getStatus();
+        if (b != Broadcast::Status::running && b != Broadcast::Status::stopped)
+            return endConnect(stageResultOf(b));
+
+        if (threadShouldExit())
+            return endConnect(StageResult::cancelled);
+        wait(pollMs);
+    }
+}
+
+StageResult UpdateProcedure::endConnect(StageResult r)
+{
+    ThreadRelease::release(std::move(broadcast));
+    ThreadRelease::release(std::move(listener));
+    return r;
+}
+
+StageResult UpdateProcedure::runSend()
+{
+    update =
+        std::make_unique<Update>(connectedSocket.get(), hooks.programFile, setup->getUpdateFile());
+    if (!startStageThread(*update))
+    {
+        update.reset();
+        return threadNotStarted(Phase::send);
+    }
+
+    Update::Status s = Update::Status::running;
+    for (;;)
+    {
+        s = update->getStatus();
+        if (s != Update::Status::running || threadShouldExit())
+            break;
+        wait(pollMs);
+    }
+
+    deliveryUnconfirmed = s == Update::Status::done && !update->isConfirmed();
+    ThreadRelease::release(std::move(update));
+    const bool ended = s != Update::Status::running && s != Update::Status::stopped;
+    return ended ? stageResultOf(s) : StageResult::cancelled;
+}

@@ -1,0 +1,103 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#pragma once
+
+#include "net/Phase.h"
+#include "net/StageResult.h"
+#include "platform/InterfaceQuery.h"
+
+#include <juce_core/juce_core.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class Broadcast;
+class Listener;
+class NetworkSetup;
+class Update;
+
+// One update, without a window: the three stages (initialise: the update file
+// and the network interfaces are checked; connect: the computer is announced
+// and the mixer's connection accepted; send: the file goes to the mixer), in
+// that order, each run on this object's own worker thread, one stage per
+// start. It owns what the stages make: the check's result, the Broadcast and
+// Listener threads, the mixer's connection and the Update thread. Whoever
+// drives it (the window, the console) starts each stage, is told on the worker
+// thread when it has ended, and reads its result.
+class UpdateProcedure : private juce::Thread
+{
+public:
+    // What the update reaches outside itself. Every member left empty means
+    // the real thing; tests fill in their own.
+    struct Hooks
+    {
+        // The program beside which the update file lies (default: this program).
+        juce::File programFile;
+        // The interface list of the initialise and connect stages (default: the platform's).
+        std::function<std::unique_ptr<InterfaceQuery>()> interfaceQuery;
+        // Called first on the worker thread each time a stage starts.
+        std::function<void()> workerStarted;
+        // Runs in place of the stage of worker phase 1, 3 or 4; it is given the
+        // worker, whose stop request it is to honour, and returns the result.
+        std::function<StageResult(Phase phase, juce::Thread& worker)> stage;
+        // Starts a thread of the update (the worker, Broadcast, Listener or
+        // Update) in place of Thread::startThread; returns whether it runs.
+        std::function<bool(juce::Thread& thread)> startThread;
+    };
+
+    // Told of each stage's end, on the worker thread, once its result can be
+    // read (or on the caller's thread when the worker cannot be started).
+    using StageEnded = std::function<void()>;
+
+    UpdateProcedure(Hooks hooks, StageEnded stageEnded);
+    // Stops the worker without a time limit, then releases what the stages
+    // made; a thread given up keeps the connection and the check's result.
+    ~UpdateProcedure() override;
+
+    // Starts the stage of phase (initialise, connect or send) on the worker,
+    // which must be stopped. A worker that cannot be started ends the stage
+    // at once with its code for that ("_I3", "_C3" or "_S4").
+    void start(Phase stage);
+    // Asks the running stage to stop and waits, without a time limit, until
+    // it has returned (at once when none runs).
+    void stop();
+    // Waits at most timeoutMs for the running stage to end by itself; true
+    // when none runs.
+    bool waitUntilStageEnded(int timeoutMs) { return waitForThreadToExit(timeoutMs); }
+
+    // The result of the stage that ran last.
+    StageResult getResult() const noexcept { return result.load(); }
+    // After a send stage that succeeded: true where the system could not tell
+    // whether the mixer acknowledged the end of the file.
+    bool isDeliveryUnconfirmed() const noexcept { return deliveryUnconfirmed; }
+
+    // The stage's name and its result as the diagnostic log and the record give them.
+    static juce::String describe(Phase stage, StageResult result);
+
+private:
+    void run() override;
+    bool startStageThread(juce::Thread& thread);
+    std::unique_ptr<InterfaceQuery> makeInterfaceQuery() const;
+
+    StageResult runInitialise();
+    StageResult runConnect();
+    // Releases the connect stage's threads (Broadcast first) and returns r.
+    StageResult endConnect(StageResult r);
+    StageResult runSend();
+
+    Hooks hooks;
+    StageEnded stageEnded;
+
+    std::atomic<StageResult> result{StageResult::success};
+    Phase stagePhase = Phase::notShown; // set before each start of the worker, read by it
+    bool deliveryUnconfirmed = false;   // written by the worker before its result
+
+    // Made and used by the worker only, released after it has stopped.
+    std::unique_ptr<Broadcast> broadcast;
+    std::unique_ptr<::Listener> listener; // the network class, not a thread listener
+    std::unique_ptr<juce::StreamingSocket> connectedSocket;
+    std::unique_ptr<Update> update;
+    std::unique_ptr<NetworkSetup> setup;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(UpdateProcedure)
+};
