@@ -157,4 +157,20 @@ grep -qF "KVR516_UPDATE: announcing to 203.0.113.255 failed" "$work/app.log" ||
 step "row 15: the mixer stalls until the program waits for room, then resets"
 row_stall_then_reset 1000
 
+#------------------------------------------------------------------------------
+# Held past the language screen, Return repeats (the X server's auto-repeat:
+# after 660 ms, 25 presses a second) while the box appears: none of the
+# repeats, nor the release, may dismiss the box before it has been read.
+step "row 21: Return held from the language screen into the _I4 box"
+rm -f "$update_file"
+launch
+wait_text "Please choose a language used."
+xdotool keydown Return
+expect_box "Cannot find the UpdateFile_I4"
+sleep 1.5
+xdotool keyup Return
+expect_box "Cannot find the UpdateFile_I4"
+xdotool key --delay 50 Return
+expect_end
+
 echo "PASS: every row"
