@@ -162,15 +162,18 @@ void Broadcast::run()
         unreached = announce() ? 0 : unreached + 1;
         if (unreached >= unreachedCyclesLimit)
         {
-            DiagnosticLog::line(
-                "not one announcement could be sent for " + juce::String(unreachedCyclesLimit) +
-                " cycles in a row (no network reached, or none listed but loopback)");
+            catchUp(true);
+            DiagnosticLog::line("not one announcement could be sent for " +
+                                juce::String(unreachedCyclesLimit) + " cycles in a row: " +
+                                (sockets.empty() ? "no network is listed but loopback"
+                                                 : "no network listed could be reached"));
             finish(Status::sendFailed);
             return;
         }
         wait(Protocol::announcementIntervalMs);
     }
 
+    catchUp(true);
     finish(Status::stopped);
 }
 
@@ -219,13 +222,13 @@ void Broadcast::note(const NetworkSetup::Network& network, const juce::String& t
     s = {now, 0};
 }
 
-void Broadcast::catchUp()
+void Broadcast::catchUp(bool ending)
 {
     const double now = juce::Time::getMillisecondCounterHiRes();
     for (auto it = said.begin(); it != said.end();)
     {
         Said& s = it->second;
-        if (now - s.at < lineGapMs)
+        if (!ending && now - s.at < lineGapMs)
         {
             ++it;
             continue;

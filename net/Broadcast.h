@@ -92,9 +92,9 @@ private:
     // Writes text, a change of network, unless a line about it was written
     // less than lineGapMs ago; then it only counts it.
     void note(const NetworkSetup::Network& network, const juce::String& text);
-    // Once lineGapMs have passed, writes how each network whose changes were
-    // left out stands now.
-    void catchUp();
+    // Once lineGapMs have passed (at once when ending), writes how each network
+    // whose changes were left out stands now.
+    void catchUp(bool ending = false);
 
     std::atomic<Status> status{Status::running};
     std::vector<Target> sockets;
