@@ -46,7 +46,8 @@ public:
     static constexpr int networkLineGapMs = 60000;
 
     // setup is not owned and outlives the Broadcast; query (owned) lists the
-    // networks while announcing.
+    // networks while announcing; lineGapMs is the least time between two log
+    // lines about one network.
     Broadcast(const NetworkSetup& setup, std::unique_ptr<InterfaceQuery> query,
               int lineGapMs = networkLineGapMs);
 
