@@ -20,8 +20,8 @@ juce::String describe(const NetworkSetup::Network& n)
 }
 } // namespace
 
-Broadcast::Broadcast(const NetworkSetup& s, std::unique_ptr<InterfaceQuery> q)
-    : juce::Thread("KVR516_UPDATE"), setup(s), query(std::move(q))
+Broadcast::Broadcast(const NetworkSetup& s, std::unique_ptr<InterfaceQuery> q, int gapMs)
+    : juce::Thread("KVR516_UPDATE"), setup(s), query(std::move(q)), lineGapMs(gapMs)
 {
 }
 
@@ -85,17 +85,21 @@ bool Broadcast::follow(const std::vector<NetworkSetup::Network>& networks, bool 
                 kept[i] = listed = true;
             }
         if (!listed)
-            DiagnosticLog::line("no longer announcing on " + describe(target.network) +
-                                ": the network is gone");
+            note(target.network,
+                 "no longer announcing on " + describe(target.network) + ": the network is gone");
     }
     // The sockets of the networks that went away are closed first, so that a
     // new network may get the port one of them held.
     sockets.clear();
 
+    // A network still listed whose socket could not be made (a passing lack
+    // of descriptors or buffers) is tried again; that it still cannot be is no
+    // change.
     for (std::size_t i = 0; i < networks.size(); ++i)
     {
-        if (kept[i])
+        if (kept[i] && next[i].socket != nullptr)
             continue;
+        const bool triedBefore = kept[i];
         next[i] = makeTarget(networks[i]);
         if (next[i].socket == nullptr)
         {
@@ -104,12 +108,13 @@ bool Broadcast::follow(const std::vector<NetworkSetup::Network>& networks, bool 
                 sockets = std::move(next);
                 return false;
             }
-            DiagnosticLog::line("cannot announce on " + describe(networks[i]) + ": " +
-                                SocketError::lastText());
+            if (!triedBefore)
+                note(networks[i], "cannot announce on " + describe(networks[i]) + ": " +
+                                      SocketError::lastText() + " (tried again twice a second)");
         }
         else if (!first)
         {
-            DiagnosticLog::line("announcing on " + describe(networks[i]) + " from now on");
+            note(networks[i], "announcing on " + describe(networks[i]) + " from now on");
         }
     }
     sockets = std::move(next);
@@ -148,25 +153,33 @@ void Broadcast::run()
             const NetworkSetup::Result listed = NetworkSetup::listNetworks(*query, networks);
             if (listed == NetworkSetup::Result::ok || listed == NetworkSetup::Result::onlyLoopback)
                 follow(networks, false);
+            catchUp();
         }
 
-        unreached = announce() == Reached::none ? unreached + 1 : 0;
+        // A cycle with nothing to send on (no network but loopback, no socket
+        // made) counts as one in which every send failed: the computer is off
+        // every network, and no mixer can find it.
+        unreached = announce() ? 0 : unreached + 1;
         if (unreached >= unreachedCyclesLimit)
         {
-            DiagnosticLog::line("announcing failed on every network for " +
-                                juce::String(unreachedCyclesLimit) + " cycles in a row");
+            catchUp(true);
+            DiagnosticLog::line("not one announcement could be sent for " +
+                                juce::String(unreachedCyclesLimit) + " cycles in a row: " +
+                                (sockets.empty() ? "no network is listed but loopback"
+                                                 : "no network listed could be reached"));
             finish(Status::sendFailed);
             return;
         }
         wait(Protocol::announcementIntervalMs);
     }
 
+    catchUp(true);
     finish(Status::stopped);
 }
 
-Broadcast::Reached Broadcast::announce()
+bool Broadcast::announce()
 {
-    Reached reached = Reached::nothingToTry; // nothing to announce on is no failure
+    bool sent = false;
     for (auto& target : sockets)
     {
         if (target.socket == nullptr)
@@ -174,16 +187,64 @@ Broadcast::Reached Broadcast::announce()
         if (target.socket->write(target.network.broadcastAddress, Protocol::broadcastPort,
                                  target.datagram, Protocol::datagramSize) == Protocol::datagramSize)
         {
-            reached = Reached::some;
+            sent = true;
             continue;
         }
-        if (reached == Reached::nothingToTry)
-            reached = Reached::none;
         // Once per network: a network that stays down would fill the log.
         if (!target.failedBefore)
-            DiagnosticLog::line("announcing to " + target.network.broadcastAddress + " failed: " +
-                                SocketError::lastText() + " (skipped, tried again every cycle)");
+            note(target.network, "announcing to " + target.network.broadcastAddress +
+                                     " failed: " + SocketError::lastText() +
+                                     " (skipped, tried again every cycle)");
         target.failedBefore = true;
     }
-    return reached;
+    return sent;
+}
+
+namespace
+{
+juce::String leftOutText(int count)
+{
+    return " (" + juce::String(count) + (count == 1 ? " change" : " changes") +
+           " of this network since the last line about it left out)";
+}
+} // namespace
+
+void Broadcast::note(const NetworkSetup::Network& network, const juce::String& text)
+{
+    const double now = juce::Time::getMillisecondCounterHiRes();
+    Said& s = said[describe(network)];
+    if (s.at != 0 && now - s.at < lineGapMs)
+    {
+        ++s.leftOut;
+        return;
+    }
+    DiagnosticLog::line(s.leftOut == 0 ? text : text + leftOutText(s.leftOut));
+    s = {now, 0};
+}
+
+void Broadcast::catchUp(bool ending)
+{
+    const double now = juce::Time::getMillisecondCounterHiRes();
+    for (auto it = said.begin(); it != said.end();)
+    {
+        Said& s = it->second;
+        if (!ending && now - s.at < lineGapMs)
+        {
+            ++it;
+            continue;
+        }
+        if (s.leftOut == 0)
+        {
+            it = said.erase(it); // as if nothing had been said: the next change is written
+            continue;
+        }
+        juce::String state = "no longer announcing on " + it->first + ": the network is gone";
+        for (const auto& target : sockets)
+            if (describe(target.network) == it->first)
+                state = (target.socket != nullptr ? "announcing on " : "cannot announce on ") +
+                        it->first;
+        DiagnosticLog::line(state + leftOutText(s.leftOut));
+        s = {now, 0};
+        ++it;
+    }
 }

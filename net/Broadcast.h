@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -20,8 +21,11 @@
 // cable plugged in, an address that came late) is announced on from then on,
 // one that goes away is no longer. A network whose datagram cannot be sent (an
 // interface that is down, a full buffer, a roam) is skipped for that cycle and
-// tried again in the next; announcing fails only when for 3 seconds in a row
-// not one datagram could be sent to any network.
+// tried again in the next, and one whose socket could not be made is tried
+// again at the next listing. Announcing fails when for 3 seconds in a row not
+// one datagram could be sent, whatever the reason: every network unreachable,
+// or none listed but loopback. Lines about one network are written at most once
+// a minute, so that a network that comes and goes does not fill the log.
 class Broadcast : public juce::Thread
 {
 public:
@@ -38,10 +42,14 @@ public:
     static constexpr int relistMs = 500;
     // Announcing fails after this many cycles in a row without one datagram sent.
     static constexpr int unreachedCyclesLimit = 30;
+    // The least time between two log lines about one network.
+    static constexpr int networkLineGapMs = 60000;
 
     // setup is not owned and outlives the Broadcast; query (owned) lists the
-    // networks while announcing.
-    Broadcast(const NetworkSetup& setup, std::unique_ptr<InterfaceQuery> query);
+    // networks while announcing; lineGapMs is the least time between two log
+    // lines about one network.
+    Broadcast(const NetworkSetup& setup, std::unique_ptr<InterfaceQuery> query,
+              int lineGapMs = networkLineGapMs);
 
     // Stops the thread (it returns within one cycle's sends, which never
     // block), then closes every socket once.
@@ -64,26 +72,35 @@ private:
         bool failedBefore = false; // a failed send has been logged
     };
 
-    enum class Reached
+    // The log's account of one network.
+    struct Said
     {
-        some,
-        none,
-        nothingToTry
+        double at = 0;   // when the last line about it was written
+        int leftOut = 0; // changes since then that were not written
     };
 
-    // Sends one cycle's datagrams.
-    Reached announce();
+    // Sends one cycle's datagrams; true when at least one went out.
+    bool announce();
 
     // Makes the targets those of networks, in its order, keeping the sockets
     // of the networks still listed. At the first call a network whose socket
-    // cannot be set up makes it return false; later, such a network is left
-    // out until it is listed anew.
+    // cannot be set up makes it return false; later, such a network is listed
+    // without a socket and tried again at the next call.
     bool follow(const std::vector<NetworkSetup::Network>& networks, bool first);
     Target makeTarget(const NetworkSetup::Network& network);
     void finish(Status value) { status.store(value, std::memory_order_release); }
+
+    // Writes text, a change of network, unless a line about it was written
+    // less than lineGapMs ago; then it only counts it.
+    void note(const NetworkSetup::Network& network, const juce::String& text);
+    // Once lineGapMs have passed (at once when ending), writes how each network
+    // whose changes were left out stands now.
+    void catchUp(bool ending = false);
 
     std::atomic<Status> status{Status::running};
     std::vector<Target> sockets;
     const NetworkSetup& setup;
     const std::unique_ptr<InterfaceQuery> query;
+    const double lineGapMs;
+    std::map<juce::String, Said> said; // by the network's description
 };

@@ -4,6 +4,7 @@
 #include "app/linux/DisplayCheck.h"
 #include "net/DiagnosticLog.h"
 
+#include <csignal>
 #include <cstdio>
 
 JUCE_CREATE_APPLICATION_DEFINE(Application)
@@ -15,6 +16,13 @@ JUCE_CREATE_APPLICATION_DEFINE(Application)
 // returns its result.
 int main(int argc, char* argv[])
 {
+    // A write to a connection or a pipe whose reader has gone (the mixer's
+    // reset, standard error piped into a program that ended) is an error its
+    // writer sees and handles, never the end of the process. The sends of the
+    // network threads ask for that themselves; this covers every other write,
+    // the framework's included, from the first on.
+    std::signal(SIGPIPE, SIG_IGN);
+
     if (ProgramVersion::isAskedFor(juce::StringArray(argv + 1, argc - 1)))
     {
         std::puts(ProgramVersion::text().toRawUTF8());

@@ -24,13 +24,15 @@ namespace
 class ListedQuery : public InterfaceQuery
 {
 public:
-    explicit ListedQuery(std::vector<Entry> e) : listed(std::move(e)) {}
+    ListedQuery(std::vector<Entry> e, bool f = false) : listed(std::move(e)), flapping(f) {}
     Outcome listIpv4(std::vector<Entry>& entries) override
     {
-        entries = listed;
+        entries = flapping && calls++ % 2 == 1 ? std::vector<Entry>{} : listed; // every other
         return Outcome::listed;
     }
     std::vector<Entry> listed;
+    bool flapping;
+    int calls = 0;
 };
 
 InterfaceQuery::Entry entry(const char* address, const char* netmask)
@@ -178,13 +180,15 @@ protected:
         return ::recv(receiver, &byte, 1, MSG_DONTWAIT) < 0 && errno == EAGAIN;
     }
 
-    std::unique_ptr<Broadcast> start(const NetworkSetup& setup)
+    std::unique_ptr<Broadcast> start(const NetworkSetup& setup, int gapMs = 60000,
+                                     bool flapping = false)
     {
         std::unique_ptr<Broadcast> b;
         program->runInside(
             [&]
             {
-                b = std::make_unique<Broadcast>(setup, std::make_unique<ListedQuery>(listed));
+                b = std::make_unique<Broadcast>(
+                    setup, std::make_unique<ListedQuery>(listed, flapping), gapMs);
                 b->startThread();
             });
         return b;
@@ -301,7 +305,7 @@ TEST_F(BroadcastTest, StopBeforeTheFirstCycleSendsNothing)
 }
 
 // With nothing to announce on, the thread sets up (its log line says so) and
-// goes on cycling without opening a socket, which is no failure.
+// cycles without opening a socket (for 30 cycles at most, see below).
 TEST_F(BroadcastTest, NoAddressesNoSocketsUntilStopped)
 {
     listenAsMixer();
@@ -394,4 +398,25 @@ TEST_F(BroadcastTest, DestructionWhileAnnouncingClosesEverySocket)
     EXPECT_TRUE(Await::returns([&] { broadcast.reset(); }));
     EXPECT_EQ(OpenHandles::count(), before);
     EXPECT_FALSE(port56000Held());
+}
+
+// A network whose socket cannot be made is tried again at the next listing; one
+// that comes and goes is logged once per gap, then with the changes left out.
+TEST_F(BroadcastTest, LateSocketIsMadeAtTheNextListingAndAFlappingNetworkIsLoggedOncePerGap)
+{
+    ASSERT_TRUE(program->linkTo(*mixer, "198.51.100.10/24", "198.51.100.20/24"));
+    listenAsMixer();
+    ErrorOutput log;
+    auto setup = makeSetup({});
+    listed = {entry("198.51.100.10", "255.255.255.0")};
+    SocketTap::failDatagramSockets(true);
+    auto broadcast = start(*setup);
+    const bool refused = Await::until([&] { return log.has("cannot announce on 198.51.100.10"); });
+    SocketTap::failDatagramSockets(false);
+    Datagram d;
+    ASSERT_TRUE(refused && receive(d));
+
+    broadcast = start(*setup, 2000, true); // the gap: four listings
+    ASSERT_TRUE(Await::until([&] { return log.has("changes of this network"); }));
+    EXPECT_FALSE(log.has("gone\n")); // each going, within a gap of the line before, was left out
 }

@@ -523,6 +523,19 @@ TEST_F(FaultMatrix, AnnouncerWithoutASocketShowsC2)
     EXPECT_EQ(Simulator::field(listening.summary(), "datagrams"), "0");
 }
 
+// 6c. Only loopback listed once the program waits for the mixer: "_C4" after 3 s.
+TEST_F(FaultMatrix, OnlyLoopbackListedWhileWaitingShowsC4)
+{
+    ASSERT_TRUE(link());
+    writeUpdateFile(4096);
+    start();
+    toReady();
+    pressStart();
+    ASSERT_TRUE(programNs.ip("-4 addr flush to 198.51.100.0/24"));
+    ASSERT_TRUE(untilQuit()) << describe();
+    EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Cannot send the update data_C4"});
+}
+
 // 7. Another program holds UDP port 56000: the datagrams leave from another
 //    port and the delivery succeeds.
 TEST_F(FaultMatrix, UdpPortHeldByAnotherProgramStillDelivers)
