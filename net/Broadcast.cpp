@@ -118,7 +118,20 @@ bool Broadcast::follow(const std::vector<NetworkSetup::Network>& networks, bool 
         }
     }
     sockets = std::move(next);
+
+    juce::StringArray now;
+    for (const auto& target : sockets)
+        if (target.socket != nullptr)
+            now.add(target.network.address);
+    const std::lock_guard<std::mutex> lock(announcedLock);
+    announced = now;
     return true;
+}
+
+juce::StringArray Broadcast::getAnnouncedAddresses() const
+{
+    const std::lock_guard<std::mutex> lock(announcedLock);
+    return announced;
 }
 
 void Broadcast::run()

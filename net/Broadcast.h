@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // Announces the computer on every network it is on: every 100 ms one 8-byte
@@ -56,6 +57,8 @@ public:
     ~Broadcast() override;
 
     Status getStatus() const noexcept { return status.load(std::memory_order_acquire); }
+    // The addresses it announces on now, in the order listed; from any thread.
+    juce::StringArray getAnnouncedAddresses() const;
 
     void run() override;
 
@@ -103,4 +106,6 @@ private:
     const std::unique_ptr<InterfaceQuery> query;
     const double lineGapMs;
     std::map<juce::String, Said> said; // by the network's description
+    mutable std::mutex announcedLock;
+    juce::StringArray announced; // the addresses with a socket, for other threads
 };

@@ -36,11 +36,16 @@ Update::~Update()
     stopThread(-1);
 }
 
+int Update::getHandle() const noexcept
+{
+    return socket != nullptr ? socket->getRawSocketHandle() : -1;
+}
+
 void Update::run()
 {
     const double started = juce::Time::getMillisecondCounterHiRes();
     const Status outcome = transfer();
-    DiagnosticLog::line("sent " + juce::String(bytesSent) + " bytes (length and file) in " +
+    DiagnosticLog::line("sent " + juce::String(bytesSent.load()) + " bytes (length and file) in " +
                         juce::String(juce::roundToInt(millisecondsSince(started))) + " ms");
     finish(outcome);
 }
@@ -149,7 +154,8 @@ Update::Sent Update::sendAll(const void* data, int size)
         const int n = SocketWrite::write(handle, from, size);
         if (n > 0)
         {
-            bytesSent += n;
+            bytesSent.store(bytesSent.load(std::memory_order_relaxed) + n,
+                            std::memory_order_relaxed);
             from += n;
             size -= n;
             continue;
@@ -182,7 +188,7 @@ Update::Status Update::awaitAcknowledgement(double lengthAt)
     const int handle = socket->getRawSocketHandle();
     for (;;)
     {
-        switch (Acknowledgement::of(handle, static_cast<std::uint64_t>(bytesSent)))
+        switch (Acknowledgement::of(handle, static_cast<std::uint64_t>(bytesSent.load())))
         {
         case Acknowledgement::State::all:
             DiagnosticLog::line("the mixer acknowledged the last byte " +

@@ -49,6 +49,14 @@ public:
     // connection, no more is known).
     bool isConfirmed() const noexcept { return confirmed; }
 
+    // The bytes handed to the connection so far, the length's 4 included.
+    juce::int64 getBytesWritten() const noexcept
+    {
+        return bytesSent.load(std::memory_order_relaxed);
+    }
+    // The socket's raw handle, -1 when there is none.
+    int getHandle() const noexcept;
+
     void run() override;
 
 private:
@@ -70,7 +78,9 @@ private:
     void finish(Status value) { status.store(value, std::memory_order_release); }
 
     std::atomic<Status> status{Status::running};
-    juce::int64 bytesSent = 0; // handed to the connection, by this thread only
+    // Handed to the connection (the length's 4 bytes included); written by
+    // this thread only, read by others for the progress figure.
+    std::atomic<juce::int64> bytesSent{0};
     bool confirmed = false;    // written before the status is published
     juce::StreamingSocket* const socket;
     const juce::File programFile;

@@ -202,6 +202,11 @@ StageResult UpdateProcedure::runConnect()
 
         if (threadShouldExit())
             return endConnect(StageResult::cancelled);
+        const juce::StringArray now = broadcast->getAnnouncedAddresses();
+        {
+            const std::lock_guard<std::mutex> lock(shownLock);
+            announced = now;
+        }
         wait(pollMs);
     }
 }
@@ -215,8 +220,20 @@ StageResult UpdateProcedure::endConnect(StageResult r)
 
 StageResult UpdateProcedure::runSend()
 {
-    update =
-        std::make_unique<Update>(connectedSocket.get(), hooks.programFile, setup->getUpdateFile());
+    const UpdateFile::Measure& file = setup->getUpdateFile();
+    {
+        const std::lock_guard<std::mutex> lock(shownLock);
+        progress = std::make_unique<SendProgress>(
+            file.size,
+            [](double lengthMs)
+            {
+                DiagnosticLog::line("the mixer had taken nothing for " +
+                                    juce::String(juce::roundToInt(lengthMs / 1000)) +
+                                    " s until now");
+            });
+    }
+
+    update = std::make_unique<Update>(connectedSocket.get(), hooks.programFile, file);
     if (!startStageThread(*update))
     {
         update.reset();
@@ -224,16 +241,54 @@ StageResult UpdateProcedure::runSend()
     }
 
     Update::Status s = Update::Status::running;
+    double nextReading = 0;
     for (;;)
     {
         s = update->getStatus();
         if (s != Update::Status::running || threadShouldExit())
             break;
+        if (juce::Time::getMillisecondCounterHiRes() >= nextReading)
+        {
+            noteProgress(*update);
+            nextReading = juce::Time::getMillisecondCounterHiRes() + progressReadingMs;
+        }
         wait(pollMs);
     }
 
     deliveryUnconfirmed = s == Update::Status::done && !update->isConfirmed();
+    {
+        const std::lock_guard<std::mutex> lock(shownLock);
+        const double now = juce::Time::getMillisecondCounterHiRes();
+        if (s == Update::Status::done)
+            progress->finish(now);
+        else
+            progress->end(now);
+    }
     ThreadRelease::release(std::move(update));
     const bool ended = s != Update::Status::running && s != Update::Status::stopped;
     return ended ? stageResultOf(s) : StageResult::cancelled;
+}
+
+// Read here, on the worker, a few times a second: the sending thread makes
+// no call for it. The length's 4 bytes are not the file's.
+void UpdateProcedure::noteProgress(const Update& running)
+{
+    const juce::int64 written = juce::jmax<juce::int64>(0, running.getBytesWritten() - 4);
+    const juce::int64 taken = written;
+    const bool acknowledged = false;
+    const std::lock_guard<std::mutex> lock(shownLock);
+    progress->note(taken, acknowledged, juce::Time::getMillisecondCounterHiRes());
+}
+
+juce::StringArray UpdateProcedure::getAnnouncedAddresses() const
+{
+    const std::lock_guard<std::mutex> lock(shownLock);
+    return announced;
+}
+
+SendProgress::Figures UpdateProcedure::getSendProgress() const
+{
+    const std::lock_guard<std::mutex> lock(shownLock);
+    return progress != nullptr ? progress->figures(juce::Time::getMillisecondCounterHiRes())
+                               : SendProgress::Figures{};
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "net/Phase.h"
+#include "net/SendProgress.h"
 #include "net/StageResult.h"
 #include "platform/InterfaceQuery.h"
 
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class Broadcast;
 class Listener;
@@ -71,6 +73,15 @@ public:
     // whether the mixer acknowledged the end of the file.
     bool isDeliveryUnconfirmed() const noexcept { return deliveryUnconfirmed; }
 
+    // What the user is shown while a stage runs; from any thread. The
+    // addresses the connect stage announces on now, in the order listed.
+    juce::StringArray getAnnouncedAddresses() const;
+    // The send stage's figures, during it and after.
+    SendProgress::Figures getSendProgress() const;
+
+    // How often the send stage reads what the mixer has taken.
+    static constexpr int progressReadingMs = 100;
+
     // The stage's name and its result as the diagnostic log and the record give them.
     static juce::String describe(Phase stage, StageResult result);
 
@@ -84,6 +95,8 @@ private:
     // Releases the connect stage's threads (Broadcast first) and returns r.
     StageResult endConnect(StageResult r);
     StageResult runSend();
+    // One reading of what the mixer has taken, into progress.
+    void noteProgress(const Update& running);
 
     Hooks hooks;
     StageEnded stageEnded;
@@ -91,6 +104,11 @@ private:
     std::atomic<StageResult> result{StageResult::success};
     Phase stagePhase = Phase::notShown; // set before each start of the worker, read by it
     bool deliveryUnconfirmed = false;   // written by the worker before its result
+
+    // Written by the worker, read by the window or the console.
+    mutable std::mutex shownLock;
+    juce::StringArray announced;
+    std::unique_ptr<SendProgress> progress;
 
     // Made and used by the worker only, released after it has stopped.
     std::unique_ptr<Broadcast> broadcast;
