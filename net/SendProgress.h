@@ -16,13 +16,13 @@ class SendProgress
 public:
     struct Figures
     {
-        juce::int64 taken = 0;      // bytes of the file the mixer has taken
-        juce::int64 total = 0;      // the file's size
-        double bytesPerSecond = 0;  // over the last few seconds; 0 until known
-        double secondsLeft = -1;    // -1 until known
-        double stalledSeconds = 0;  // how long nothing more was taken, once stalledAfterMs
-        bool acknowledged = true;   // false: the figure is the bytes written
-        bool finished = false;      // the finish has been decided
+        juce::int64 taken = 0;     // bytes of the file the mixer has taken
+        juce::int64 total = 0;     // the file's size
+        double bytesPerSecond = 0; // over the last few seconds; 0 until known
+        double secondsLeft = -1;   // -1 until known
+        double stalledSeconds = 0; // how long nothing more was taken, once stalledAfterMs
+        bool acknowledged = true;  // false: the figure is the bytes written
+        bool finished = false;     // the finish has been decided
     };
 
     // After this long without one byte more taken, the mixer counts as stopped.

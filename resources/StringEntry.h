@@ -34,4 +34,15 @@ struct StringEntry
     // A line under the finish message where the system could not tell
     // whether the mixer acknowledged the end of the file.
     static constexpr int finishUnconfirmed = 41;
+
+    // Beneath the waiting screen's message: where the computer is announced
+    // (%1: the addresses), or that it is on no network; after a while without
+    // a mixer, what to check, with each system's own remedy, and what the
+    // system tells of its firewall.
+    static constexpr int announcedOn = 44;
+    static constexpr int onNoNetwork = 45;
+    static constexpr int noMixerHint = 46;
+    static constexpr int noMixerHintLinux = 47;
+    static constexpr int noMixerHintWindows = 48;
+    static constexpr int firewallBlocks = 49;
 };

@@ -58,6 +58,9 @@ const char* const usage =
     "      second-connection    open a second connection after the first and\n"
     "                           check that it is never served\n"
     "      slow-read            read 1 KiB at a time, with a 5 ms pause after each\n"
+    "      pause:N:S            with a small receive buffer, read N content bytes,\n"
+    "                           then nothing for S seconds (nothing more is\n"
+    "                           acknowledged), then the rest\n"
     "      vanish-before-end:N  with a small receive buffer, read all but the last N\n"
     "                           content bytes, then drop every packet of the\n"
     "                           connection (as a mixer that lost power or its\n"
@@ -92,6 +95,7 @@ struct Options
     std::string expect;
     std::string fault = "none";
     long resetAfter = -1;
+    int pauseSeconds = 0;
     int timeoutSeconds = 30;
     int port = 56000;
 };
@@ -160,6 +164,15 @@ bool parse(int argc, char** argv, Options& o)
                 o.resetAfter = std::atol(value.c_str() + 18);
                 if (o.resetAfter < 1)
                     return false;
+            }
+            else if (value.rfind("pause:", 0) == 0)
+            {
+                o.fault = "pause";
+                char* end = nullptr;
+                o.resetAfter = std::strtol(value.c_str() + 6, &end, 10);
+                if (o.resetAfter < 0 || *end != ':')
+                    return false;
+                o.pauseSeconds = std::atoi(end + 1);
             }
             else if (value.rfind("reset-in-length:", 0) == 0)
             {
@@ -343,7 +356,8 @@ bool sameAsFile(const std::vector<char>& content, const std::string& path)
 void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::time_point deadline)
 {
     const bool vanishes = o.fault == "vanish-before-end";
-    const int fd = connectTo(announced, deadline, vanishes ? vanishingReceiveBuffer : 0);
+    const bool pauses = o.fault == "pause";
+    const int fd = connectTo(announced, deadline, vanishes || pauses ? vanishingReceiveBuffer : 0);
     if (fd < 0)
     {
         s.result = "cannot-connect";
@@ -416,7 +430,20 @@ void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::
                              : vanishes ? std::max<long long>(0, s.length - o.resetAfter)
                                         : s.length;
     std::vector<char> content(static_cast<size_t>(wanted));
-    const long long n = readUntil(fd, content.data(), wanted, deadline, o.fault == "slow-read");
+    long long n = 0;
+    if (pauses)
+    {
+        const long long first = std::min<long long>(o.resetAfter, wanted);
+        n = readUntil(fd, content.data(), first, deadline);
+        if (n == first)
+        {
+            ::poll(nullptr, 0, o.pauseSeconds * 1000); // the pause is the fault being played
+            const long long rest = readUntil(fd, content.data() + n, wanted - n, deadline);
+            n = rest < 0 ? n : n + rest;
+        }
+    }
+    else
+        n = readUntil(fd, content.data(), wanted, deadline, o.fault == "slow-read");
     s.received = n < 0 ? 0 : n;
     s.transferMs = msBetween(firstByteAt, Clock::now());
     content.resize(static_cast<size_t>(s.received));

@@ -11,6 +11,7 @@
 #include "resources/TypefaceLookAndFeel.h"
 #include "ui/ResultBox.h"
 #include "ui/ResultMessages.h"
+#include "ui/StageDetails.h"
 
 namespace
 {
@@ -20,6 +21,7 @@ const juce::Colour panelColour(0xFFEFEBDE);
 
 const juce::Rectangle<int> langsBounds(280, 140, 190, 24);
 const juce::Rectangle<int> messageBounds(80, 20, 390, 110);
+const juce::Rectangle<int> detailsBounds(80, 58, 390, 122);
 const juce::Rectangle<int> button1Bounds(220, 185, 120, 24);
 const juce::Rectangle<int> button2Bounds(350, 185, 120, 24);
 
@@ -114,14 +116,17 @@ MainComponent::MainComponent(Hooks h)
     setWantsKeyboardFocus(true);
     setFocusContainerType(juce::Component::FocusContainerType::keyboardFocusContainer);
 
-    setSize(480, 200);
-
     procedure = std::make_unique<UpdateProcedure>(hooks, [this] { triggerAsyncUpdate(); });
+    details = std::make_unique<StageDetails>(*procedure, hooks.programFile);
+    addAndMakeVisible(*details);
+
+    setSize(480, 200);
 }
 
 MainComponent::~MainComponent()
 {
     phase = Phase::ended;
+    details.reset();
     procedure.reset();
 
     langs.reset();
@@ -157,6 +162,7 @@ void MainComponent::resized()
 {
     langs->setBounds(langsBounds);
     messageLabel->setBounds(messageBounds);
+    details->setBounds(detailsBounds);
     button1->setBounds(button1Bounds);
     button2->setBounds(button2Bounds);
 }
@@ -228,6 +234,7 @@ void MainComponent::refreshTexts()
     if (p != shownPhase)
     {
         shownPhase = p;
+        details->show(p);
         if (auto* peer = getPeer(); peer != nullptr && peer->isFocused() && isShowing())
             grabKeyboardFocus();
         heldKeys.note();
@@ -463,8 +470,9 @@ bool MainComponent::showResultMessage(Phase stage, Afterwards afterwards)
     const int entry = ResultMessages::entryFor(stage, result);
     if (entry == ResultMessages::none)
         return false;
-    RunRecord::noteOutcome("\"" + TxtLoader::getInstance()->getString(entry) + "\" (" +
-                           UpdateProcedure::describe(stage, result) + ")");
+    const juce::String told = TxtLoader::getInstance()->getString(entry);
+    RunRecord::noteOutcome("\"" + told + "\" (" + UpdateProcedure::describe(stage, result) + ")");
+    details->showEnd(result != StageResult::cancelled, told);
     showMessage(entry, StringEntry::ok, std::move(afterwards));
     return true;
 }

@@ -12,6 +12,7 @@
 #include <memory>
 
 class AlineButton;
+class StageDetails;
 class BtnLookAndFeel;
 class LangLookAndFeel;
 
@@ -129,6 +130,7 @@ private:
 
     // Made last, released first: its worker is stopped before anything else goes.
     std::unique_ptr<UpdateProcedure> procedure;
+    std::unique_ptr<StageDetails> details; // beneath the message: what the stage is doing
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(MainComponent)
 };

@@ -1,0 +1,9 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#include "platform/FirewallCheck.h"
+
+// Linux's firewalls (nftables, and ufw or firewalld over it) tell their rules
+// to root alone.
+FirewallCheck::Verdict FirewallCheck::forIncoming(int, const juce::File&) noexcept
+{
+    return Verdict::unknown;
+}
