@@ -49,7 +49,7 @@ public:
 
     // Bytes the peer has acknowledged as of the last poll (written less
     // unacknowledged, never going back); where the system cannot tell, the
-    // bytes written. For a progress figure.
+    // bytes written. For a progress figure; like poll, on the polling thread.
     std::uint64_t acknowledged() const noexcept { return acknowledgedBytes; }
 
     // False once the first query was refused.
