@@ -9,36 +9,48 @@
 #include <mstcpip.h>
 
 // SIO_TCP_INFO (version 0) tells the bytes sent and not yet acknowledged
-// (BytesInFlight), but not the bytes written and not yet sent: those are the
-// bytes written less the bytes sent once, which is BytesOut less the bytes sent
-// again (BytesRetrans). A connection that was reset or given up is closed; that
-// is looked at first, since a closed connection may have dropped its counts.
-Acknowledgement::State Acknowledgement::of(int handle, std::uint64_t written) noexcept
+// (BytesInFlight), but not the bytes written and not yet sent: the bytes
+// acknowledged are the bytes sent once (BytesOut less the bytes sent again,
+// BytesRetrans) less those in flight, and the rest of the bytes written is
+// unacknowledged. Microsoft documents neither how BytesInFlight is counted
+// nor whether BytesOut counts retransmissions; during loss recovery the point
+// of the next send is pulled back, so a 0 may be read while the tail still
+// waits for its acknowledgement: the reading asks for confirmation.
+//
+// A system that does not know the query (older than Windows 10 1703, or a
+// provider without it) refuses it with WSAEOPNOTSUPP, or with WSAEINVAL, which
+// WSAIoctl gives for a control code it does not know; any other error, and an
+// answer shorter than version 0's, is a failure.
+Acknowledgement::Reading Acknowledgement::read(int handle, std::uint64_t written) noexcept
 {
+    Reading reading;
     DWORD version = 0;
     TCP_INFO_v0 info{};
     DWORD bytes = 0;
     if (::WSAIoctl(static_cast<SOCKET>(handle), SIO_TCP_INFO, &version, sizeof(version), &info,
                    sizeof(info), &bytes, nullptr, nullptr) != 0)
     {
-        switch (::WSAGetLastError())
-        {
-        case WSAECONNRESET:
-        case WSAECONNABORTED:
-        case WSAENETRESET:
-        case WSAENOTCONN:
-        case WSAENOTSOCK:
-            return State::failed;
-        default: // older than Windows 10 1703, or a system that does not answer it
-            return State::unknown;
-        }
+        reading.error = ::WSAGetLastError();
+        reading.answer = reading.error == WSAEOPNOTSUPP || reading.error == WSAEINVAL
+                             ? Answer::refused
+                             : Answer::failed;
+        return reading;
     }
     if (bytes < sizeof(info))
-        return State::unknown;
-    if (info.State == TCPSTATE_CLOSED)
-        return State::failed;
+        return reading;
+
+    reading.answer = Answer::answered;
+    reading.closed = info.State == TCPSTATE_CLOSED;
+    reading.needsConfirmation = true;
+    reading.bytesOut = info.BytesOut;
+    reading.bytesRetransmitted = info.BytesRetrans;
+    reading.timeoutEpisodes = info.TimeoutEpisodes;
+    reading.roundTripUs = info.RttUs;
 
     const std::uint64_t sentOnce =
         info.BytesOut >= info.BytesRetrans ? info.BytesOut - info.BytesRetrans : 0;
-    return info.BytesInFlight == 0 && sentOnce >= written ? State::all : State::pending;
+    const std::uint64_t acknowledged =
+        sentOnce >= info.BytesInFlight ? sentOnce - info.BytesInFlight : 0;
+    reading.unacknowledged = written > acknowledged ? written - acknowledged : 0;
+    return reading;
 }

@@ -1,15 +1,14 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "platform/AppendFile.h"
+#include "platform/windows/SystemErrorText.h"
 
 #include <windows.h>
-
-#include <system_error>
 
 namespace
 {
 juce::String lastErrorText()
 {
-    return std::system_category().message(static_cast<int>(::GetLastError()));
+    return SystemErrorText::of(::GetLastError());
 }
 } // namespace
 
@@ -69,7 +68,7 @@ juce::String AppendFile::append(const char* bytes, std::size_t size)
         if (!::WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr))
             failure = lastErrorText();
         else if (written == 0)
-            failure = std::system_category().message(ERROR_DISK_FULL);
+            failure = SystemErrorText::of(ERROR_DISK_FULL);
         bytes += written;
         size -= written;
     }

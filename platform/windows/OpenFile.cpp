@@ -1,9 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "platform/OpenFile.h"
+#include "platform/windows/SystemErrorText.h"
 
 #include <windows.h>
-
-#include <system_error>
 
 // Others may go on reading the file, but not write, rename or delete it while
 // it is open (an open for writing that is already there makes this one fail:
@@ -16,7 +15,7 @@ OpenFile::OpenFile(const juce::File& file)
                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE)
     {
-        notOpened = std::system_category().message(static_cast<int>(::GetLastError()));
+        notOpened = SystemErrorText::of(::GetLastError());
         return;
     }
 

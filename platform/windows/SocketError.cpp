@@ -1,13 +1,12 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "platform/SocketError.h"
+#include "platform/windows/SystemErrorText.h"
 
 #include <winsock2.h>
 
-#include <system_error>
-
 juce::String SocketError::lastText()
 {
-    // Windows Sockets keep their error apart from errno; the system category
-    // gives the system's message for it.
-    return std::system_category().message(::WSAGetLastError());
+    // Windows Sockets keep their error apart from errno; the system has words
+    // for their codes as for its own.
+    return SystemErrorText::of(static_cast<unsigned long>(::WSAGetLastError()));
 }

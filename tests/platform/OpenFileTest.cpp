@@ -58,5 +58,14 @@ TEST(OpenFile, OthersMayReadButNotWriteWhileItIsOpen)
     juce::FileOutputStream writer(file);
     ASSERT_TRUE(writer.openedOk());
     EXPECT_EQ(OpenFile(file).regularFileSize(), -1);
+    // Why, for the log, in the user's Japanese: not code page 932's bytes read as UTF-8.
+    const juce::String why = OpenFile(file).whyNotOpened();
+    bool japanese = false, clean = true;
+    for (auto c = why.getCharPointer(); !c.isEmpty(); ++c)
+    {
+        japanese = japanese || (*c >= 0x3000 && *c <= 0xFFEF);
+        clean = clean && ((*c >= 0x20 && *c < 0x7F) || (*c >= 0x3000 && *c <= 0xFFEF));
+    }
+    EXPECT_TRUE(japanese && clean) << why;
 }
 #endif
