@@ -1,9 +1,9 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Update.h"
 
+#include "net/DeliveryWatch.h"
 #include "net/DiagnosticLog.h"
 #include "net/RunRecord.h"
-#include "platform/Acknowledgement.h"
 #include "platform/OpenFile.h"
 #include "platform/Sha256.h"
 #include "platform/SocketWrite.h"
@@ -185,27 +185,28 @@ Update::Sent Update::sendAll(const void* data, int size)
 // handed to the connection are taken as delivered, and the log says so.
 Update::Status Update::awaitAcknowledgement(double lengthAt)
 {
-    const int handle = socket->getRawSocketHandle();
+    DeliveryWatch watch(socket->getRawSocketHandle());
     for (;;)
     {
-        switch (Acknowledgement::of(handle, static_cast<std::uint64_t>(bytesSent.load())))
+        switch (watch.poll(static_cast<std::uint64_t>(bytesSent.load())))
         {
-        case Acknowledgement::State::all:
+        case DeliveryWatch::State::all:
             DiagnosticLog::line("the mixer acknowledged the last byte " +
                                 juce::String(juce::roundToInt(millisecondsSince(lengthAt))) +
                                 " ms after the length was written");
             RunRecord::noteDelivery(millisecondsSince(lengthAt));
             confirmed = true;
             return Status::done;
-        case Acknowledgement::State::failed:
-            DiagnosticLog::line("the connection broke before the mixer acknowledged every byte");
+        case DeliveryWatch::State::failed:
+            DiagnosticLog::line("the connection broke, or this system stopped telling, before the "
+                                "mixer acknowledged every byte");
             return Status::contentFailed;
-        case Acknowledgement::State::unknown:
+        case DeliveryWatch::State::unknown:
             DiagnosticLog::line("this system does not tell whether the mixer acknowledged every "
                                 "byte: the transfer counts as done once the last byte was written");
             RunRecord::noteDelivery(millisecondsSince(lengthAt), false);
             return Status::done;
-        case Acknowledgement::State::pending:
+        case DeliveryWatch::State::pending:
             break;
         }
         if (threadShouldExit())

@@ -9,6 +9,7 @@
 #include "net/ThreadRelease.h"
 #include "net/Update.h"
 #include "net/UpdateFile.h"
+#include "platform/Acknowledgement.h"
 
 namespace
 {
@@ -270,12 +271,18 @@ StageResult UpdateProcedure::runSend()
 }
 
 // Read here, on the worker, a few times a second: the sending thread makes
-// no call for it. The length's 4 bytes are not the file's.
+// no call for it. The figure is what the mixer's stack has acknowledged;
+// where the system does not tell, what was written. The length's 4 bytes are
+// not the file's.
 void UpdateProcedure::noteProgress(const Update& running)
 {
-    const juce::int64 written = juce::jmax<juce::int64>(0, running.getBytesWritten() - 4);
-    const juce::int64 taken = written;
-    const bool acknowledged = false;
+    const juce::int64 written = running.getBytesWritten();
+    const Acknowledgement::Reading reading =
+        Acknowledgement::read(running.getHandle(), static_cast<std::uint64_t>(written));
+    const bool acknowledged = reading.answer == Acknowledgement::Answer::answered;
+    const juce::int64 unacknowledged =
+        acknowledged ? static_cast<juce::int64>(reading.unacknowledged) : 0;
+    const juce::int64 taken = juce::jmax<juce::int64>(0, written - unacknowledged - 4);
     const std::lock_guard<std::mutex> lock(shownLock);
     progress->note(taken, acknowledged, juce::Time::getMillisecondCounterHiRes());
 }
