@@ -173,4 +173,58 @@ expect_box "Cannot find the UpdateFile_I4"
 xdotool key --delay 50 Return
 expect_end
 
+#------------------------------------------------------------------------------
+# The figure of what the mixer has taken (in tenths of a MB), read twice
+# during an 8 MiB send: it differs and grows, and the finish follows.
+read_taken() {
+    capture "$window" "$work/screen.png" || return 1
+    taken=$(read_text "$work/screen.png" | grep -oE '[0-9]+\.[0-9]MBof8\.4MB' | head -1 | tr -d '.' |
+        sed 's/MBof84MB//')
+    [ -n "$taken" ]
+}
+grown() { read_taken && [ "$((10#$taken))" -gt "$((10#$first))" ]; }
+step "row 22: while sending, the screen says what the mixer has taken"
+make_update_file $((8 * 1024 * 1024))
+to_ready
+start_mixer
+press_left
+wait_for 10 "the figure of what the mixer has taken" read_taken
+first=$taken
+wait_for 10 "the figure to grow" grown
+echo "    taken: $first, then $taken tenths of a MB of 8.4"
+wait_text "Finish sending the firmware."
+expect_mixer_ok
+press_left
+expect_end
+
+step "row 23: the mixer takes 1 MiB, then nothing for 15 s, then the rest"
+make_update_file $((3 * 1024 * 1024))
+to_ready
+start_faulty_mixer --fault pause:1048576:15 --expect "$update_file" --save "$work/received"
+press_left
+wait_text "Sending the firmware."
+paused_at=$SECONDS
+wait_for 12 "the line that the mixer has taken nothing" shows_text "The mixer has taken nothing for"
+echo "    shown $((SECONDS - paused_at)) s after the sending screen"
+wait_text "Finish sending the firmware."
+expect_mixer_ok
+grep -qE "the mixer had taken nothing for 1[0-9] s" "$work/app.log" || fail "the record has no pause"
+press_left
+expect_end
+
+step "row 24: a firewall drops TCP port 54000: the waiting screen says where and what to check"
+make_update_file 4096
+ip netns exec "$ns_pc" nft add table inet kvr_rows
+ip netns exec "$ns_pc" nft add chain inet kvr_rows input '{ type filter hook input priority 0; }'
+ip netns exec "$ns_pc" nft add rule inet kvr_rows input tcp dport 54000 drop
+launch
+to_waiting
+start_mixer
+hint_shown() { shows_text "announcedon198.51.100.10" && grep -qF "TCPport54000" <<<"$(read_text "$work/screen.png")"; }
+wait_for 25 "the address and the port on the waiting screen" hint_shown
+press_right
+expect_box_then_end "Connecting cancel."
+stop_mixer
+ip netns exec "$ns_pc" nft delete table inet kvr_rows
+
 echo "PASS: every row"

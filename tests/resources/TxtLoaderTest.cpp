@@ -1,5 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 // The table reader on the compiled-in tables and on tables made up here.
+#include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
 #include "FakeLocaleQuery.h"
 
@@ -70,7 +71,7 @@ TEST_F(TxtLoaderOnTables, LookupsOutOfRangeGiveTheEmptyText)
     EXPECT_FALSE(texts->isLanguageAvailable(beyond));
     EXPECT_FALSE(texts->isLanguageAvailable(-1));
     EXPECT_EQ(texts->getString(40), "Send error 9");
-    EXPECT_TRUE(texts->getString(TxtLoader::stringCount - 1).startsWith("This computer could not"));
+    EXPECT_TRUE(texts->getString(StringEntry::finishUnconfirmed).startsWith("This computer could"));
 }
 
 TEST_F(TxtLoaderOnTables, EntryZeroIsEmptyAndTheTitleIsTheSameInBothLanguages)
