@@ -117,7 +117,7 @@ MainComponent::MainComponent(Hooks h)
     setFocusContainerType(juce::Component::FocusContainerType::keyboardFocusContainer);
 
     procedure = std::make_unique<UpdateProcedure>(hooks, [this] { triggerAsyncUpdate(); });
-    details = std::make_unique<StageDetails>(*procedure, hooks.programFile);
+    details = std::make_unique<StageDetails>(*procedure);
     addAndMakeVisible(*details);
 
     setSize(480, 200);

@@ -2,6 +2,7 @@
 #include "ui/StageDetails.h"
 
 #include "net/Protocol.h"
+#include "net/UpdateFile.h"
 #include "net/UpdateProcedure.h"
 #include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
@@ -47,8 +48,7 @@ double now()
 }
 } // namespace
 
-StageDetails::StageDetails(const UpdateProcedure& p, const juce::File& program)
-    : procedure(p), programFile(program)
+StageDetails::StageDetails(const UpdateProcedure& p) : procedure(p)
 {
     bar = std::make_unique<PercentBar>(barValue);
     bar->setPercentageDisplay(false);
@@ -131,7 +131,8 @@ void StageDetails::showWaiting()
         if (!firewallAsked)
         {
             firewallAsked = true;
-            firewall = FirewallCheck::forIncoming(Protocol::listenerPort, programFile);
+            firewall =
+                FirewallCheck::forIncoming(Protocol::listenerPort, UpdateFile::thisProgram());
         }
         text << "\n\n" << txt->getString(StringEntry::noMixerHint) << "\n";
         if (firewall == FirewallCheck::Verdict::blocks)

@@ -22,7 +22,7 @@ class UpdateProcedure;
 class StageDetails : public juce::Component, private juce::Timer
 {
 public:
-    StageDetails(const UpdateProcedure& procedure, const juce::File& programFile);
+    explicit StageDetails(const UpdateProcedure& procedure);
     ~StageDetails() override;
 
     // A new screen: the details of its phase, or none.
@@ -46,7 +46,6 @@ private:
     void setTaskbar(TaskbarProgress::State state, double fraction);
 
     const UpdateProcedure& procedure;
-    const juce::File programFile;
     Phase phase = Phase::notShown;
     double shownAtMs = 0;
     bool firewallAsked = false;
