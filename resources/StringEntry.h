@@ -35,6 +35,11 @@ struct StringEntry
     // whether the mixer acknowledged the end of the file.
     static constexpr int finishUnconfirmed = 41;
 
+    // The sending screen's line: %1 of %2 taken, %3 a second, %4 left; or
+    // that the mixer has taken nothing for %1 seconds.
+    static constexpr int progressLine = 42;
+    static constexpr int mixerStalled = 43;
+
     // Beneath the waiting screen's message: where the computer is announced
     // (%1: the addresses), or that it is on no network; after a while without
     // a mixer, what to check, with each system's own remedy, and what the

@@ -3,6 +3,7 @@
 // typeface: the typeface names of the font table are resolved to installed
 // families before JUCE draws with them.
 #include "GuiFixture.h"
+#include "resources/StringEntry.h"
 
 #include <set>
 
@@ -97,4 +98,45 @@ TEST_F(Typefaces, TheCheckCatchesJapaneseDrawnInALatinFont)
     const auto drawn = renderText(juce::String::fromUTF8("日"), latin);
     const auto missing = renderText(noGlyph, latin);
     EXPECT_TRUE(sameImage(drawn, missing));
+}
+
+// The screens' longest texts, laid out as the window draws them (12.8 point,
+// word-wrapped to the box's width), stay inside their boxes in both languages.
+TEST_F(Typefaces, LongestTextsFitTheirBoxesInBothLanguages)
+{
+    using E = StringEntry;
+    auto* texts = TxtLoader::getInstance();
+    for (int language : {0, 1})
+    {
+        texts->setLanguage(language);
+        auto s = [&](int entry) { return texts->getString(entry); };
+        struct Box
+        {
+            const char* what;
+            juce::String text;
+            float height;
+        };
+        const Box boxes[] = {
+            {"finish, unconfirmed", s(E::finished).trimEnd() + "\n" + s(E::finishUnconfirmed), 110},
+            {"waiting, with the hint on Windows",
+             s(E::announcedOn).replace("%1", "198.51.100.10, 203.0.113.5") + "\n\n" +
+                 s(E::noMixerHint) + "\n" + s(E::firewallBlocks) + " " + s(E::noMixerHintWindows),
+             122},
+            {"waiting, with the hint on Linux",
+             s(E::announcedOn).replace("%1", "198.51.100.10, 203.0.113.5") + "\n\n" +
+                 s(E::noMixerHint) + "\n" + s(E::noMixerHintLinux),
+             122},
+            {"sending, stopped", s(E::mixerStalled).replace("%1", "1234"), 102},
+        };
+        for (const Box& box : boxes)
+        {
+            SCOPED_TRACE(std::string(box.what) + " in language " + std::to_string(language));
+            juce::AttributedString text(box.text);
+            text.setFont(juce::Font(texts->getFontName(language), 12.8f, juce::Font::plain));
+            text.setWordWrap(juce::AttributedString::byWord);
+            juce::TextLayout layout;
+            layout.createLayout(text, 390.0f);
+            EXPECT_LE(layout.getHeight(), box.height);
+        }
+    }
 }
