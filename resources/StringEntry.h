@@ -35,19 +35,21 @@ struct StringEntry
     // whether the mixer acknowledged the end of the file.
     static constexpr int finishUnconfirmed = 41;
 
-    // The sending screen's line: %1 of %2 taken, %3 a second, %4 left; or
-    // that the mixer has taken nothing for %1 seconds.
-    static constexpr int progressLine = 42;
-    static constexpr int mixerStalled = 43;
+    // The sending screen's line: %1 of %2 taken, then once the rate is known
+    // %1 a second and %2 seconds left; or that the mixer has taken nothing
+    // for %1 seconds.
+    static constexpr int progressTaken = 42;
+    static constexpr int progressRate = 43;
+    static constexpr int mixerStalled = 44;
 
     // Beneath the waiting screen's message: where the computer is announced
     // (%1: the addresses), or that it is on no network; after a while without
     // a mixer, what to check, with each system's own remedy, and what the
     // system tells of its firewall.
-    static constexpr int announcedOn = 44;
-    static constexpr int onNoNetwork = 45;
-    static constexpr int noMixerHint = 46;
-    static constexpr int noMixerHintLinux = 47;
-    static constexpr int noMixerHintWindows = 48;
-    static constexpr int firewallBlocks = 49;
+    static constexpr int announcedOn = 45;
+    static constexpr int onNoNetwork = 46;
+    static constexpr int noMixerHint = 47;
+    static constexpr int noMixerHintLinux = 48;
+    static constexpr int noMixerHintWindows = 49;
+    static constexpr int firewallBlocks = 50;
 };

@@ -5,9 +5,13 @@
 
 #include <juce_core/juce_core.h>
 
-// The send's line in the current language (provisional).
+// The sending line in the current language, as the window and the console
+// show it: "3.1 MB of 8.4 MB · 1.0 MB/s · about 5 s left", or that the mixer
+// has taken nothing for a while.
 class ProgressText
 {
 public:
-    static juce::String of(const SendProgress::Figures& f);
+    static juce::String of(const SendProgress::Figures& figures);
+    // Bytes in decimal megabytes with one decimal: "8.4 MB".
+    static juce::String megabytes(double bytes);
 };
