@@ -1,14 +1,21 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 // The run's record: each run's header, lines and closing line appended to
-// one bounded file, and a record that cannot be written costing the run
-// nothing but one line on standard error.
+// one bounded file that only its owner may read, a record that cannot be
+// written costing the run nothing but one line on standard error, and a file
+// that never answers holding no caller.
 #include "net/RunRecord.h"
 #include "net/DiagnosticLog.h"
 #include "net/NetworkSetup.h"
+#include "net/ThreadRelease.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
+#include <map>
 #include <regex>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -34,6 +41,28 @@ void fiftyLines(int thread)
 {
     for (int i = 0; i < 50; ++i)
         RunRecord::line("thread " + juce::String(thread) + " line " + juce::String(i));
+}
+
+// Lines of fiftyLines: each whole, and each thread's in its order.
+void expectWholeInOrder(const juce::StringArray& lines)
+{
+    std::map<int, int> next;
+    for (const juce::String& line : lines)
+    {
+        ASSERT_TRUE(matches(line, "\\+\\d+\\.\\d{3} s thread [0-9] line \\d+")) << line;
+        const int thread = line.fromFirstOccurrenceOf("thread ", false, false).getIntValue();
+        EXPECT_EQ(line.fromLastOccurrenceOf(" ", false, false).getIntValue(), next[thread]++);
+    }
+    for (const auto& [thread, count] : next)
+        EXPECT_EQ(count, 50) << "thread " << thread;
+}
+
+// Closes the record and waits until its writer has written all.
+void closeAndWait()
+{
+    RunRecord::close();
+    for (int i = 0; i < 1000 && ThreadRelease::givenUp() > 0; ++i)
+        juce::Thread::sleep(10);
 }
 
 struct NoInterfaces : InterfaceQuery
@@ -62,7 +91,7 @@ TEST(RunRecord, EachRunAppendsHeaderLinesAndClosingLineToOneBoundedFile)
         old += "old line " + std::to_string(i) + " " + std::string(i % 200, 'x') + "\n";
     ASSERT_TRUE(state.createDirectory() && file.replaceWithText(old));
 
-    ASSERT_TRUE(RunRecord::open(state, program));
+    RunRecord::open(state, program);
     RunRecord::noteLanguage("English");
     // The check notes the file it measured.
     ASSERT_TRUE(folder.dir.getChildFile("KVR516_UPDATE.upd").replaceWithText("KVR700X2"));
@@ -77,10 +106,10 @@ TEST(RunRecord, EachRunAppendsHeaderLinesAndClosingLineToOneBoundedFile)
     RunRecord::noteOutcome("quit without a message on the finish screen"); // the OK that follows
     for (std::thread& thread : threads)
         thread.join();
-    RunRecord::close();
+    closeAndWait();
     RunRecord::line("after the end");
-    ASSERT_TRUE(RunRecord::open(state, program));
-    RunRecord::close();
+    RunRecord::open(state, program);
+    closeAndWait();
 
     EXPECT_LE(file.getSize(), RunRecord::sizeLimit + 12000);
     auto lines = juce::StringArray::fromLines(file.loadFileAsString().trim());
@@ -89,8 +118,7 @@ TEST(RunRecord, EachRunAppendsHeaderLinesAndClosingLineToOneBoundedFile)
     lines.removeRange(0, lines.size() - 205);
     EXPECT_TRUE(matches(lines[0], start + "English")) << lines[0];
     lines.remove(1); // the check's line
-    for (int i = 1; i <= 200; ++i)
-        ASSERT_TRUE(matches(lines[i], "\\+\\d+\\.\\d{3} s thread [0-3] line \\d+")) << lines[i];
+    expectWholeInOrder(juce::StringArray(lines.begin() + 1, 200));
     EXPECT_TRUE(matches(lines[201], end +
                                         "Finish \\(\"Finish sending the firmware\\.\"\\); update "
                                         "file: KVR516_UPDATE\\.upd, 8 bytes, SHA-256 " +
@@ -122,13 +150,49 @@ TEST(RunRecord, RecordThatCannotBeWrittenIsSaidOnceAndCostsTheRunNothing)
     for (const auto& [where, why] : rows)
     {
         testing::internal::CaptureStderr();
-        EXPECT_FALSE(RunRecord::open(where, program));
+        RunRecord::open(where, program);
+        closeAndWait();
         DiagnosticLog::line("initialise stage ended: ok");
-        RunRecord::close();
         const juce::String err = testing::internal::GetCapturedStderr();
         EXPECT_TRUE(matches(err, "KVR516_UPDATE: no record of this run is kept \\(" + why +
                                      "\\)\nKVR516_UPDATE: initialise stage ended: ok\n"))
             << err;
     }
     EXPECT_EQ(blocker.loadFileAsString(), "in the way");
+}
+
+// The file held by a trim of another copy, the writer waits to open it:
+// close returns all the same, and the lines of several threads follow, whole
+// and in order, once the file is free. The file is its owner's alone.
+TEST(RunRecord, CloseReturnsWhileTheFileHoldsTheWriterAndTheLinesFollow)
+{
+    Folder folder;
+    const juce::File file = folder.dir.getChildFile(RunRecord::fileName);
+    RunRecord::open(folder.dir, program);
+    closeAndWait();
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(file.getFullPathName().toRawUTF8(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    const int trim = ::open(file.getFullPathName().toRawUTF8(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(trim, LOCK_EX), 0);
+    RunRecord::open(folder.dir, program);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back(fiftyLines, t);
+    for (std::thread& thread : threads)
+        thread.join();
+    const auto closing = std::chrono::steady_clock::now();
+    RunRecord::close();
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(1));
+    ::close(trim);
+    closeAndWait();
+
+    auto lines = juce::StringArray::fromLines(file.loadFileAsString().trim());
+    ASSERT_EQ(lines.size(), 2 + 2 + 150);
+    EXPECT_TRUE(matches(lines[2], start + "not chosen")) << lines[2];
+    EXPECT_TRUE(matches(lines[153], end + "none shown.*")) << lines[153];
+    expectWholeInOrder(juce::StringArray(lines.begin() + 3, 150));
 }

@@ -35,3 +35,23 @@ TEST(AppendFile, LinesOfTwoWritersAtOnceLandWholeAndNoneIsLost)
         ASSERT_TRUE(line.containsOnly("a") || line.containsOnly("b")) << line.substring(0, 80);
     dir.deleteRecursively();
 }
+
+// A trim leaves a file that an appender holds as it is; once none does, it
+// keeps the newest whole lines within the limit, in place.
+TEST(AppendFile, TrimCutsTheOldestWholeLinesOnlyWhileNoAppenderHoldsTheFile)
+{
+    const juce::File dir = juce::File::createTempFile("kvr-trim");
+    const juce::File file = dir.getChildFile("record.log");
+    ASSERT_TRUE(dir.createDirectory());
+    {
+        AppendFile holder(file);
+        const std::string lines = "first line\nsecond\nthird\n";
+        ASSERT_EQ(holder.append(lines.data(), lines.size()), "");
+        EXPECT_EQ(AppendFile::trim(file, 10), "");
+        EXPECT_EQ(file.getSize(), 24);
+    }
+    EXPECT_EQ(AppendFile::trim(file, 10), "");
+    EXPECT_EQ(file.loadFileAsString(), "third\n");
+    EXPECT_EQ(AppendFile::trim(dir.getChildFile("missing.log"), 10), "");
+    dir.deleteRecursively();
+}
