@@ -90,10 +90,11 @@ const char* const AppendFile::lineEnd = "\n";
 
 // O_APPEND: the kernel moves to the end and writes as one step, whatever
 // other descriptors of this file (in any process) wrote in between. The
-// shared flock lasts as long as the descriptor.
+// shared flock lasts as long as the descriptor; reading is asked for only
+// because NFS, which makes it a POSIX read lock, needs it.
 AppendFile::AppendFile(const juce::File& file)
 {
-    const int fd = openRegular(file, O_WRONLY | O_APPEND | O_CREAT, whyNotOpen);
+    const int fd = openRegular(file, O_RDWR | O_APPEND | O_CREAT, whyNotOpen);
     if (fd < 0)
         return;
     // A file system without locks (ENOLCK, EOPNOTSUPP) still takes the lines;

@@ -57,6 +57,14 @@ void expectWholeInOrder(const juce::StringArray& lines)
         EXPECT_EQ(count, 50) << "thread " << thread;
 }
 
+unsigned mode(const juce::File& file)
+{
+    struct stat info
+    {
+    };
+    return ::stat(file.getFullPathName().toRawUTF8(), &info) == 0 ? info.st_mode & 0777 : 0;
+}
+
 // Closes the record and waits until its writer has written all.
 void closeAndWait()
 {
@@ -78,9 +86,10 @@ struct NoInterfaces : InterfaceQuery
 const char* const sha256 = "d857d38a9d2cfca76feeff131f93e882f227176bdc309b07061ccd59ea4d981a";
 } // namespace
 
-// Two runs on a record beyond its limit: the oldest lines go, whole; the
-// lines of several threads at once come whole after one header; what a run
-// did not reach is said plainly.
+// Two runs on a record beyond its limit that others could read: the oldest
+// lines go, whole, and only its owner may read it; the lines of several
+// threads at once come whole after one header; what a run did not reach is
+// said plainly.
 TEST(RunRecord, EachRunAppendsHeaderLinesAndClosingLineToOneBoundedFile)
 {
     Folder folder;
@@ -89,7 +98,8 @@ TEST(RunRecord, EachRunAppendsHeaderLinesAndClosingLineToOneBoundedFile)
     std::string old;
     for (int i = 0; old.size() <= RunRecord::sizeLimit * 3 / 2; ++i)
         old += "old line " + std::to_string(i) + " " + std::string(i % 200, 'x') + "\n";
-    ASSERT_TRUE(state.createDirectory() && file.replaceWithText(old));
+    ASSERT_TRUE(state.createDirectory() && file.replaceWithText(old) &&
+                ::chmod(file.getFullPathName().toRawUTF8(), 0644) == 0);
 
     RunRecord::open(state, program);
     RunRecord::noteLanguage("English");
@@ -112,6 +122,7 @@ TEST(RunRecord, EachRunAppendsHeaderLinesAndClosingLineToOneBoundedFile)
     closeAndWait();
 
     EXPECT_LE(file.getSize(), RunRecord::sizeLimit + 12000);
+    EXPECT_EQ(mode(file), 0600u); // made 0644 before the runs
     auto lines = juce::StringArray::fromLines(file.loadFileAsString().trim());
     ASSERT_GT(lines.size(), 205);
     EXPECT_TRUE(matches(lines[0], "old line \\d+ x*")) << lines[0];
@@ -170,11 +181,7 @@ TEST(RunRecord, CloseReturnsWhileTheFileHoldsTheWriterAndTheLinesFollow)
     const juce::File file = folder.dir.getChildFile(RunRecord::fileName);
     RunRecord::open(folder.dir, program);
     closeAndWait();
-    struct stat info
-    {
-    };
-    ASSERT_EQ(::stat(file.getFullPathName().toRawUTF8(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(mode(file), 0600u);
 
     const int trim = ::open(file.getFullPathName().toRawUTF8(), O_RDWR | O_CLOEXEC);
     ASSERT_EQ(::flock(trim, LOCK_EX), 0);
