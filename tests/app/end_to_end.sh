@@ -147,14 +147,6 @@ serve_held_file() {
     exec 5>"$work/held.in"
     wait_for 10 "the held update file" test -f "$work/held/KVR516_UPDATE.upd"
 }
-# The runs' record in a folder of a file system that never answers (every
-# look-up waits until release_update_file): the program's first look-up there
-# stays for as long as the test needs; state_folder_held tells when it has.
-hold_state_folder() {
-    serve_held_file 8 --hold-all
-    state_home="$work/held/state"
-}
-state_folder_held() { grep -q '^held /state' "$work/held.out"; }
 update_file_opened() { grep -q '^opened' "$work/held.out"; }
 # A line, not the end of the pipe: the programs started since hold it open too.
 release_update_file() { echo go >&5; }
@@ -440,8 +432,9 @@ expect_log_within() {
 }
 
 # From the language screen, a whole delivery in English with the mouse: the
-# mixer takes the file byte-exact, and OK on the finish screen ends the program.
-deliver() {
+# mixer takes the file byte-exact (to_finish), and OK on the finish screen
+# ends the program.
+to_finish() {
     wait_text "Please choose a language used."
     press_left
     wait_text "push START."
@@ -449,6 +442,9 @@ deliver() {
     start_mixer
     expect_mixer_ok
     wait_text "Finish sending the firmware."
+}
+deliver() {
+    to_finish
     press_left
     expect_end
 }
@@ -675,26 +671,23 @@ expect_end
 
 #------------------------------------------------------------------------------
 step "the record's folder on a file system that never answers"
+# Every look-up there waits until release_update_file.
 make_update_file $((20 * 1024 + 3))
-hold_state_folder
+serve_held_file 8 --hold-all
+state_home="$work/held/state"
 launch
-wait_for 20 "the record to reach the file system" state_folder_held
-wait_text "Please choose a language used."
-press_left
-wait_text "push START."
-press_left
-start_mixer
-expect_mixer_ok
-wait_text "Finish sending the firmware."
+wait_for 20 "the record to reach the file system" grep -q '^held /state' "$work/held.out"
+to_finish
 pressed=$(date +%s%N)
 press_left
-# The record's close comes after the windows go; then the process's main
-# thread ends (a zombie while the record's writer waits on the file system).
-main_thread_ended() {
-    local task="/proc/$app_pid/task/$app_pid/stat"
-    [ ! -e "$task" ] || [ "$(sed 's/.*) //' "$task" 2>/dev/null | cut -d' ' -f1)" = Z ]
+# The record's close, then the main thread's end (a zombie while the record's
+# writer waits on the file system).
+main_ended() {
+    local state
+    state=$(sed 's/.*) //' "/proc/$app_pid/task/$app_pid/stat" 2>/dev/null | cut -d' ' -f1)
+    [ "${state:-Z}" = Z ]
 }
-wait_for 10 "the program's main thread to end" main_thread_ended
+wait_for 10 "the program's main thread to end" main_ended
 ended_ms=$((($(date +%s%N) - pressed) / 1000000))
 echo "    [figures] the main thread ended $ended_ms ms after OK"
 [ "$ended_ms" -le 1000 ] || fail "the main thread ended $ended_ms ms after OK, not within 1000 ms"
