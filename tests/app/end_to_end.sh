@@ -682,11 +682,7 @@ pressed=$(date +%s%N)
 press_left
 # The record's close, then the main thread's end (a zombie while the record's
 # writer waits on the file system).
-main_ended() {
-    local state
-    state=$(sed 's/.*) //' "/proc/$app_pid/task/$app_pid/stat" 2>/dev/null | cut -d' ' -f1)
-    [ "${state:-Z}" = Z ]
-}
+main_ended() { grep -qs '^State:.*zombie' "/proc/$app_pid/status" || [ ! -e "/proc/$app_pid" ]; }
 wait_for 10 "the program's main thread to end" main_ended
 ended_ms=$((($(date +%s%N) - pressed) / 1000000))
 echo "    [figures] the main thread ended $ended_ms ms after OK"
