@@ -10,13 +10,14 @@
 // others at the same time: each append is one write that the system places
 // at the end of the file as it is then, so that a line of one process never
 // lands over or inside a line of another. While open, the file is held shared
-// (a lock that other appenders share and trim waits for), so that it is never
-// trimmed under an appender. Closed by the destructor.
+// (a lock that other appenders share and that trim must have alone), so that
+// it is never trimmed under an appender. Closed by the destructor.
 class AppendFile
 {
 public:
     // Opens file for appending, making it readable and writable by its owner
-    // only when it is missing. Only a regular file is taken: a named pipe or a
+    // only when it is missing (on Linux, one of the owner's that others may
+    // read is made so too). Only a regular file is taken: a named pipe or a
     // device in its place is refused at once. Waits while a trim runs.
     explicit AppendFile(const juce::File& file);
     ~AppendFile();
