@@ -2,14 +2,16 @@
 #include "net/RunRecord.h"
 
 #include "net/DiagnosticLog.h"
+#include "net/ThreadRelease.h"
 #include "platform/AppendFile.h"
 #include "platform/StateFolder.h"
 #include "platform/SystemVersion.h"
 
 #include <chrono>
-#include <cstring>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 
 namespace
 {
@@ -19,13 +21,31 @@ namespace
 const auto startWall = std::chrono::system_clock::now();
 const auto startSteady = std::chrono::steady_clock::now();
 
+// Lines waiting for the writer hold at most this many bytes: what comes
+// beyond, while the file does not take them, is counted and not kept.
+constexpr std::size_t queueLimit = 256 * 1024;
+// How long close waits for the writer before it gives the writer up.
+constexpr int closeWaitMs = 50;
+
+// One run's record, from open to close, shared by the callers and its writer:
+// guarded by the record's lock.
+struct Run
+{
+    juce::File folder;
+    juce::String program, language, updateFile, mixer, delivery, outcome;
+    juce::String headerLanguage; // the language of the header, fixed by the first line
+    std::string pending;         // whole lines, UTF-8, for the writer to append
+    int leftOut = 0;             // lines not kept since the writer last took them
+    bool closing = false;        // the closing line is queued: the writer ends once it is written
+    bool stopped = false;        // no record is kept: lines are no longer queued
+    std::condition_variable wake;
+};
+
 struct Record
 {
     std::mutex lock;
-    std::unique_ptr<AppendFile> file; // null when no record is kept
-    juce::File path;
-    bool headerWritten = false;
-    juce::String program, language, updateFile, mixer, delivery, outcome;
+    std::shared_ptr<Run> run;             // null before open and after close
+    std::unique_ptr<juce::Thread> writer; // the run's writer
 };
 
 // Never destroyed: a thread that was given up (ThreadRelease) may still write
@@ -54,37 +74,115 @@ juce::String orElse(const juce::String& text, const char* otherwise)
     return text.isNotEmpty() ? text : juce::String(otherwise);
 }
 
-// Appends text as one line, after the header if it is still to come. On a
-// failure the record ends, and the reason to give on standard error is
-// returned; empty when all went well. Called with the lock held.
-juce::String appendLine(Record& r, const juce::String& text)
+// Queues text as one line for the writer. The first one fixes the header's
+// language as it is now; the writer puts the header before it. Beyond
+// queueLimit a line is only counted, unless it is the closing one. Called
+// with the lock held.
+void queue(Run& run, const juce::String& text, bool closing = false)
 {
-    if (r.file == nullptr)
-        return {};
-    juce::String lines;
-    if (!r.headerWritten)
-        lines << "=== start " << startTime() << "; " << r.program << "; " << SystemVersion::text()
-              << "; language: " << orElse(r.language, "not chosen") << AppendFile::lineEnd;
-    lines << text << AppendFile::lineEnd;
-    r.headerWritten = true;
-
-    const char* bytes = lines.toRawUTF8();
-    // The header and the line go as one append, each a whole line.
-    const juce::String failure = r.file->append(bytes, std::strlen(bytes));
-    if (failure.isEmpty())
-        return {};
-    r.file.reset();
-    return "the record of this run stops here, " + r.path.getFullPathName() +
-           " cannot be written: " + failure;
+    if (run.stopped)
+        return;
+    const std::string line = (text + AppendFile::lineEnd).toStdString();
+    if (!closing && run.pending.size() + line.size() > queueLimit)
+    {
+        ++run.leftOut;
+        return;
+    }
+    if (run.headerLanguage.isEmpty())
+        run.headerLanguage = orElse(run.language, "not chosen");
+    run.pending += line;
+    run.wake.notify_one();
 }
 
-// Standard error's one line about a record that is not kept, said without the
-// lock (DiagnosticLog hands its lines to this record).
+// Standard error's line about the record, said without the lock
+// (DiagnosticLog hands its lines to this record).
 void say(const juce::String& why)
 {
-    if (why.isNotEmpty())
-        DiagnosticLog::line(why);
+    DiagnosticLog::line(why);
 }
+
+// Opens the run's file, trimming it first, and appends what is queued until
+// the closing line is written. It alone waits on the file: a folder that
+// never answers holds it and nothing else. It ends, saying why once, when no
+// record can be kept.
+class Writer : public juce::Thread
+{
+public:
+    explicit Writer(std::shared_ptr<Run> of) : juce::Thread("run record"), state(std::move(of)) {}
+
+    void run() override
+    {
+        const juce::File path = state->folder.getChildFile(RunRecord::fileName);
+        std::unique_ptr<AppendFile> file;
+        juce::String why, notTrimmed;
+        if (state->folder == juce::File())
+        {
+            why = "the system names no folder for it";
+        }
+        else if (const juce::Result made = state->folder.createDirectory(); made.failed())
+        {
+            why = "cannot make the folder " + state->folder.getFullPathName() + ": " +
+                  made.getErrorMessage();
+        }
+        else
+        {
+            notTrimmed = AppendFile::trim(path, RunRecord::sizeLimit);
+            file = std::make_unique<AppendFile>(path);
+            if (file->openError().isNotEmpty())
+                why = "cannot open " + path.getFullPathName() + ": " + file->openError();
+        }
+        if (why.isNotEmpty())
+            return stop("no record of this run is kept (" + why + ")");
+        if (notTrimmed.isNotEmpty())
+            say("the record keeps its oldest lines, " + path.getFullPathName() +
+                " cannot be trimmed: " + notTrimmed);
+
+        // The system's name is read here, away from the callers' lock.
+        juce::String header = "=== start " + startTime() + "; " + state->program + "; " +
+                              SystemVersion::text() + "; language: ";
+        for (;;)
+        {
+            std::string lines;
+            {
+                std::unique_lock<std::mutex> guard(record().lock);
+                state->wake.wait(guard,
+                                 [this] { return !state->pending.empty() || state->closing; });
+                if (state->pending.empty())
+                    return; // closed, and all written
+                // The header goes with the first lines, and the language of the first.
+                if (header.isNotEmpty())
+                    lines = (header + state->headerLanguage + AppendFile::lineEnd).toStdString();
+                header.clear();
+                lines += state->pending;
+                state->pending.clear();
+                if (state->leftOut > 0)
+                    lines += ("+" + secondsSinceStart() + " " + juce::String(state->leftOut) +
+                              " lines left out: the record's file did not take them in time" +
+                              AppendFile::lineEnd)
+                                 .toStdString();
+                state->leftOut = 0;
+            }
+            // Whole lines in one append.
+            const juce::String failure = file->append(lines.data(), lines.size());
+            if (failure.isNotEmpty())
+                return stop("the record of this run stops here, " + path.getFullPathName() +
+                            " cannot be written: " + failure);
+        }
+    }
+
+private:
+    void stop(const juce::String& why)
+    {
+        {
+            const std::lock_guard<std::mutex> guard(record().lock);
+            state->stopped = true;
+            state->pending.clear();
+        }
+        say(why);
+    }
+
+    std::shared_ptr<Run> state;
+};
 } // namespace
 
 juce::File RunRecord::defaultFolder()
@@ -93,101 +191,95 @@ juce::File RunRecord::defaultFolder()
     return state == juce::File() ? juce::File() : state.getChildFile("KVR516_UPDATE");
 }
 
-bool RunRecord::open(const juce::File& folder, const juce::String& program)
+void RunRecord::open(const juce::File& folder, const juce::String& program)
 {
-    juce::String why;
+    close(); // a record still open ends first
+    auto run = std::make_shared<Run>();
+    run->folder = folder;
+    run->program = program;
     {
         Record& r = record();
         const std::lock_guard<std::mutex> guard(r.lock);
-        r.file.reset();
-        r.headerWritten = false;
-        r.program = program;
-        r.language = r.updateFile = r.mixer = r.delivery = r.outcome = {};
-        r.path = folder.getChildFile(fileName);
-
-        if (folder == juce::File())
+        r.writer = std::make_unique<Writer>(run);
+        if (r.writer->startThread())
         {
-            why = "the system names no folder for it";
+            r.run = run;
+            return;
         }
-        else if (const juce::Result made = folder.createDirectory(); made.failed())
-        {
-            why = "cannot make the folder " + folder.getFullPathName() + ": " +
-                  made.getErrorMessage();
-        }
-        else
-        {
-            // JUCE's FileLogger trims as a run starts: whole lines from the end.
-            juce::FileLogger::trimFileSize(r.path, sizeLimit);
-            r.file = std::make_unique<AppendFile>(r.path);
-            if (r.file->openError().isNotEmpty())
-            {
-                why = "cannot open " + r.path.getFullPathName() + ": " + r.file->openError();
-                r.file.reset();
-            }
-        }
+        r.writer.reset();
     }
-    if (why.isEmpty())
-        return true;
-    say("no record of this run is kept (" + why + ")");
-    return false;
+    say("no record of this run is kept (no thread could be started for it)");
 }
 
 void RunRecord::noteLanguage(const juce::String& name)
 {
     const std::lock_guard<std::mutex> guard(record().lock);
-    record().language = name;
+    if (record().run != nullptr)
+        record().run->language = name;
 }
 
 void RunRecord::line(const juce::String& text)
 {
-    juce::String why;
-    {
-        const std::lock_guard<std::mutex> guard(record().lock);
-        why = appendLine(record(), "+" + secondsSinceStart() + " " + text);
-    }
-    say(why);
+    const std::lock_guard<std::mutex> guard(record().lock);
+    if (record().run != nullptr)
+        queue(*record().run, "+" + secondsSinceStart() + " " + text);
 }
 
 void RunRecord::noteUpdateFile(const juce::String& fileName, juce::int64 size,
                                const juce::String& sha256Hex)
 {
     const std::lock_guard<std::mutex> guard(record().lock);
-    record().updateFile = fileName + ", " + juce::String(size) + " bytes, SHA-256 " + sha256Hex;
+    if (record().run != nullptr)
+        record().run->updateFile =
+            fileName + ", " + juce::String(size) + " bytes, SHA-256 " + sha256Hex;
 }
 
 void RunRecord::noteMixer(const juce::String& address)
 {
     const std::lock_guard<std::mutex> guard(record().lock);
-    record().mixer = address;
+    if (record().run != nullptr)
+        record().run->mixer = address;
 }
 
 void RunRecord::noteDelivery(double msFromLength, bool acknowledged)
 {
     const std::lock_guard<std::mutex> guard(record().lock);
-    record().delivery = juce::String(msFromLength, 1) + " ms from the length to the last " +
-                        (acknowledged ? "acknowledgement"
-                                      : "write (this system does not tell the acknowledgements)");
+    if (record().run != nullptr)
+        record().run->delivery =
+            juce::String(msFromLength, 1) + " ms from the length to the last " +
+            (acknowledged ? "acknowledgement"
+                          : "write (this system does not tell the acknowledgements)");
 }
 
 void RunRecord::noteOutcome(const juce::String& outcome)
 {
     const std::lock_guard<std::mutex> guard(record().lock);
-    if (record().outcome.isEmpty())
-        record().outcome = outcome;
+    if (record().run != nullptr && record().run->outcome.isEmpty())
+        record().run->outcome = outcome;
 }
 
 void RunRecord::close()
 {
-    juce::String why;
+    std::unique_ptr<juce::Thread> writer;
     {
         Record& r = record();
         const std::lock_guard<std::mutex> guard(r.lock);
-        why = appendLine(r, "=== end after " + secondsSinceStart() +
-                                "; outcome: " + orElse(r.outcome, "none shown") +
-                                "; update file: " + orElse(r.updateFile, "not checked") +
-                                "; mixer: " + orElse(r.mixer, "not connected") +
-                                "; transfer: " + orElse(r.delivery, "none completed"));
-        r.file.reset();
+        if (r.run == nullptr)
+            return;
+        Run& run = *r.run;
+        queue(run,
+              "=== end after " + secondsSinceStart() +
+                  "; outcome: " + orElse(run.outcome, "none shown") +
+                  "; update file: " + orElse(run.updateFile, "not checked") +
+                  "; mixer: " + orElse(run.mixer, "not connected") +
+                  "; transfer: " + orElse(run.delivery, "none completed"),
+              true);
+        run.closing = true;
+        run.wake.notify_one();
+        r.run.reset();
+        writer = std::move(r.writer);
     }
-    say(why);
+    // A writer held by the file system is given up: it writes what is queued
+    // if the file system answers before the process ends.
+    ThreadRelease::release(std::move(writer), closeWaitMs);
 }

@@ -14,25 +14,30 @@
 //     size and SHA-256, the mixer's address, and for a whole transfer the time
 //     from the length to the mixer's acknowledgement of the last byte.
 //
-// Each line is one append (AppendFile), so that the lines of two copies of the
-// program never mix. A record that cannot be written is no failure: standard
-// error says once why, and the run goes on without it. Every function may be
-// called from any thread; before open and after close they do nothing.
+// Callers only queue their lines: one writer thread per run opens, trims and
+// appends to the file, so that a file system that never answers holds that
+// thread alone. The writer appends whole lines in one append (AppendFile), so
+// that the lines of two copies of the program never mix. A record that cannot
+// be written is no failure: standard error says once why, and the run goes on
+// without it. Every function may be called from any thread and returns
+// without waiting on the file; before open and after close they do nothing.
 class RunRecord
 {
 public:
     static constexpr const char* fileName = "KVR516_UPDATE.log";
-    // A file larger than this when a run starts loses its oldest lines.
+    // A file larger than this when a run starts loses its oldest lines, unless
+    // another copy of the program has it open.
     static constexpr juce::int64 sizeLimit = 1024 * 1024;
 
     // The program's own folder in the platform's place; File() where the
     // system names none.
     static juce::File defaultFolder();
 
-    // Starts the run's record in folder (made when missing). program names the
-    // program, its version and commit for the header. False, once standard
-    // error has said why, when no record is kept.
-    static bool open(const juce::File& folder, const juce::String& program);
+    // Starts the run's record in folder (made when missing) and returns at
+    // once; a record still open is closed first. program names the program,
+    // its version and commit for the header. When no record can be kept, the
+    // writer says why on standard error.
+    static void open(const juce::File& folder, const juce::String& program);
 
     // The name of the language the user chose. The header waits for it until
     // the run's first line or its end.
@@ -57,6 +62,9 @@ public:
     // follows it (the OK that ends the program) is no other.
     static void noteOutcome(const juce::String& outcome);
 
-    // Writes the closing line and ends the record.
+    // Queues the closing line and ends the record. Waits for the writer to
+    // write what is queued for at most 50 ms, then gives it up (ThreadRelease)
+    // and returns: a writer held by the file system writes the rest if the
+    // file system answers before the process ends.
     static void close();
 };

@@ -30,17 +30,17 @@ GivenUp& givenUpThreads()
 }
 } // namespace
 
-bool ThreadRelease::release(std::unique_ptr<juce::Thread> thread)
+bool ThreadRelease::release(std::unique_ptr<juce::Thread> thread, int limitMs)
 {
     if (thread == nullptr)
         return true;
 
     thread->signalThreadShouldExit();
     thread->notify();
-    if (thread->waitForThreadToExit(waitMs))
+    if (thread->waitForThreadToExit(limitMs))
         return true; // thread's destructor finds it ended
 
-    DiagnosticLog::line("a thread did not end within " + juce::String(waitMs) +
+    DiagnosticLog::line("a thread did not end within " + juce::String(limitMs) +
                         " ms of its stop request: it is left to end by itself");
     GivenUp& list = givenUpThreads();
     const std::lock_guard<std::mutex> guard(list.lock);

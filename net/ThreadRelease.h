@@ -22,10 +22,10 @@ public:
     static constexpr int waitMs = 100;
 
     // Asks thread to stop (signalThreadShouldExit and notify, so that its waits
-    // end) and waits at most waitMs for run to return. Deletes it and returns
+    // end) and waits at most limitMs for run to return. Deletes it and returns
     // true when it has; otherwise gives it up and returns false. Null is
     // released at once.
-    static bool release(std::unique_ptr<juce::Thread> thread);
+    static bool release(std::unique_ptr<juce::Thread> thread, int limitMs = waitMs);
 
     // The threads given up that have not returned yet; those that have are
     // deleted first.

@@ -117,6 +117,7 @@ localedef -i ja_JP -f UTF-8 "$work/locale/ja_JP.UTF-8" 2>/dev/null || [ -d "$wor
     fail "cannot build the ja_JP.UTF-8 locale"
 
 mkdir -p "$work/prog" "$work/lockdir" "$work/home"
+state_home="$work/state"
 cp "$program" "$work/prog/KVR516_UPDATE"
 update_file="$work/prog/KVR516_UPDATE.upd"
 
@@ -131,15 +132,20 @@ make_update_file() {
 # as the test needs. update_file_opened tells when it has got there;
 # drop_held_file removes the file system.
 hold_update_file() {
+    rm -f "$update_file"
+    serve_held_file "$1"
+    ln -s "$work/held/KVR516_UPDATE.upd" "$update_file"
+}
+# held_file.py at $work/held with the arguments SIZE [--hold-all].
+serve_held_file() {
     mkdir -p "$work/held"
-    rm -f "$work/held.in" "$update_file"
+    rm -f "$work/held.in"
     mkfifo "$work/held.in"
-    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/held_file.py" "$work/held" KVR516_UPDATE.upd "$1" \
+    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/held_file.py" "$work/held" KVR516_UPDATE.upd "$@" \
         <"$work/held.in" >"$work/held.out" 2>&1 &
     held_pid=$!
     exec 5>"$work/held.in"
     wait_for 10 "the held update file" test -f "$work/held/KVR516_UPDATE.upd"
-    ln -s "$work/held/KVR516_UPDATE.upd" "$update_file"
 }
 update_file_opened() { grep -q '^opened' "$work/held.out"; }
 # A line, not the end of the pipe: the programs started since hold it open too.
@@ -150,7 +156,8 @@ drop_held_file() {
     umount "$work/held"
     wait "$held_pid" || fail "the held file's server: $(cat "$work/held.out")"
     held_pid=""
-    rm -f "$update_file"
+    [ ! -L "$update_file" ] || rm -f "$update_file"
+    state_home="$work/state"
 }
 
 # Records the windows that the X server maps (shows) from now on, until
@@ -181,7 +188,7 @@ end_record_windows() {
 # Starts a copy of the program in the program's namespace; its process id
 # goes to started_pid. The single-instance
 # lock and pipe live in /var/tmp: each run gets a private one there, shared by
-# the copies of this test only; the runs' record goes to $work/state. With
+# the copies of this test only; the runs' record goes to $state_home. With
 # arguments, the command COMMAND... runs in the folder DIR in place of the
 # program's path: start_program [DIR COMMAND...]
 start_program() {
@@ -189,7 +196,7 @@ start_program() {
     [ $# -gt 0 ] && shift
     [ $# -gt 0 ] || set -- "$work/prog/KVR516_UPDATE"
     ip netns exec "$ns_pc" env -i DISPLAY="$DISPLAY" HOME="$work/home" LANG=en_US.UTF-8 \
-        LOCPATH="$work/locale" PATH=/usr/bin:/bin XDG_STATE_HOME="$work/state" \
+        LOCPATH="$work/locale" PATH=/usr/bin:/bin XDG_STATE_HOME="$state_home" \
         sh -c 'mount --bind "$1" /var/tmp && cd "$2" && shift 2 && exec "$@"' sh "$work/lockdir" "$dir" "$@" \
         >>"$work/app.log" 2>&1 &
     started_pid=$!
@@ -425,8 +432,9 @@ expect_log_within() {
 }
 
 # From the language screen, a whole delivery in English with the mouse: the
-# mixer takes the file byte-exact, and OK on the finish screen ends the program.
-deliver() {
+# mixer takes the file byte-exact (to_finish), and OK on the finish screen
+# ends the program.
+to_finish() {
     wait_text "Please choose a language used."
     press_left
     wait_text "push START."
@@ -434,6 +442,9 @@ deliver() {
     start_mixer
     expect_mixer_ok
     wait_text "Finish sending the firmware."
+}
+deliver() {
+    to_finish
     press_left
     expect_end
 }
@@ -655,6 +666,27 @@ wait_for 10 "the program's windows to go" eval '[ -z "$(program_windows)" ]'
 gone_ms=$((($(date +%s%N) - pressed) / 1000000))
 echo "    [figures] the windows gone $gone_ms ms after OK"
 [ "$gone_ms" -le 1000 ] || fail "the windows went $gone_ms ms after OK, not within 1000 ms"
+drop_held_file
+expect_end
+
+#------------------------------------------------------------------------------
+step "the record's folder on a file system that never answers"
+# Every look-up there waits until release_update_file.
+make_update_file $((20 * 1024 + 3))
+serve_held_file 8 --hold-all
+state_home="$work/held/state"
+launch
+wait_for 20 "the record to reach the file system" grep -q '^held /state' "$work/held.out"
+to_finish
+pressed=$(date +%s%N)
+press_left
+# The record's close, then the main thread's end (a zombie while the record's
+# writer waits on the file system).
+main_ended() { grep -qs '^State:.*zombie' "/proc/$app_pid/status" || [ ! -e "/proc/$app_pid" ]; }
+wait_for 10 "the program's main thread to end" main_ended
+ended_ms=$((($(date +%s%N) - pressed) / 1000000))
+echo "    [figures] the main thread ended $ended_ms ms after OK"
+[ "$ended_ms" -le 1000 ] || fail "the main thread ended $ended_ms ms after OK, not within 1000 ms"
 drop_held_file
 expect_end
 

@@ -1,14 +1,20 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 // The run's record: each run's header, lines and closing line appended to
-// one bounded file, and a record that cannot be written costing the run
-// nothing but one line on standard error.
+// one bounded file of its owner's alone, a record that cannot be written (or
+// that never answers) costing the run nothing but one line on standard error.
 #include "net/RunRecord.h"
 #include "net/DiagnosticLog.h"
 #include "net/NetworkSetup.h"
+#include "net/ThreadRelease.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
 #include <regex>
+#include <sys/file.h>
 #include <thread>
 #include <vector>
 
@@ -36,6 +42,33 @@ void fiftyLines(int thread)
         RunRecord::line("thread " + juce::String(thread) + " line " + juce::String(i));
 }
 
+// Lines of fiftyLines: each whole, and each thread's in its order.
+void expectWholeInOrder(const juce::StringArray& lines)
+{
+    std::map<int, int> next;
+    for (const juce::String& line : lines)
+    {
+        ASSERT_TRUE(matches(line, "\\+\\d+\\.\\d{3} s thread [0-9] line \\d+")) << line;
+        const int thread = line.fromFirstOccurrenceOf("thread ", false, false).getIntValue();
+        EXPECT_EQ(line.fromLastOccurrenceOf(" ", false, false).getIntValue(), next[thread]++);
+    }
+    EXPECT_EQ(lines.size(), static_cast<int>(next.size()) * 50); // so 50 of each
+}
+
+bool ownersAlone(const juce::File& file)
+{
+    return std::filesystem::status(file.getFullPathName().toStdString()).permissions() ==
+           std::filesystem::perms(0600);
+}
+
+// Closes the record and waits until its writer has written all.
+void closeAndWait()
+{
+    RunRecord::close();
+    for (int i = 0; i < 1000 && ThreadRelease::givenUp() > 0; ++i)
+        juce::Thread::sleep(10);
+}
+
 struct NoInterfaces : InterfaceQuery
 {
     Outcome listIpv4(std::vector<Entry>& entries) override
@@ -49,9 +82,10 @@ struct NoInterfaces : InterfaceQuery
 const char* const sha256 = "d857d38a9d2cfca76feeff131f93e882f227176bdc309b07061ccd59ea4d981a";
 } // namespace
 
-// Two runs on a record beyond its limit: the oldest lines go, whole; the
-// lines of several threads at once come whole after one header; what a run
-// did not reach is said plainly.
+// Two runs on a record beyond its limit that others could read: the oldest
+// lines go, whole, and only its owner may read it; the lines of several
+// threads at once come whole after one header; what a run did not reach is
+// said plainly.
 TEST(RunRecord, EachRunAppendsHeaderLinesAndClosingLineToOneBoundedFile)
 {
     Folder folder;
@@ -60,9 +94,10 @@ TEST(RunRecord, EachRunAppendsHeaderLinesAndClosingLineToOneBoundedFile)
     std::string old;
     for (int i = 0; old.size() <= RunRecord::sizeLimit * 3 / 2; ++i)
         old += "old line " + std::to_string(i) + " " + std::string(i % 200, 'x') + "\n";
-    ASSERT_TRUE(state.createDirectory() && file.replaceWithText(old));
+    ASSERT_TRUE(state.createDirectory() && file.replaceWithText(old) &&
+                ::chmod(file.getFullPathName().toRawUTF8(), 0644) == 0);
 
-    ASSERT_TRUE(RunRecord::open(state, program));
+    RunRecord::open(state, program);
     RunRecord::noteLanguage("English");
     // The check notes the file it measured.
     ASSERT_TRUE(folder.dir.getChildFile("KVR516_UPDATE.upd").replaceWithText("KVR700X2"));
@@ -77,20 +112,20 @@ TEST(RunRecord, EachRunAppendsHeaderLinesAndClosingLineToOneBoundedFile)
     RunRecord::noteOutcome("quit without a message on the finish screen"); // the OK that follows
     for (std::thread& thread : threads)
         thread.join();
-    RunRecord::close();
+    closeAndWait();
     RunRecord::line("after the end");
-    ASSERT_TRUE(RunRecord::open(state, program));
-    RunRecord::close();
+    RunRecord::open(state, program);
+    closeAndWait();
 
     EXPECT_LE(file.getSize(), RunRecord::sizeLimit + 12000);
+    EXPECT_TRUE(ownersAlone(file)); // made 0644 before the runs
     auto lines = juce::StringArray::fromLines(file.loadFileAsString().trim());
     ASSERT_GT(lines.size(), 205);
     EXPECT_TRUE(matches(lines[0], "old line \\d+ x*")) << lines[0];
     lines.removeRange(0, lines.size() - 205);
     EXPECT_TRUE(matches(lines[0], start + "English")) << lines[0];
     lines.remove(1); // the check's line
-    for (int i = 1; i <= 200; ++i)
-        ASSERT_TRUE(matches(lines[i], "\\+\\d+\\.\\d{3} s thread [0-3] line \\d+")) << lines[i];
+    expectWholeInOrder(juce::StringArray(lines.begin() + 1, 200));
     EXPECT_TRUE(matches(lines[201], end +
                                         "Finish \\(\"Finish sending the firmware\\.\"\\); update "
                                         "file: KVR516_UPDATE\\.upd, 8 bytes, SHA-256 " +
@@ -122,13 +157,44 @@ TEST(RunRecord, RecordThatCannotBeWrittenIsSaidOnceAndCostsTheRunNothing)
     for (const auto& [where, why] : rows)
     {
         testing::internal::CaptureStderr();
-        EXPECT_FALSE(RunRecord::open(where, program));
+        RunRecord::open(where, program);
+        closeAndWait();
         DiagnosticLog::line("initialise stage ended: ok");
-        RunRecord::close();
         const juce::String err = testing::internal::GetCapturedStderr();
         EXPECT_TRUE(matches(err, "KVR516_UPDATE: no record of this run is kept \\(" + why +
                                      "\\)\nKVR516_UPDATE: initialise stage ended: ok\n"))
             << err;
     }
     EXPECT_EQ(blocker.loadFileAsString(), "in the way");
+}
+
+// The file held by a trim of another copy, the writer waits to open it:
+// close returns all the same, and the lines of several threads follow, whole
+// and in order, once the file is free. The file is its owner's alone.
+TEST(RunRecord, CloseReturnsWhileTheFileHoldsTheWriterAndTheLinesFollow)
+{
+    Folder folder;
+    const juce::File file = folder.dir.getChildFile(RunRecord::fileName);
+    RunRecord::open(folder.dir, program);
+    closeAndWait();
+    EXPECT_TRUE(ownersAlone(file));
+
+    const int trim = ::open(file.getFullPathName().toRawUTF8(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(trim, LOCK_EX), 0);
+    RunRecord::open(folder.dir, program);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 3; ++t)
+        threads.emplace_back(fiftyLines, t);
+    for (std::thread& thread : threads)
+        thread.join();
+    const auto closing = std::chrono::steady_clock::now();
+    RunRecord::close();
+    EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(1));
+    ::close(trim);
+    closeAndWait();
+
+    auto lines = juce::StringArray::fromLines(file.loadFileAsString().trim());
+    ASSERT_EQ(lines.size(), 2 + 2 + 150);
+    EXPECT_TRUE(matches(lines[2] + lines[153], start + "not chosen" + end + "none shown.*"));
+    expectWholeInOrder(juce::StringArray(lines.begin() + 3, 150));
 }

@@ -1,13 +1,14 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 // Appends from two handles on one file, as two copies of the program have:
-// every line lands whole, none over another.
+// every line lands whole, none over another; a trim leaves the file as it is
+// while they hold it, and then keeps the newest whole lines.
 #include "platform/AppendFile.h"
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
-TEST(AppendFile, LinesOfTwoWritersAtOnceLandWholeAndNoneIsLost)
+TEST(AppendFile, LinesOfTwoWritersAtOnceLandWholeAndATrimWaitsUntilNoneHoldsTheFile)
 {
     const juce::File dir = juce::File::createTempFile("kvr-append");
     const juce::File file = dir.getChildFile("record.log");
@@ -28,10 +29,16 @@ TEST(AppendFile, LinesOfTwoWritersAtOnceLandWholeAndNoneIsLost)
         std::thread b(writeLines, std::ref(second), 'b');
         a.join();
         b.join();
+        const juce::int64 size = file.getSize();
+        EXPECT_EQ(AppendFile::trim(file, 5000) + juce::String(file.getSize() - size), "0");
     }
     const auto lines = juce::StringArray::fromLines(file.loadFileAsString().trimEnd());
     EXPECT_EQ(lines.size(), 1000);
     for (const juce::String& line : lines)
         ASSERT_TRUE(line.containsOnly("a") || line.containsOnly("b")) << line.substring(0, 80);
+    EXPECT_EQ(AppendFile::trim(file, 5000) + AppendFile::trim(dir.getChildFile("none"), 1), "");
+    const auto kept = juce::StringArray::fromLines(file.loadFileAsString().trimEnd());
+    EXPECT_TRUE(file.getSize() <= 5000 && file.getSize() > 2000 && kept.size() > 1);
+    EXPECT_EQ(kept.joinIntoString("\n"), lines.joinIntoString("\n", lines.size() - kept.size()));
     dir.deleteRecursively();
 }
