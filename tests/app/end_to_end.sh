@@ -299,6 +299,17 @@ shows_text() {
     grep -qF -- "$(same_glyphs <<<"$1")" <<<"$(read_text "$work/screen.png" "${2:-eng}")"
 }
 
+# The same for a screen that keeps moving (the sending screen's bar and
+# line): read from one capture, which is tried again until it reads right.
+shows_moving_text() {
+    capture "$window" "$work/screen.png" || return 1
+    grep -qF -- "$(same_glyphs <<<"$1")" <<<"$(read_text "$work/screen.png" "${2:-eng}")"
+}
+wait_moving_text() {
+    wait_for 40 "\"$1\" on the screen" shows_moving_text "$1" "${2:-eng}"
+    echo "    shows: $1"
+}
+
 # Waits until the window shows the text (in language eng or jpn).
 wait_text() {
     wait_for 40 "\"$1\" on the screen" shows_text "$1" "${2:-eng}"
@@ -546,7 +557,7 @@ wait_text "Waiting from KVR-516helix connection."
 keep_shot "$work/screen.png" en-3-waiting
 
 start_mixer
-wait_text "Sending the firmware."
+wait_moving_text "Sending the firmware."
 keep_shot "$work/screen.png" en-4-sending
 
 wait_text "Finish sending the firmware."
@@ -636,7 +647,7 @@ while [ $((($(date +%s%N) - vanished) / 1000000)) -lt 5000 ]; do
         fail "the send stage ended without the mixer's acknowledgement of every byte"
     sleep 0.2
 done
-shows_text "Sending the firmware." || fail "the sending screen is gone"
+shows_moving_text "Sending the firmware." || fail "the sending screen is gone"
 press_right
 expect_box_then_end "Sending cancel."
 kill "$sim_pid" 2>/dev/null || true

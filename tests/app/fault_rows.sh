@@ -73,7 +73,7 @@ make_update_file $((32 * 1024 * 1024))
 to_ready
 start_faulty_mixer --fault no-read
 press_left
-wait_text "Sending the firmware."
+wait_moving_text "Sending the firmware."
 wait_for 60 "the send queue to fill" send_queue_full
 pressed=$(date +%s%N)
 press_right
@@ -117,7 +117,7 @@ make_update_file $((16 * 1024 * 1024))
 to_ready
 start_faulty_mixer --fault slow-read
 press_left
-wait_text "Sending the firmware."
+wait_moving_text "Sending the firmware."
 "$close_helper" "$window"
 expect_box_then_end "Sending cancel."
 stop_mixer
@@ -141,7 +141,7 @@ make_update_file $((32 * 1024 * 1024))
 to_ready
 start_faulty_mixer --fault no-read
 press_left
-wait_text "Sending the firmware."
+wait_moving_text "Sending the firmware."
 kill -INT "$app_pid"
 # A box would keep the program open until dismissed: it ends without one.
 expect_end
@@ -202,9 +202,9 @@ make_update_file $((3 * 1024 * 1024))
 to_ready
 start_faulty_mixer --fault pause:1048576:15 --expect "$update_file" --save "$work/received"
 press_left
-wait_text "Sending the firmware."
+wait_moving_text "Sending the firmware."
 paused_at=$SECONDS
-wait_for 12 "the line that the mixer has taken nothing" shows_text "The mixer has taken nothing for"
+wait_for 12 "the line that the mixer has taken nothing" shows_moving_text "The mixer has taken nothing for"
 echo "    shown $((SECONDS - paused_at)) s after the sending screen"
 wait_text "Finish sending the firmware."
 expect_mixer_ok
