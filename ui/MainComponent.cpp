@@ -5,10 +5,10 @@
 #include "resources/AlineButton.h"
 #include "resources/BtnLookAndFeel.h"
 #include "resources/ImageLoader.h"
-#include "resources/LangLookAndFeel.h"
 #include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
 #include "resources/TypefaceLookAndFeel.h"
+#include "ui/LanguageSelector.h"
 #include "ui/ResultBox.h"
 #include "ui/ResultMessages.h"
 #include "ui/StageDetails.h"
@@ -25,12 +25,7 @@ const juce::Rectangle<int> detailsBounds(80, 58, 390, 122);
 const juce::Rectangle<int> button1Bounds(220, 185, 120, 24);
 const juce::Rectangle<int> button2Bounds(350, 185, 120, 24);
 
-// The phases with a screen are 0 to 5, in order.
-int screenIndex(Phase p) noexcept
-{
-    return static_cast<int>(p);
-}
-
+// The phases with a screen are 0 to 5, in order: each its own screen's index.
 bool hasScreen(Phase p) noexcept
 {
     return p >= Phase::language && p <= Phase::finished;
@@ -70,24 +65,15 @@ MainComponent::MainComponent() : MainComponent(Hooks{}) {}
 MainComponent::MainComponent(Hooks h)
     : hooks(std::move(h)), heldKeys([this](int code) { return isKeyDown(code); })
 {
-    TxtLoader* txt = TxtLoader::getInstance();
+    TxtLoader::getInstance();
     ImageLoader::getInstance();
 
-    langLookAndFeel = std::make_unique<LangLookAndFeel>();
     btnLookAndFeel = std::make_unique<BtnLookAndFeel>();
 
-    langs = std::make_unique<juce::ComboBox>("langs");
+    langs = std::make_unique<LanguageSelector>();
     addAndMakeVisible(*langs);
-    langs->setLookAndFeel(langLookAndFeel.get());
-    langs->addListener(this);
-    // Reached with Tab; a click leaves the keyboard where it is, so that the
-    // screens look the same to the mouse.
-    langs->setWantsKeyboardFocus(true);
-    langs->setMouseClickGrabsKeyboardFocus(false);
     langs->addKeyListener(this);
-    for (int language = 0; language < txt->getLanguageCount(); ++language)
-        if (txt->isLanguageAvailable(language))
-            langs->addItem(txt->getLanguageName(language), language + 1);
+    langs->onLanguageChosen = [this] { refreshTexts(); };
 
     messageLabel = std::make_unique<juce::Label>("Message Label", juce::String());
     addAndMakeVisible(*messageLabel);
@@ -111,8 +97,7 @@ MainComponent::MainComponent(Hooks h)
         button->setMouseClickGrabsKeyboardFocus(false);
     }
 
-    // Holds the keyboard itself, so that Return and Escape work on every
-    // screen; Tab goes round its own widgets only.
+    // Holds the keyboard itself, so that Return and Escape work on every screen.
     setWantsKeyboardFocus(true);
     setFocusContainerType(juce::Component::FocusContainerType::keyboardFocusContainer);
 
@@ -130,7 +115,6 @@ MainComponent::~MainComponent()
     procedure.reset();
 
     langs.reset();
-    langLookAndFeel.reset();
     messageLabel.reset();
     button1.reset();
     button2.reset();
@@ -142,7 +126,7 @@ MainComponent::~MainComponent()
 
 bool MainComponent::isWorkerPhase(Phase p) noexcept
 {
-    return hasScreen(p) && !phaseScreens[screenIndex(p)].leftVisible;
+    return hasScreen(p) && !phaseScreens[static_cast<int>(p)].leftVisible;
 }
 
 //==============================================================================
@@ -154,8 +138,7 @@ void MainComponent::paint(juce::Graphics& g)
 
     const juce::Image* logo = ImageLoader::getInstance()->getImage(0);
     if (logo != nullptr && logo->isValid())
-        g.drawImage(*logo, 20, 15, logo->getWidth(), logo->getHeight(), 0, 0, logo->getWidth(),
-                    logo->getHeight());
+        g.drawImageAt(*logo, 20, 15);
 }
 
 void MainComponent::resized()
@@ -177,7 +160,7 @@ void MainComponent::refreshTexts()
     const juce::String fontName = txt->getCurrentFontName();
     TypefaceLookAndFeel::setDefaultSansSerifName(fontName);
 
-    const PhaseScreen& screen = phaseScreens[screenIndex(p)];
+    const PhaseScreen& screen = phaseScreens[static_cast<int>(p)];
 
     // The window shows its name as its title and gives its title to
     // assistive technology.
@@ -189,24 +172,9 @@ void MainComponent::refreshTexts()
     // Told to assistive technology when the component takes the keyboard.
     setTitle(txt->getString(screen.message));
 
+    langs->setVisible(p == Phase::language);
     if (p == Phase::language)
-    {
-        langs->setVisible(true);
-        langs->setTitle(txt->getString(screen.message));
-        langs->setSelectedId(txt->getLanguage() + 1, juce::sendNotificationAsync);
-        // A JUCE font keeps the typeface it was first drawn with, and a label
-        // keeps its font when given an equal one: the selector's label gets
-        // another font first, so that the one it is laid out with is new and
-        // drawn in the current language's typeface.
-        for (auto* c : langs->getChildren())
-            if (auto* label = dynamic_cast<juce::Label*>(c))
-                label->setFont(juce::Font());
-        langs->resized();
-    }
-    else
-    {
-        langs->setVisible(false);
-    }
+        langs->refresh(txt->getString(screen.message));
 
     // Named rather than the default sans-serif: a font equal to the label's
     // current one would keep that one's typeface (see above).
@@ -241,24 +209,6 @@ void MainComponent::refreshTexts()
     }
 }
 
-void MainComponent::comboBoxChanged(juce::ComboBox* comboBox)
-{
-    if (comboBox != langs.get())
-        return;
-
-    TxtLoader* txt = TxtLoader::getInstance();
-    const int id = langs->getSelectedId();
-    if (id == txt->getLanguage() + 1)
-        return;
-
-    // Only listed languages can be chosen; any other id changes nothing.
-    if (id < 1 || id > txt->getLanguageCount() || !txt->isLanguageAvailable(id - 1))
-        return;
-
-    txt->setLanguage(id - 1);
-    refreshTexts();
-}
-
 //==============================================================================
 // The update procedure, on the message thread
 
@@ -285,14 +235,11 @@ void MainComponent::advancePhase()
         if (phase == Phase::finished)
         {
             const TxtLoader* txt = TxtLoader::getInstance();
-            juce::String outcome =
-                "Finish (\"" +
-                txt->getString(StringEntry::finished).upToFirstOccurrenceOf("\n", false, false) +
-                "\")";
+            juce::String text =
+                txt->getString(StringEntry::finished).upToFirstOccurrenceOf("\n", false, false);
             if (procedure->isDeliveryUnconfirmed())
-                outcome << ", unconfirmed (\"" << txt->getString(StringEntry::finishUnconfirmed)
-                        << "\")";
-            RunRecord::noteOutcome(outcome);
+                text << "\", unconfirmed: \"" << txt->getString(StringEntry::finishUnconfirmed);
+            RunRecord::noteOutcome("Finish (\"" + text + "\")");
         }
         if (isWorkerPhase(phase))
             procedure->start(phase);
@@ -321,7 +268,7 @@ void MainComponent::abortAndQuit()
         return;
 
     RunRecord::noteOutcome(juce::String("quit without a message on the ") +
-                           screenNames[screenIndex(previous)] + " screen");
+                           screenNames[static_cast<int>(previous)] + " screen");
     quitRequest()();
 }
 
@@ -414,52 +361,26 @@ void MainComponent::focusLost(FocusChangeType)
         heldKeys.clear();
 }
 
-void MainComponent::focusOfChildComponentChanged(FocusChangeType)
+void MainComponent::focusOfChildComponentChanged(FocusChangeType cause)
 {
-    if (!hasKeyboardFocus(true))
-        heldKeys.clear();
+    focusLost(cause);
 }
 
 void MainComponent::handleAsyncUpdate()
 {
     const StageResult r = procedure->getResult();
-    if (r == StageResult::cancelled)
-        return;
-
     if (r == StageResult::success)
         advancePhase();
-    else
+    else if (r != StageResult::cancelled)
         abortAndQuit();
 }
 
 bool MainComponent::showResult(Phase stage, Afterwards afterwards)
 {
-    switch (stage)
-    {
-    case Phase::initialise:
-        return showInitialiseResult(std::move(afterwards));
-    case Phase::connect:
-        return showConnectResult(std::move(afterwards));
-    case Phase::send:
-        return showSendResult(std::move(afterwards));
-    default:
-        return false;
-    }
-}
-
-bool MainComponent::showInitialiseResult(Afterwards afterwards)
-{
-    return showResultMessage(Phase::initialise, std::move(afterwards));
-}
-
-bool MainComponent::showConnectResult(Afterwards afterwards)
-{
-    return showResultMessage(Phase::connect, std::move(afterwards));
-}
-
-bool MainComponent::showSendResult(Afterwards afterwards)
-{
-    return showResultMessage(Phase::send, std::move(afterwards));
+    return stage == Phase::initialise ? showInitialiseResult(std::move(afterwards))
+           : stage == Phase::connect  ? showConnectResult(std::move(afterwards))
+           : stage == Phase::send     ? showSendResult(std::move(afterwards))
+                                      : false;
 }
 
 // The box of the stage's result (see ResultMessages): a code or a cancel;
@@ -477,14 +398,6 @@ bool MainComponent::showResultMessage(Phase stage, Afterwards afterwards)
     return true;
 }
 
-// The box is modal to the whole program; it is run asynchronously, so that
-// it never nests a message loop inside the handler that asked for it (in
-// JUCE 7 on Linux a quit requested after such a nested loop can be lost).
-// It is made as JUCE's showMessageBoxAsync makes it, by the look-and-feel,
-// with one difference: its native window is made again once the box has its
-// button. The box's constructor puts it on the desktop at the size of its text
-// alone; under a window manager that first size can stay, with the OK button
-// outside the window.
 void MainComponent::showMessage(int messageEntry, int buttonEntry, Afterwards afterwards)
 {
     if (hooks.messageBox)
@@ -493,16 +406,10 @@ void MainComponent::showMessage(int messageEntry, int buttonEntry, Afterwards af
         afterwards();
         return;
     }
-
     const TxtLoader* txt = TxtLoader::getInstance();
-    auto* box = new ResultBox(txt->getString(StringEntry::empty), txt->getString(messageEntry),
-                              txt->getString(buttonEntry), this,
-                              [this](int code) { return isKeyDown(code); });
-    box->removeFromDesktop();
-    box->addToDesktop();
-    // Deleted by the modal manager once dismissed.
-    box->enterModalState(
-        true, juce::ModalCallbackFunction::create([afterwards](int) { afterwards(); }), true);
+    ResultBox::show(
+        txt->getString(messageEntry), txt->getString(buttonEntry), this,
+        [this](int code) { return isKeyDown(code); }, std::move(afterwards));
 }
 
 MainComponent::Afterwards MainComponent::quitRequest() const

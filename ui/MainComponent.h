@@ -14,7 +14,7 @@
 class AlineButton;
 class StageDetails;
 class BtnLookAndFeel;
-class LangLookAndFeel;
+class LanguageSelector;
 
 // The main window's content: the logo, one message, the language selector and
 // two push buttons, showing one of six screens chosen by the phase. It leads
@@ -24,18 +24,14 @@ class LangLookAndFeel;
 // (failure, cancel, EXIT, the close button, the last OK) ends with a request
 // to quit the application, after the stage's result box if it has one.
 //
-// The keyboard: the component takes it whenever a new screen is shown. Return
-// presses the left button and Escape the right one wherever it is shown; Tab
-// and Shift+Tab move among the selector and the shown buttons, and a button
-// that has the keyboard's focus is pressed by Return or Space. A key that was
-// already held down when the screen changed, or when a result box appeared,
-// presses nothing on the new screen or box (its auto-repeat comes as new
-// presses) until it has been let go (HeldKeys). A button
-// that is hidden is disabled too, and a click that arrives after the screen
-// no longer shows its button (one that triggerClick queued) does nothing.
+// The keyboard: the component takes it with each new screen. Return presses
+// the left button and Escape the right one wherever shown; Tab and Shift+Tab
+// move among the selector and the shown buttons; a focused button is pressed
+// by Return or Space. A key held since before the screen (or a result box)
+// appeared presses nothing there until let go (HeldKeys). A hidden button is
+// disabled too, so a click queued for it (triggerClick) does nothing.
 class MainComponent : public juce::Component,
                       public juce::AsyncUpdater,
-                      public juce::ComboBox::Listener,
                       public juce::Button::Listener,
                       public juce::KeyListener
 {
@@ -72,7 +68,6 @@ public:
     void paint(juce::Graphics& g) override;
     void resized() override;
     void handleAsyncUpdate() override;
-    void comboBoxChanged(juce::ComboBox* comboBox) override;
     void buttonClicked(juce::Button* button) override;
     bool keyPressed(const juce::KeyPress& key) override;
     // The keys of the selector and the buttons, before their own handling.
@@ -86,12 +81,8 @@ private:
     // and which buttons are shown. A hidden left button marks a worker phase.
     struct PhaseScreen
     {
-        int title;
-        int message;
-        int leftText;
-        int rightText;
-        bool leftVisible;
-        bool rightVisible;
+        int title, message, leftText, rightText;
+        bool leftVisible, rightVisible;
     };
 
     static const PhaseScreen phaseScreens[6];
@@ -107,9 +98,12 @@ private:
     // returns false, having shown nothing and run nothing, when there is none.
     using Afterwards = std::function<void()>;
     bool showResult(Phase stage, Afterwards afterwards);
-    bool showInitialiseResult(Afterwards afterwards);
-    bool showConnectResult(Afterwards afterwards);
-    bool showSendResult(Afterwards afterwards);
+    bool showInitialiseResult(Afterwards a)
+    {
+        return showResultMessage(Phase::initialise, std::move(a));
+    }
+    bool showConnectResult(Afterwards a) { return showResultMessage(Phase::connect, std::move(a)); }
+    bool showSendResult(Afterwards a) { return showResultMessage(Phase::send, std::move(a)); }
     bool showResultMessage(Phase stage, Afterwards afterwards);
     void showMessage(int messageEntry, int buttonEntry, Afterwards afterwards);
     // The quit request, as something a box can run once this component has gone.
@@ -121,9 +115,8 @@ private:
     Phase shownPhase = Phase::notShown; // the phase whose screen is shown
     HeldKeys heldKeys;
 
-    std::unique_ptr<LangLookAndFeel> langLookAndFeel;
     std::unique_ptr<BtnLookAndFeel> btnLookAndFeel;
-    std::unique_ptr<juce::ComboBox> langs;
+    std::unique_ptr<LanguageSelector> langs;
     std::unique_ptr<juce::Label> messageLabel;
     std::unique_ptr<AlineButton> button1;
     std::unique_ptr<AlineButton> button2;

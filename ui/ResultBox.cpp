@@ -23,6 +23,17 @@ void ResultBox::enableButton(bool enabled)
             b->setEnabled(enabled);
 }
 
+void ResultBox::show(const juce::String& message, const juce::String& button,
+                     juce::Component* associated, HeldKeys::KeyDown keyDown,
+                     std::function<void()> afterwards)
+{
+    auto* box = new ResultBox({}, message, button, associated, std::move(keyDown));
+    box->removeFromDesktop();
+    box->addToDesktop();
+    box->enterModalState(
+        true, juce::ModalCallbackFunction::create([afterwards](int) { afterwards(); }), true);
+}
+
 bool ResultBox::keyPressed(const juce::KeyPress& key)
 {
     return heldKeys.isHeld(key) || juce::AlertWindow::keyPressed(key);

@@ -15,6 +15,17 @@
 class ResultBox : public juce::AlertWindow
 {
 public:
+    // Shows a box modal to the whole program, which deletes it once dismissed
+    // and then runs afterwards. It runs asynchronously, so that it never nests
+    // a message loop inside the handler that asked for it (in JUCE 7 on Linux
+    // a quit requested after such a nested loop can be lost). Its native
+    // window is made again once it has its button: the constructor puts it on
+    // the desktop at the size of its text alone, and under a window manager
+    // that first size can stay, with the button outside the window.
+    static void show(const juce::String& message, const juce::String& button,
+                     juce::Component* associated, HeldKeys::KeyDown keyDown,
+                     std::function<void()> afterwards);
+
     ResultBox(const juce::String& title, const juce::String& message, const juce::String& button,
               juce::Component* associated, HeldKeys::KeyDown keyDown);
 
