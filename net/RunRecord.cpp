@@ -161,6 +161,12 @@ void RunRecord::noteMixer(const juce::String& address)
     record().mixer = address;
 }
 
+juce::String RunRecord::mixer()
+{
+    const std::lock_guard<std::mutex> guard(record().lock);
+    return record().mixer;
+}
+
 void RunRecord::noteDelivery(double msFromLength, bool acknowledged)
 {
     const std::lock_guard<std::mutex> guard(record().lock);

@@ -34,4 +34,20 @@ struct StringEntry
     // A line under the finish message where the system could not tell
     // whether the mixer acknowledged the end of the file.
     static constexpr int finishUnconfirmed = 41;
+
+    // The send stage's progress (ProgressText): "%1 MB of %2 MB · %3 MB/s ·
+    // about %4 s left" (taken, total, rate, seconds left), the stalled
+    // mixer's line ("%1" the seconds), and the progress before the rate is
+    // known ("%1 MB of %2 MB").
+    static constexpr int progress = 42;
+    static constexpr int stalled = 43;
+    static constexpr int progressStarting = 44;
+
+    // The console run's lines: the networks announced on ("%1" the
+    // addresses), the mixer's address, no mixer within --wait ("%1" the
+    // seconds), and another copy that runs already.
+    static constexpr int announcingOn = 45;
+    static constexpr int connectedFrom = 46;
+    static constexpr int noMixerInTime = 47;
+    static constexpr int alreadyRunning = 48;
 };

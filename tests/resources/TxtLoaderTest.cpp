@@ -70,7 +70,9 @@ TEST_F(TxtLoaderOnTables, LookupsOutOfRangeGiveTheEmptyText)
     EXPECT_FALSE(texts->isLanguageAvailable(beyond));
     EXPECT_FALSE(texts->isLanguageAvailable(-1));
     EXPECT_EQ(texts->getString(40), "Send error 9");
-    EXPECT_TRUE(texts->getString(TxtLoader::stringCount - 1).startsWith("This computer could not"));
+    EXPECT_TRUE(texts->getString(41).startsWith("This computer could not"));
+    EXPECT_EQ(texts->getString(TxtLoader::stringCount - 1),
+              "Another copy of KVR516_UPDATE is already running.");
 }
 
 TEST_F(TxtLoaderOnTables, EntryZeroIsEmptyAndTheTitleIsTheSameInBothLanguages)

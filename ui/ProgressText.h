@@ -1,0 +1,18 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#pragma once
+
+#include "net/SendProgress.h"
+
+#include <juce_core/juce_core.h>
+
+// The send stage's figures as one line in the current language, the same in
+// the window and on the console: "3.1 MB of 8.4 MB · 1.0 MB/s · about 5 s
+// left"; "3.1 MB of 8.4 MB" until the rate is known; and, once the mixer has
+// taken nothing for a while, "The mixer has taken nothing for 12 s. ...".
+// Sizes in MB of 1,000,000 bytes with one decimal, the time left in whole
+// seconds, never under 1 until the finish.
+class ProgressText
+{
+public:
+    static juce::String line(const SendProgress::Figures& figures);
+};
