@@ -93,7 +93,7 @@ public:
             if (code != ConsoleRun::finished)
                 return code;
         }
-        juce::String shown = txt.getString(StringEntry::finished);
+        juce::String shown = txt.getString(StringEntry::finished).trimEnd();
         juce::String outcome =
             "Finish (\"" + shown.upToFirstOccurrenceOf("\n", false, false) + "\")";
         if (procedure.isDeliveryUnconfirmed())
@@ -131,12 +131,12 @@ private:
                 stage == Phase::connect && options.waitSeconds > 0 &&
                 juce::Time::getMillisecondCounterHiRes() - started >= options.waitSeconds * 1000;
             if (cancelRequested || timedOut)
-            {
-                procedure.stop();
                 break;
-            }
             show(stage);
         }
+        // The worker tells of the stage's end before it returns: the next
+        // stage starts only once it has.
+        procedure.stop();
         show(stage);
         endProgressLine();
 

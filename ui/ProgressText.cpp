@@ -23,12 +23,12 @@ juce::String ProgressText::line(const SendProgress::Figures& f)
 
     const juce::String taken = megabytes(static_cast<double>(f.taken));
     const juce::String total = megabytes(static_cast<double>(f.total));
-    if (f.bytesPerSecond <= 0 || f.secondsLeft < 0)
+    if (f.finished || f.bytesPerSecond <= 0 || f.secondsLeft < 0)
         return txt->getString(StringEntry::progressStarting)
             .replace("%1", taken)
             .replace("%2", total);
 
-    const int left = f.finished ? 0 : juce::jmax(1, static_cast<int>(std::ceil(f.secondsLeft)));
+    const int left = juce::jmax(1, static_cast<int>(std::ceil(f.secondsLeft)));
     return txt->getString(StringEntry::progress)
         .replace("%1", taken)
         .replace("%2", total)
