@@ -4,7 +4,8 @@
 # Packs the Windows zip into a folder of its own, as the package target does,
 # and checks what a user unpacks: one top folder holding the executable (a
 # 64-bit Windows program with its icon, its application manifest and a
-# version resource that carries the project's version), README.txt and the
+# version resource that carries the project's version) and its console twin
+# KVR516_UPDATE.com, README.txt and the
 # firewall helper with CR LF line ends, README.txt saying where the update
 # file goes, what the firewall asks and how to get the diagnostic lines, and
 # LICENSE; the entries in name order, each with the build's time and mode 755
@@ -63,7 +64,7 @@ top=$work/out/$name
 headers=$(x86_64-w64-mingw32-objdump -p "$top/KVR516_UPDATE.exe") || fail "not a Windows program"
 grep -q 'file format pei-x86-64' <<<"$headers" || fail "not a 64-bit Windows program"
 grep -qP '^Subsystem\s+00000002' <<<"$headers" || fail "not a Windows GUI program"
-x86_64-w64-mingw32-objdump -p "$top/KVR516_UPDATE.com" | grep -qP '^Subsystem\s+00000003' ||
+grep -qP '^Subsystem\s+00000003' <<<"$(x86_64-w64-mingw32-objdump -p "$top/KVR516_UPDATE.com")" ||
     fail "KVR516_UPDATE.com is not a Windows console program"
 # One icon image (RT_ICON, 3) of 213 x 213 at 24 bits per pixel: its header
 # and colour rows (640 bytes) and mask rows (28 bytes), 142324 bytes; the
