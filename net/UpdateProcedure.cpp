@@ -71,7 +71,9 @@ juce::String UpdateProcedure::describe(Phase stage, StageResult r)
 
 void UpdateProcedure::start(Phase stage)
 {
-    jassert(!isThreadRunning());
+    // The last stage's worker may still be returning from run, having told
+    // its end.
+    stop();
     stagePhase = stage;
     if (startStageThread(*this))
         return;

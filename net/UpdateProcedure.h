@@ -57,7 +57,7 @@ public:
     ~UpdateProcedure() override;
 
     // Starts the stage of phase (initialise, connect or send) on the worker,
-    // which must be stopped. A worker that cannot be started ends the stage
+    // once the last stage's has returned. A worker that cannot be started ends the stage
     // at once with its code for that ("_I3", "_C3" or "_S4").
     void start(Phase stage);
     // Asks the running stage to stop and waits, without a time limit, until

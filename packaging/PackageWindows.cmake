@@ -1,5 +1,5 @@
 # The portable zip for Windows, KVR516_UPDATE-1.0-win64.zip: one folder with
-# the executable, a README.txt, the firewall helper KVR516_UPDATE-firewall.cmd
+# the executable and its console twin (KVR516_UPDATE.com), a README.txt, the firewall helper KVR516_UPDATE-firewall.cmd
 # (both with Windows line ends) and the licence. The update file goes beside
 # the executable, so the program is not installed:
 #   cmake --build build-win --target package
@@ -11,7 +11,7 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/README-windows.txt ${CMAKE_BINARY_DIR}/
 configure_file(${CMAKE_CURRENT_LIST_DIR}/KVR516_UPDATE-firewall.cmd
     ${CMAKE_BINARY_DIR}/packaging/KVR516_UPDATE-firewall.cmd @ONLY NEWLINE_STYLE CRLF)
 
-install(TARGETS KVR516_UPDATE RUNTIME DESTINATION .)
+install(TARGETS KVR516_UPDATE KVR516_UPDATE_console RUNTIME DESTINATION .)
 install(FILES
     ${CMAKE_BINARY_DIR}/packaging/README.txt
     ${CMAKE_BINARY_DIR}/packaging/KVR516_UPDATE-firewall.cmd
@@ -19,4 +19,4 @@ install(FILES
     DESTINATION .)
 
 kvr_add_package(KVR516_UPDATE-${PROJECT_VERSION}-win64 KVR516_UPDATE.exe zip
-    DEPENDS KVR516_UPDATE)
+    ALSO KVR516_UPDATE.com DEPENDS KVR516_UPDATE KVR516_UPDATE_console)

@@ -9,14 +9,15 @@
 # name or time of its own; a zip holds no extra fields and its DOS times are
 # UTC's (its files are given that time and those modes first). Beside the
 # archive, OUT_DIR/SHA256SUMS (sha256sum's format) covers the archive and
-# PROGRAM inside it.
+# PROGRAM inside it, then each MORE program.
 #
-#   pack.sh FOLDER OUT_DIR PROGRAM tar.gz|zip
+#   pack.sh FOLDER OUT_DIR PROGRAM tar.gz|zip [MORE...]
 set -euo pipefail
 folder=$(realpath "$1")
 out=$(realpath "$2")
 program=$3
 format=$4
+shift 4
 . "$(dirname "$0")/../scripts/epoch.sh"
 
 name=$(basename "$folder")
@@ -42,5 +43,7 @@ zip)
 esac
 {
     (cd "$out" && sha256sum "$name.$format")
-    sha256sum "$name/$program"
+    for p in "$program" "$@"; do
+        sha256sum "$name/$p"
+    done
 } >"$out/SHA256SUMS"

@@ -35,21 +35,30 @@ struct StringEntry
     // whether the mixer acknowledged the end of the file.
     static constexpr int finishUnconfirmed = 41;
 
-    // The sending screen's line: %1 of %2 taken, then once the rate is known
-    // %1 a second and %2 seconds left; or that the mixer has taken nothing
-    // for %1 seconds.
-    static constexpr int progressTaken = 42;
-    static constexpr int progressRate = 43;
-    static constexpr int mixerStalled = 44;
+    // The send stage's progress (ProgressText): "%1 MB of %2 MB · %3 MB/s ·
+    // about %4 s left" (taken, total, rate, seconds left), the stalled
+    // mixer's line ("%1" the seconds), and the progress before the rate is
+    // known ("%1 MB of %2 MB").
+    static constexpr int progress = 42;
+    static constexpr int stalled = 43;
+    static constexpr int progressStarting = 44;
+
+    // The console run's lines: the networks announced on ("%1" the
+    // addresses), the mixer's address, no mixer within --wait ("%1" the
+    // seconds), and another copy that runs already.
+    static constexpr int announcingOn = 45;
+    static constexpr int connectedFrom = 46;
+    static constexpr int noMixerInTime = 47;
+    static constexpr int alreadyRunning = 48;
 
     // Beneath the waiting screen's message: where the computer is announced
     // (%1: the addresses), or that it is on no network; after a while without
     // a mixer, what to check, with each system's own remedy, and what the
     // system tells of its firewall.
-    static constexpr int announcedOn = 45;
-    static constexpr int onNoNetwork = 46;
-    static constexpr int noMixerHint = 47;
-    static constexpr int noMixerHintLinux = 48;
-    static constexpr int noMixerHintWindows = 49;
-    static constexpr int firewallBlocks = 50;
+    static constexpr int announcedOn = 49;
+    static constexpr int onNoNetwork = 50;
+    static constexpr int noMixerHint = 51;
+    static constexpr int noMixerHintLinux = 52;
+    static constexpr int noMixerHintWindows = 53;
+    static constexpr int firewallBlocks = 54;
 };

@@ -4,24 +4,34 @@
 #include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
 
-juce::String ProgressText::of(const SendProgress::Figures& f)
+#include <cmath>
+
+namespace
+{
+juce::String megabytes(double bytes)
+{
+    return juce::String(bytes / 1.0e6, 1);
+}
+} // namespace
+
+juce::String ProgressText::line(const SendProgress::Figures& f)
 {
     const TxtLoader* txt = TxtLoader::getInstance();
-    if (f.stalledSeconds > 0)
-        return txt->getString(StringEntry::mixerStalled)
-            .replace("%1", juce::String(static_cast<int>(f.stalledSeconds)));
+    if (f.stalledSeconds > 0 && !f.finished)
+        return txt->getString(StringEntry::stalled)
+            .replace("%1", juce::String(juce::roundToInt(f.stalledSeconds)));
 
-    juce::String text = txt->getString(StringEntry::progressTaken)
-                            .replace("%1", megabytes(static_cast<double>(f.taken)))
-                            .replace("%2", megabytes(static_cast<double>(f.total)));
-    if (f.bytesPerSecond > 0 && f.secondsLeft >= 0 && !f.finished)
-        text << txt->getString(StringEntry::progressRate)
-                    .replace("%1", megabytes(f.bytesPerSecond))
-                    .replace("%2", juce::String(juce::roundToInt(f.secondsLeft)));
-    return text;
-}
+    const juce::String taken = megabytes(static_cast<double>(f.taken));
+    const juce::String total = megabytes(static_cast<double>(f.total));
+    if (f.finished || f.bytesPerSecond <= 0 || f.secondsLeft < 0)
+        return txt->getString(StringEntry::progressStarting)
+            .replace("%1", taken)
+            .replace("%2", total);
 
-juce::String ProgressText::megabytes(double bytes)
-{
-    return juce::String(bytes / 1e6, 1) + " MB";
+    const int left = juce::jmax(1, static_cast<int>(std::ceil(f.secondsLeft)));
+    return txt->getString(StringEntry::progress)
+        .replace("%1", taken)
+        .replace("%2", total)
+        .replace("%3", megabytes(f.bytesPerSecond))
+        .replace("%4", juce::String(left));
 }

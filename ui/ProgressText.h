@@ -5,13 +5,14 @@
 
 #include <juce_core/juce_core.h>
 
-// The sending line in the current language, as the window and the console
-// show it: "3.1 MB of 8.4 MB · 1.0 MB/s · about 5 s left", or that the mixer
-// has taken nothing for a while.
+// The send stage's figures as one line in the current language, the same in
+// the window and on the console: "3.1 MB of 8.4 MB · 1.0 MB/s · about 5 s
+// left"; "3.1 MB of 8.4 MB" until the rate is known and once the finish is
+// decided; and, once the mixer has taken nothing for a while, "The mixer has
+// taken nothing for 12 s. ...". Sizes in MB of 1,000,000 bytes with one
+// decimal, the time left in whole seconds, at least 1.
 class ProgressText
 {
 public:
-    static juce::String of(const SendProgress::Figures& figures);
-    // Bytes in decimal megabytes with one decimal: "8.4 MB".
-    static juce::String megabytes(double bytes);
+    static juce::String line(const SendProgress::Figures& figures);
 };

@@ -154,7 +154,7 @@ void StageDetails::showSending()
             juce::jmax(barValue, static_cast<double>(f.taken) / static_cast<double>(f.total));
 
     const bool nowStalled = f.stalledSeconds > 0;
-    const juce::String text = ProgressText::of(f);
+    const juce::String text = ProgressText::line(f);
     if (nowStalled && !stalled)
         announce(text);
     stalled = nowStalled;

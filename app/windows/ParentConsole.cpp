@@ -22,8 +22,10 @@ bool attachFor(DWORD which, std::FILE* stream)
 {
     if (leadsSomewhere(GetStdHandle(which)))
         return false;
-    // Fails when the parent has no console, as Explorer has none.
-    if (!AttachConsole(ATTACH_PARENT_PROCESS))
+    // Fails when the parent has no console, as Explorer has none, and with
+    // ERROR_ACCESS_DENIED when this process is attached already (the other
+    // stream was pointed at the console first).
+    if (!AttachConsole(ATTACH_PARENT_PROCESS) && GetLastError() != ERROR_ACCESS_DENIED)
         return false;
     // The C library set the stream up at start, when there was no console.
     return std::freopen("CONOUT$", "w", stream) != nullptr;

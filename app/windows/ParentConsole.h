@@ -13,7 +13,7 @@ public:
     // it. True when it did. Called first thing, before any thread starts.
     static bool attachForStandardError();
 
-    // The same for standard output, in place of standard error (a process
-    // attaches to one console only).
+    // The same for standard output; either or both (a process attaches to one
+    // console only, the same for both).
     static bool attachForStandardOutput();
 };

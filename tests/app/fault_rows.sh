@@ -158,6 +158,70 @@ step "row 15: the mixer stalls until the program waits for room, then resets"
 row_stall_then_reset 1000
 
 #------------------------------------------------------------------------------
+# The console run (--console): no display, its exit code and last line. The
+# arguments go after --console; its standard output to console.out.
+console_start() {
+    : >"$work/console.out"
+    ip netns exec "$ns_pc" env -i HOME="$work/home" LANG=en_US.UTF-8 PATH=/usr/bin:/bin \
+        XDG_STATE_HOME="$work/state" sh -c 'mount --bind "$1" /var/tmp && shift && exec "$@"' sh \
+        "$work/lockdir" "$work/prog/KVR516_UPDATE" --console "$@" >>"$work/console.out" 2>>"$work/app.log" &
+    app_pid=$!
+}
+console_said() { grep -qF -- "$1" "$work/console.out"; }
+console_end() {
+    wait_for 60 "the console run to end" program_ended
+    local status=0 last
+    wait "$app_pid" || status=$?
+    app_pid=""
+    last=$(tail -n1 "$work/console.out")
+    [ "$status" -eq "$1" ] && [ "$last" = "$2" ] ||
+        fail "console run: exit code $status, last line \"$last\"; expected $1, \"$2\""
+    echo "    exit code $1: $2"
+}
+
+step "console: a whole update"
+make_update_file $((1024 * 1024 + 123))
+console_start
+start_mixer
+console_end 0 "please confirm a screen on KVR-516helix, and reboot after the end."
+expect_mixer_ok
+for line in "Announcing on 198.51.100.10" "Connected from 198.51.100.20" "1.0 MB of 1.0 MB" "Finish sending"; do
+    console_said "$line" || fail "the console run did not say \"$line\": $(cat "$work/console.out")"
+done
+grep -q "^=== start .*, console run; " "$work/state/KVR516_UPDATE/KVR516_UPDATE.log" &&
+    tail -n1 "$work/state/KVR516_UPDATE/KVR516_UPDATE.log" | grep -q "outcome: Finish .*mixer: 198.51.100.20" ||
+    fail "the record does not tell the console run: $(tail -n3 "$work/state/KVR516_UPDATE/KVR516_UPDATE.log")"
+
+step "console: the mixer resets the connection"
+start_faulty_mixer --fault reset-after:100000
+console_start
+console_end 4 "Cannot find the UpdateFile_S3 (S3)"
+stop_mixer
+
+step "console: a second copy, then Ctrl-C while waiting"
+console_start
+first=$app_pid
+wait_for 20 "the announcing" console_said "Announcing on"
+mv "$work/console.out" "$work/first.out"
+console_start
+console_end 7 "Another copy of KVR516_UPDATE is already running."
+app_pid=$first
+mv "$work/first.out" "$work/console.out"
+kill -INT "$app_pid"
+console_end 5 "Connecting cancel."
+
+step "console: --wait 2 without a mixer"
+started=$SECONDS
+console_start --wait 2
+console_end 6 "No mixer connected within 2 s."
+[ $((SECONDS - started)) -le 3 ] || fail "--wait 2 ended after $((SECONDS - started)) s"
+
+step "console: --file naming a file without the tag"
+printf 'KVR700X3 not an update file' >"$work/other.upd"
+console_start --file "$work/other.upd"
+console_end 2 "Cannot find the UpdateFile_I4 (I4)"
+
+#------------------------------------------------------------------------------
 # Held past the language screen, Return repeats (the X server's auto-repeat:
 # after 660 ms, 25 presses a second) while the box appears: none of the
 # repeats, nor the release, may dismiss the box before it has been read.

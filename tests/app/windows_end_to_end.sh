@@ -7,7 +7,8 @@
 # that namespace's interfaces), the Linux mixer simulator in the other.
 # Runs a whole update in English (with a second copy that gives way, its
 # diagnostic lines on redirected standard error and the record of the run in
-# %LOCALAPPDATA%), --version without a display, the language screen of a
+# %LOCALAPPDATA%), --version without a display, a whole update by the console
+# twin (KVR516_UPDATE.com --console, no display), the language screen of a
 # Japanese user (left with Escape), a missing update file, Cancel while
 # waiting for the mixer, a mixer that resets in the middle of the transfer, a
 # second network that is down, a mixer that stalls and then resets, and the
@@ -137,6 +138,21 @@ version=$(ip netns exec "$ns_pc" env -i HOME="$work/home" PATH=/usr/bin:/bin \
 version=${version%$'\r'}
 [[ $version =~ ^KVR516_UPDATE\ 1\.0\ \(commit\ ([0-9a-f]{12}|unknown)\)$ ]] && [ ! -s "$work/version.err" ] ||
     fail "--version printed \"$version\" and on standard error \"$(cat "$work/version.err")\""
+
+step "the console twin (KVR516_UPDATE.com --console): a whole update, exit code 0"
+cp "${windows_program%.exe}.com" "$work/prog/KVR516_UPDATE.com"
+make_update_file $((256 * 1024 + 5))
+ip netns exec "$ns_pc" env -i HOME="$work/home" LANG="$user_locale" LC_ALL="$user_locale" PATH=/usr/bin:/bin \
+    "$wine_run" "$work/wine" "$work/prog/KVR516_UPDATE.com" --console >"$work/console.out" 2>>"$work/app.err" &
+app_pid=$!
+start_mixer
+wait_for 120 "the console twin to end" program_ended
+status=0
+wait "$app_pid" || status=$?
+app_pid=""
+grep -qF "Connected from 198.51.100.20" "$work/console.out" && [ "$status" -eq 0 ] ||
+    fail "the console twin ended with exit code $status: $(cat "$work/console.out")"
+expect_mixer_ok
 
 #------------------------------------------------------------------------------
 step "the language screen in Japanese, for a Japanese user"

@@ -4,7 +4,8 @@
 # Packs the Windows zip into a folder of its own, as the package target does,
 # and checks what a user unpacks: one top folder holding the executable (a
 # 64-bit Windows program with its icon, its application manifest and a
-# version resource that carries the project's version), README.txt and the
+# version resource that carries the project's version) and its console twin
+# KVR516_UPDATE.com, README.txt and the
 # firewall helper with CR LF line ends, README.txt saying where the update
 # file goes, what the firewall asks and how to get the diagnostic lines, and
 # LICENSE; the entries in name order, each with the build's time and mode 755
@@ -28,15 +29,15 @@ zip=$work/out/$name.zip
 mkdir "$work/out"
 cmake --install "$build" --prefix "$work/stage/$name" --strip >"$work/install.log" 2>&1 ||
     fail "install: $(tail -5 "$work/install.log")"
-bash "$source/packaging/pack.sh" "$work/stage/$name" "$work/out" KVR516_UPDATE.exe zip
+bash "$source/packaging/pack.sh" "$work/stage/$name" "$work/out" KVR516_UPDATE.exe zip KVR516_UPDATE.com
 
 # In name order, each with mode 755 or 644, no extra field (owners, other
 # times) and the build's time (DOS times count in steps of 2 s, zip rounds up).
 time=$(TZ=UTC date -d "@$(((SOURCE_DATE_EPOCH + 1) / 2 * 2))" '+%Y%m%d.%H%M%S')
 listing=$(zipinfo -T "$zip" | awk '/^-/ {print $1, substr($5, 2), $7, $8}')
-expected=$(for f in KVR516_UPDATE-firewall.cmd KVR516_UPDATE.exe LICENSE README.txt; do
+expected=$(for f in KVR516_UPDATE-firewall.cmd KVR516_UPDATE.com KVR516_UPDATE.exe LICENSE README.txt; do
     mode=-rw-r--r--
-    [ "$f" != KVR516_UPDATE.exe ] || mode=-rwxr-xr-x
+    case $f in *.exe | *.com) mode=-rwxr-xr-x ;; esac
     echo "$mode - $time $name/$f"
 done)
 [ "$listing" = "$expected" ] || fail "zip holds
@@ -49,19 +50,22 @@ mkdir "$work/copy"
 (umask 077 && cp -r "$work/stage/$name" "$work/copy/")
 find "$work/copy" -exec touch -d '2001-02-03 04:05:06' {} +
 [ "$(id -u)" -ne 0 ] || chown -R 65534:65534 "$work/copy"
-TZ=XST-14 bash "$source/packaging/pack.sh" "$work/copy/$name" "$work/copy" KVR516_UPDATE.exe zip
+TZ=XST-14 bash "$source/packaging/pack.sh" "$work/copy/$name" "$work/copy" KVR516_UPDATE.exe zip KVR516_UPDATE.com
 cmp "$zip" "$work/copy/$name.zip" || fail "packed again, the zip differs"
 cmp "$work/out/SHA256SUMS" "$work/copy/SHA256SUMS" || fail "packed again, SHA256SUMS differs"
 
 unzip -q "$zip" -d "$work/out"
 [ "$(cut -d' ' -f3- "$work/out/SHA256SUMS")" = "$name.zip
-$name/KVR516_UPDATE.exe" ] || fail "SHA256SUMS covers $(cut -d' ' -f3- "$work/out/SHA256SUMS" | tr '\n' ' ')"
+$name/KVR516_UPDATE.exe
+$name/KVR516_UPDATE.com" ] || fail "SHA256SUMS covers $(cut -d' ' -f3- "$work/out/SHA256SUMS" | tr '\n' ' ')"
 (cd "$work/out" && sha256sum --check --strict --quiet SHA256SUMS) ||
     fail "SHA256SUMS does not match the zip and the program"
 top=$work/out/$name
 headers=$(x86_64-w64-mingw32-objdump -p "$top/KVR516_UPDATE.exe") || fail "not a Windows program"
 grep -q 'file format pei-x86-64' <<<"$headers" || fail "not a 64-bit Windows program"
 grep -qP '^Subsystem\s+00000002' <<<"$headers" || fail "not a Windows GUI program"
+grep -qP '^Subsystem\s+00000003' <<<"$(x86_64-w64-mingw32-objdump -p "$top/KVR516_UPDATE.com")" ||
+    fail "KVR516_UPDATE.com is not a Windows console program"
 # One icon image (RT_ICON, 3) of 213 x 213 at 24 bits per pixel: its header
 # and colour rows (640 bytes) and mask rows (28 bytes), 142324 bytes; the
 # icon group (RT_GROUP_ICON, 14) has the id 101.

@@ -1,8 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 // The table reader on the compiled-in tables and on tables made up here.
-#include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
 #include "FakeLocaleQuery.h"
+#include "resources/StringEntry.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +72,9 @@ TEST_F(TxtLoaderOnTables, LookupsOutOfRangeGiveTheEmptyText)
     EXPECT_FALSE(texts->isLanguageAvailable(-1));
     EXPECT_EQ(texts->getString(40), "Send error 9");
     EXPECT_TRUE(texts->getString(StringEntry::finishUnconfirmed).startsWith("This computer could"));
+    EXPECT_EQ(texts->getString(TxtLoader::stringCount - 1),
+              "Windows Firewall is on for this network, and no rule lets this program or TCP port "
+              "54000 in.");
 }
 
 TEST_F(TxtLoaderOnTables, EntryZeroIsEmptyAndTheTitleIsTheSameInBothLanguages)

@@ -1,0 +1,37 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#pragma once
+
+#include <juce_core/juce_core.h>
+
+// The update without a window, for technicians and scripts:
+// "KVR516_UPDATE --console [--file PATH] [--wait SECONDS]". It runs the same
+// three stages as the window, in the language of the locale, prints what the
+// window would show (the networks announced on, the mixer's address, the
+// sending's progress, the outcome with its code) and ends with one exit code
+// per outcome. Ctrl-C cancels the running stage. It opens no display. The
+// single-instance rule and the run's record are those of the window.
+class ConsoleRun
+{
+public:
+    enum ExitCode
+    {
+        finished = 0,
+        badCommandLine = 1,
+        initialiseFailed = 2,
+        connectFailed = 3,
+        sendFailed = 4,
+        cancelled = 5,
+        noMixerInTime = 6,
+        alreadyRunning = 7
+    };
+
+    // Whether the arguments (after the program's name) ask for the console
+    // run or its help: "--console", "--help" or "-h" among them.
+    static bool isAskedFor(const juce::StringArray& arguments);
+
+    // Runs it as the arguments say and returns the exit code.
+    static int run(const juce::StringArray& arguments);
+
+    // What --help prints, in English.
+    static juce::String helpText();
+};
