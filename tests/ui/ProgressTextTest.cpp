@@ -27,7 +27,7 @@ TEST(ProgressText, FiguresGiveTheLineOfTheirLanguage)
         {{8400000, 8400000, 1.0e6, 0, 7, true, true}, 0, "8.4 MB of 8.4 MB"},
         {{3100000, 8400000, 1.0e6, 4.3, 0, false, false},
          1,
-         "8.4 MB 中 3.1 MB 送信済み · 1.0 MB/秒 · 残り約 5 秒"},
+         "8.4 MB 中 3.1 MB 転送済み · 1.0 MB/秒 · 残り約 5 秒"},
         {{3100000, 8400000, 0, -1, 12.4, true, false},
          1,
          "ミキサーが 12 "
