@@ -285,6 +285,12 @@ void UpdateProcedure::noteProgress(const Update& running)
     const juce::int64 unacknowledged =
         acknowledged ? static_cast<juce::int64>(reading.unacknowledged) : 0;
     const juce::int64 taken = juce::jmax<juce::int64>(0, written - unacknowledged - 4);
+    if (!acknowledged && !saidFigureIsWritten)
+    {
+        saidFigureIsWritten = true;
+        DiagnosticLog::line("this system does not tell what the mixer has acknowledged: the "
+                            "sending figure counts the bytes written");
+    }
     const std::lock_guard<std::mutex> lock(shownLock);
     progress->note(taken, acknowledged, juce::Time::getMillisecondCounterHiRes());
 }

@@ -104,6 +104,7 @@ private:
     std::atomic<StageResult> result{StageResult::success};
     Phase stagePhase = Phase::notShown; // set before each start of the worker, read by it
     bool deliveryUnconfirmed = false;   // written by the worker before its result
+    bool saidFigureIsWritten = false;   // the worker's: the log told the figure's kind
 
     // Written by the worker, read by the window or the console.
     mutable std::mutex shownLock;
