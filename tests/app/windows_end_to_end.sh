@@ -10,8 +10,9 @@
 # %LOCALAPPDATA%), --version without a display, the language screen of a
 # Japanese user (left with Escape), a missing update file, Cancel while
 # waiting for the mixer, a mixer that resets in the middle of the transfer, a
-# second network that is down, a mixer that stalls and then resets, and the
-# computer's address on the mixer's network that comes only after START.
+# second network that is down, a mixer that stalls and then resets, the
+# computer's address on the mixer's network that comes only after START, and
+# a mixer that takes nothing for 15 s in the middle of the transfer.
 #
 # Usage: windows_end_to_end.sh PROGRAM.exe SIMULATOR CLOSE_HELPER PREFIX [SCREENSHOT_DIR]
 # PREFIX is the build's Wine prefix (scripts/wine-run makes it); screenshots
@@ -188,5 +189,23 @@ row_stall_then_reset
 
 step "the address on the mixer's network comes only after START"
 row_address_after_start
+
+# The sending screen's line and the taskbar's progress (paused, then normal
+# again; Wine's taskbar takes the calls and shows nothing): the mixer takes
+# 1 MiB, then nothing for 15 s, then the rest, byte-exact.
+step "the mixer takes 1 MiB, then nothing for 15 s, then the rest"
+make_update_file $((3 * 1024 * 1024))
+launch
+wait_text "Please choose a language used."
+press_left
+wait_text "push START."
+start_faulty_mixer --fault pause:1048576:15 --expect "$update_file" --save "$work/received"
+press_left
+wait_for 20 "the line that the mixer has taken nothing" shows_text "The mixer has taken nothing for"
+keep_windows_shot "$work/screen.png" en-4-paused
+wait_text "Finish sending the firmware."
+expect_mixer_ok
+press_left
+expect_end
 
 echo "Windows end-to-end: all runs passed"
