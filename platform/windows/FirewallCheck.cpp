@@ -62,27 +62,29 @@ bool readRule(INetFwRule* rule, int port, const std::wstring& program, long& all
 {
     VARIANT_BOOL enabled = VARIANT_FALSE;
     NET_FW_RULE_DIRECTION direction = NET_FW_RULE_DIR_OUT;
+    long protocol = 0;
+    if (FAILED(rule->get_Enabled(&enabled)) || FAILED(rule->get_Direction(&direction)) ||
+        FAILED(rule->get_Protocol(&protocol)))
+        return false;
+    if (enabled == VARIANT_FALSE || direction != NET_FW_RULE_DIR_IN ||
+        (protocol != tcp && protocol != anyProtocol))
+        return true;
+
+    // A rule for any protocol has no ports: it covers every one.
+    std::wstring ports = L"*";
+    if (protocol == tcp && !readText(rule, &INetFwRule::get_LocalPorts, ports))
+        return false;
     NET_FW_ACTION action = NET_FW_ACTION_BLOCK;
     long profiles = 0;
-    long protocol = 0;
-    std::wstring ports, app, serviceName, remote;
-    if (FAILED(rule->get_Enabled(&enabled)) || FAILED(rule->get_Direction(&direction)) ||
-        FAILED(rule->get_Action(&action)) || FAILED(rule->get_Profiles(&profiles)) ||
-        FAILED(rule->get_Protocol(&protocol)) ||
-        !readText(rule, &INetFwRule::get_LocalPorts, ports) ||
+    std::wstring app, serviceName, remote;
+    if (FAILED(rule->get_Action(&action)) || FAILED(rule->get_Profiles(&profiles)) ||
         !readText(rule, &INetFwRule::get_ApplicationName, app) ||
         !readText(rule, &INetFwRule::get_ServiceName, serviceName) ||
         !readText(rule, &INetFwRule::get_RemoteAddresses, remote))
         return false;
-
-    // Without local ports (any protocol) the rule covers every port.
-    const std::wstring portList = ports.empty() ? L"*" : ports;
-    const bool applies = enabled != VARIANT_FALSE && direction == NET_FW_RULE_DIR_IN &&
-                         (protocol == tcp || protocol == anyProtocol) &&
-                         PortList::covers(portList, port) &&
-                         (app.empty() || samePath(plainPath(app), program)) &&
-                         (serviceName.empty() || serviceName == L"*");
-    if (!applies)
+    if (!PortList::covers(ports.empty() ? L"*" : ports, port) ||
+        !(app.empty() || samePath(plainPath(app), program)) ||
+        !(serviceName.empty() || serviceName == L"*"))
         return true;
     if (action == NET_FW_ACTION_ALLOW)
         allows |= profiles;
