@@ -682,24 +682,31 @@ expect_end
 
 #------------------------------------------------------------------------------
 step "the record's folder on a file system that never answers"
-# Every look-up there waits until release_update_file.
-make_update_file $((20 * 1024 + 3))
-serve_held_file 8 --hold-all
-state_home="$work/held/state"
-launch
-wait_for 20 "the record to reach the file system" grep -q '^held /state' "$work/held.out"
-to_finish
-pressed=$(date +%s%N)
-press_left
-# The record's close, then the main thread's end (a zombie while the record's
-# writer waits on the file system).
-main_ended() { grep -qs '^State:.*zombie' "/proc/$app_pid/status" || [ ! -e "/proc/$app_pid" ]; }
-wait_for 10 "the program's main thread to end" main_ended
-ended_ms=$((($(date +%s%N) - pressed) / 1000000))
-echo "    [figures] the main thread ended $ended_ms ms after OK"
-[ "$ended_ms" -le 1000 ] || fail "the main thread ended $ended_ms ms after OK, not within 1000 ms"
-drop_held_file
-expect_end
+# Under AddressSanitizer the leak check at exit stops every thread first, and
+# waits for ever for the one the file system holds: that build cannot end so.
+# ThreadSanitizer's work at exit is left out too; the Release build runs it.
+if ldd "$program" 2>/dev/null | grep -qE 'lib[at]san'; then
+    echo "    skipped: the program is built with a sanitizer"
+else
+    # Every look-up there waits until release_update_file.
+    make_update_file $((20 * 1024 + 3))
+    serve_held_file 8 --hold-all
+    state_home="$work/held/state"
+    launch
+    wait_for 20 "the record to reach the file system" grep -q '^held /state' "$work/held.out"
+    to_finish
+    pressed=$(date +%s%N)
+    press_left
+    # The record's close, then the main thread's end (a zombie while the record's
+    # writer waits on the file system).
+    main_ended() { grep -qs '^State:.*zombie' "/proc/$app_pid/status" || [ ! -e "/proc/$app_pid" ]; }
+    wait_for 10 "the program's main thread to end" main_ended
+    ended_ms=$((($(date +%s%N) - pressed) / 1000000))
+    echo "    [figures] the main thread ended $ended_ms ms after OK"
+    [ "$ended_ms" -le 1000 ] || fail "the main thread ended $ended_ms ms after OK, not within 1000 ms"
+    drop_held_file
+    expect_end
+fi
 
 #------------------------------------------------------------------------------
 step "the window's close button while waiting for the mixer"
