@@ -148,7 +148,8 @@ private:
         if (result == StageResult::success)
         {
             if (stage == Phase::connect)
-                say(txt.getString(StringEntry::connectedFrom).replace("%1", RunRecord::mixer()));
+                say(txt.getString(StringEntry::connectedFrom)
+                        .replace("%1", procedure.getMixerAddress()));
             return ConsoleRun::finished;
         }
         if (timedOut && result == StageResult::cancelled)

@@ -241,12 +241,6 @@ void RunRecord::noteMixer(const juce::String& address)
         record().run->mixer = address;
 }
 
-juce::String RunRecord::mixer()
-{
-    const std::lock_guard<std::mutex> guard(record().lock);
-    return record().run != nullptr ? record().run->mixer : juce::String();
-}
-
 void RunRecord::noteDelivery(double msFromLength, bool acknowledged)
 {
     const std::lock_guard<std::mutex> guard(record().lock);

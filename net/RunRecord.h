@@ -52,9 +52,6 @@ public:
                                const juce::String& sha256Hex);
     // The mixer's address as the connection reports it.
     static void noteMixer(const juce::String& address);
-    // The address noted last, kept for the run also where no record is; empty
-    // before the mixer has connected.
-    static juce::String mixer();
     // A whole transfer: milliseconds from the write of the length to the
     // mixer's acknowledgement of the last byte; where the system does not tell
     // the acknowledgements (acknowledged false), to the write of the last byte.

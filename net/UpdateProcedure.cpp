@@ -189,6 +189,10 @@ StageResult UpdateProcedure::runConnect()
         if (s == ::Listener::Status::connected)
         {
             connectedSocket.reset(listener->getConnectedSocket());
+            {
+                const std::lock_guard<std::mutex> lock(shownLock);
+                mixerAddress = connectedSocket->getHostName();
+            }
             broadcast->stopThread(-1);
             ThreadRelease::release(std::move(listener));
             return StageResult::success;
@@ -299,6 +303,12 @@ juce::StringArray UpdateProcedure::getAnnouncedAddresses() const
 {
     const std::lock_guard<std::mutex> lock(shownLock);
     return announced;
+}
+
+juce::String UpdateProcedure::getMixerAddress() const
+{
+    const std::lock_guard<std::mutex> lock(shownLock);
+    return mixerAddress;
 }
 
 SendProgress::Figures UpdateProcedure::getSendProgress() const

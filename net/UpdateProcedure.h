@@ -76,6 +76,8 @@ public:
     // What the user is shown while a stage runs; from any thread. The
     // addresses the connect stage announces on now, in the order listed.
     juce::StringArray getAnnouncedAddresses() const;
+    // The mixer's address once the connect stage has succeeded; empty before.
+    juce::String getMixerAddress() const;
     // The send stage's figures, during it and after.
     SendProgress::Figures getSendProgress() const;
 
@@ -109,6 +111,7 @@ private:
     // Written by the worker, read by the window or the console.
     mutable std::mutex shownLock;
     juce::StringArray announced;
+    juce::String mixerAddress;
     std::unique_ptr<SendProgress> progress;
 
     // Made and used by the worker only, released after it has stopped.
