@@ -3,7 +3,7 @@
 
 #include "app/MainWindow.h"
 #include "app/ProgramVersion.h"
-#include "net/RunRecord.h"
+#include "record/RunRecord.h"
 #include "platform/ForegroundPermission.h"
 
 Application::Application() = default;

@@ -2,9 +2,9 @@
 #include "app/ConsoleRun.h"
 
 #include "app/ProgramVersion.h"
-#include "net/DiagnosticLog.h"
-#include "net/RunRecord.h"
-#include "net/UpdateProcedure.h"
+#include "record/DiagnosticLog.h"
+#include "record/RunRecord.h"
+#include "update/UpdateProcedure.h"
 #include "platform/CancelRequest.h"
 #include "platform/ConsoleOutput.h"
 #include "resources/StringEntry.h"

@@ -1,7 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Broadcast.h"
 
-#include "net/DiagnosticLog.h"
+#include "record/DiagnosticLog.h"
 #include "platform/DatagramDestination.h"
 #include "platform/SocketError.h"
 #include "platform/SocketOptions.h"

@@ -1,10 +1,9 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Listener.h"
 
-#include "net/DiagnosticLog.h"
-#include "net/RunRecord.h"
 #include "platform/AcceptFailure.h"
 #include "platform/SocketOptions.h"
+#include "record/DiagnosticLog.h"
 
 Listener::Listener() : juce::Thread("KVR516_UPDATE")
 {
@@ -101,7 +100,6 @@ void Listener::run()
             break; // accepted's destructor closes it: it is handed to nobody
 
         DiagnosticLog::line("connected from " + accepted->getHostName());
-        RunRecord::noteMixer(accepted->getHostName());
         // JUCE turns Nagle's algorithm off on the accepted connection without
         // looking at the outcome: the last piece must leave at once, not wait
         // for an acknowledgement of the one before.

@@ -1,9 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/NetworkSetup.h"
 
-#include "net/DiagnosticLog.h"
-#include "net/RunRecord.h"
 #include "platform/OpenFile.h"
+#include "record/DiagnosticLog.h"
 
 #include <cstring>
 #include <stdexcept>
@@ -110,7 +109,6 @@ NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile,
 
     updateFile = {size, hash.finish()};
     const juce::String hex = Sha256::hex(updateFile.hash);
-    RunRecord::noteUpdateFile(file.getFileName(), size, hex);
     DiagnosticLog::line(name + ": " + juce::String(size) + " bytes, SHA-256 " + hex);
     return Result::ok;
 }

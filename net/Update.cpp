@@ -2,12 +2,11 @@
 #include "net/Update.h"
 
 #include "net/DeliveryWatch.h"
-#include "net/DiagnosticLog.h"
-#include "net/RunRecord.h"
 #include "platform/OpenFile.h"
 #include "platform/Sha256.h"
 #include "platform/SocketWrite.h"
 #include "platform/TimerPrecision.h"
+#include "record/DiagnosticLog.h"
 
 namespace
 {
@@ -194,7 +193,7 @@ Update::Status Update::awaitAcknowledgement(double lengthAt)
             DiagnosticLog::line("the mixer acknowledged the last byte " +
                                 juce::String(juce::roundToInt(millisecondsSince(lengthAt))) +
                                 " ms after the length was written");
-            RunRecord::noteDelivery(millisecondsSince(lengthAt));
+            deliveryMs = millisecondsSince(lengthAt);
             confirmed = true;
             return Status::done;
         case DeliveryWatch::State::failed:
@@ -204,7 +203,7 @@ Update::Status Update::awaitAcknowledgement(double lengthAt)
         case DeliveryWatch::State::unknown:
             DiagnosticLog::line("this system does not tell whether the mixer acknowledged every "
                                 "byte: the transfer counts as done once the last byte was written");
-            RunRecord::noteDelivery(millisecondsSince(lengthAt), false);
+            deliveryMs = millisecondsSince(lengthAt);
             return Status::done;
         case DeliveryWatch::State::pending:
             break;

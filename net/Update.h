@@ -48,6 +48,10 @@ public:
     // the mixer acknowledged the last bytes (they were handed to the
     // connection, no more is known).
     bool isConfirmed() const noexcept { return confirmed; }
+    // Once the status is done: milliseconds from the write of the length to
+    // the mixer's acknowledgement of the last byte (unconfirmed: to the write
+    // of the last byte).
+    double getDeliveryMs() const noexcept { return deliveryMs; }
 
     // The bytes handed to the connection so far, the length's 4 included.
     juce::int64 getBytesWritten() const noexcept
@@ -81,7 +85,8 @@ private:
     // Handed to the connection (the length's 4 bytes included); written by
     // this thread only, read by others for the progress figure.
     std::atomic<juce::int64> bytesSent{0};
-    bool confirmed = false;    // written before the status is published
+    bool confirmed = false; // written before the status is published
+    double deliveryMs = 0;  // written before the status is published
     juce::StreamingSocket* const socket;
     const juce::File programFile;
     const UpdateFile::Measure checked;

@@ -1,7 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "ui/MainComponent.h"
 
-#include "net/RunRecord.h"
+#include "record/RunRecord.h"
 #include "resources/AlineButton.h"
 #include "resources/BtnLookAndFeel.h"
 #include "resources/ImageLoader.h"

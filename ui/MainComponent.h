@@ -1,8 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
-#include "net/Phase.h"
-#include "net/UpdateProcedure.h"
+#include "update/Phase.h"
+#include "update/UpdateProcedure.h"
 #include "ui/HeldKeys.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>

@@ -1,7 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
-#include "net/SendProgress.h"
+#include "update/SendProgress.h"
 
 #include <juce_core/juce_core.h>
 

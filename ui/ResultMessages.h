@@ -1,8 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
-#include "net/Phase.h"
-#include "net/StageResult.h"
+#include "update/Phase.h"
+#include "update/StageResult.h"
 
 // Which text of the string tables tells the user how a stage ended.
 class ResultMessages

@@ -3,7 +3,7 @@
 
 #include "net/Protocol.h"
 #include "net/UpdateFile.h"
-#include "net/UpdateProcedure.h"
+#include "update/UpdateProcedure.h"
 #include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
 #include "ui/ProgressText.h"

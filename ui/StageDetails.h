@@ -1,8 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
-#include "net/Phase.h"
-#include "net/SendProgress.h"
+#include "update/Phase.h"
+#include "update/SendProgress.h"
 #include "platform/FirewallCheck.h"
 #include "platform/TaskbarProgress.h"
 

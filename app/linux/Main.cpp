@@ -3,7 +3,7 @@
 #include "app/ConsoleRun.h"
 #include "app/ProgramVersion.h"
 #include "app/linux/DisplayCheck.h"
-#include "net/DiagnosticLog.h"
+#include "record/DiagnosticLog.h"
 
 #include <csignal>
 #include <cstdio>

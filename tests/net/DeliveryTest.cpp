@@ -1,5 +1,5 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "net/Await.h"
+#include "support/Await.h"
 #include "net/Broadcast.h"
 #include "net/Listener.h"
 #include "net/NetworkSetup.h"

@@ -1,6 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Listener.h"
-#include "net/Await.h"
+#include "support/Await.h"
 #include "net/OpenHandles.h"
 #include "support/NetNamespace.h"
 #include "support/SocketTap.h"

@@ -1,6 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Update.h"
-#include "net/Await.h"
+#include "support/Await.h"
 #include "net/LoopbackPair.h"
 #include "net/SendTap.h"
 

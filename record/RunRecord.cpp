@@ -1,8 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "net/RunRecord.h"
+#include "record/RunRecord.h"
 
-#include "net/DiagnosticLog.h"
-#include "net/ThreadRelease.h"
+#include "record/DiagnosticLog.h"
+#include "record/ThreadRelease.h"
 #include "platform/AppendFile.h"
 #include "platform/StateFolder.h"
 #include "platform/SystemVersion.h"

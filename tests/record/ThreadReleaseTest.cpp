@@ -1,6 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "net/ThreadRelease.h"
-#include "net/Await.h"
+#include "record/ThreadRelease.h"
+#include "support/Await.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,16 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "net/UpdateProcedure.h"
+#include "update/UpdateProcedure.h"
 
 #include "net/Broadcast.h"
-#include "net/DiagnosticLog.h"
 #include "net/Listener.h"
 #include "net/NetworkSetup.h"
 #include "net/NetworkSetupThread.h"
-#include "net/ThreadRelease.h"
 #include "net/Update.h"
 #include "net/UpdateFile.h"
 #include "platform/Acknowledgement.h"
+#include "record/DiagnosticLog.h"
+#include "record/RunRecord.h"
+#include "record/ThreadRelease.h"
 
 namespace
 {
@@ -155,6 +156,10 @@ StageResult UpdateProcedure::runInitialise()
     }
     setup = check->takeSetup();
     ThreadRelease::release(std::move(check));
+    const UpdateFile::Measure& measured = setup->getUpdateFile();
+    if (measured.size >= 0)
+        RunRecord::noteUpdateFile(UpdateFile::besideProgram(hooks.programFile).getFileName(),
+                                  measured.size, Sha256::hex(measured.hash));
     return stageResultOf(setup->getResult());
 }
 
@@ -193,6 +198,7 @@ StageResult UpdateProcedure::runConnect()
                 const std::lock_guard<std::mutex> lock(shownLock);
                 mixerAddress = connectedSocket->getHostName();
             }
+            RunRecord::noteMixer(connectedSocket->getHostName());
             broadcast->stopThread(-1);
             ThreadRelease::release(std::move(listener));
             return StageResult::success;
@@ -263,6 +269,8 @@ StageResult UpdateProcedure::runSend()
     }
 
     deliveryUnconfirmed = s == Update::Status::done && !update->isConfirmed();
+    if (s == Update::Status::done)
+        RunRecord::noteDelivery(update->getDeliveryMs(), update->isConfirmed());
     {
         const std::lock_guard<std::mutex> lock(shownLock);
         const double now = juce::Time::getMillisecondCounterHiRes();

@@ -1,5 +1,5 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "net/Await.h"
+#include "support/Await.h"
 
 #include <cstdio>
 #include <cstdlib>

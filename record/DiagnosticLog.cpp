@@ -1,7 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "net/DiagnosticLog.h"
+#include "record/DiagnosticLog.h"
 
-#include "net/RunRecord.h"
+#include "record/RunRecord.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,5 +1,5 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "net/SendProgress.h"
+#include "update/SendProgress.h"
 
 #include <gtest/gtest.h>
 

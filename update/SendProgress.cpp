@@ -1,5 +1,5 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "net/SendProgress.h"
+#include "update/SendProgress.h"
 
 SendProgress::SendProgress(juce::int64 size, PauseEnded ended)
     : total(size), pauseEnded(std::move(ended))

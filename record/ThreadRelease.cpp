@@ -1,7 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "net/ThreadRelease.h"
+#include "record/ThreadRelease.h"
 
-#include "net/DiagnosticLog.h"
+#include "record/DiagnosticLog.h"
 
 #include <mutex>
 #include <vector>

@@ -1,9 +1,9 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
-#include "net/Phase.h"
-#include "net/SendProgress.h"
-#include "net/StageResult.h"
+#include "update/Phase.h"
+#include "update/SendProgress.h"
+#include "update/StageResult.h"
 #include "platform/InterfaceQuery.h"
 
 #include <juce_core/juce_core.h>
