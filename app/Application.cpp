@@ -3,8 +3,8 @@
 
 #include "app/MainWindow.h"
 #include "app/ProgramVersion.h"
-#include "record/RunRecord.h"
 #include "platform/ForegroundPermission.h"
+#include "record/RunRecord.h"
 
 Application::Application() = default;
 
@@ -50,7 +50,7 @@ void Application::shutdown()
 
 const juce::String Application::getApplicationName()
 {
-    return "KVR516_UPDATE";
+    return JUCE_APPLICATION_NAME_STRING;
 }
 
 const juce::String Application::getApplicationVersion()

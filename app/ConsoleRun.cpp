@@ -1,79 +1,28 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "app/ConsoleRun.h"
 
+#include "app/CommandLine.h"
+#include "app/ExitCode.h"
+#include "app/InstanceChannel.h"
 #include "app/ProgramVersion.h"
-#include "record/DiagnosticLog.h"
-#include "record/RunRecord.h"
-#include "update/UpdateProcedure.h"
 #include "platform/CancelRequest.h"
 #include "platform/ConsoleOutput.h"
+#include "record/DiagnosticLog.h"
+#include "record/RunRecord.h"
 #include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
 #include "ui/ProgressText.h"
 #include "ui/ResultMessages.h"
+#include "update/UpdateProcedure.h"
 
 namespace
 {
-// The name the window program's single-instance lock is made from (its
-// application name): two announcers would share UDP port 56000.
-const char* const lockName = "juceAppLock_KVR516_UPDATE";
+using Options = CommandLine::Settings;
 
 // How often the run looks at the stage, the cancel request and the deadline.
 constexpr int pollMs = 50;
 // How often a progress line on a terminal is rewritten.
 constexpr double terminalRedrawMs = 250;
-
-struct Options
-{
-    bool help = false;
-    juce::File programFile;  // File(): this program, the update file beside it
-    double waitSeconds = -1; // -1: for ever
-    juce::String waitText;   // as given
-    juce::String error;
-};
-
-Options parse(const juce::StringArray& arguments)
-{
-    Options o;
-    for (int i = 0; i < arguments.size() && o.error.isEmpty(); ++i)
-    {
-        const juce::String& a = arguments[i];
-        const bool hasValue = i + 1 < arguments.size();
-        if (a == "--console")
-            continue;
-        if (a == "--help" || a == "-h")
-            o.help = true;
-        else if ((a == "--file" || a == "--wait") && !hasValue)
-            o.error = a + " needs a value";
-        else if (a == "--file")
-        {
-            // The check and the sending take the update file as the program's
-            // file with its extension made ".upd": a file already named so is
-            // taken as it is, where it is.
-            const juce::String path = arguments[++i];
-            o.programFile = juce::File::getCurrentWorkingDirectory().getChildFile(path);
-            if (path.isEmpty() || !o.programFile.getFileName().endsWith(".upd"))
-                o.error = "--file needs a file whose name ends in .upd, not \"" + path + "\"";
-        }
-        else if (a == "--wait")
-        {
-            const juce::String value = arguments[++i];
-            o.waitText = value;
-            o.waitSeconds = value.getDoubleValue();
-            if (value.isEmpty() || !value.containsOnly("0123456789.") || o.waitSeconds <= 0 ||
-                o.waitSeconds > 1.0e6)
-                o.error = "--wait needs a number of seconds above 0, not \"" + value + "\"";
-        }
-        else
-            o.error = "unknown option \"" + a + "\"";
-    }
-    return o;
-}
-
-char stageLetter(Phase stage)
-{
-    return stage == Phase::initialise ? 'I' : stage == Phase::connect ? 'C' : 'S';
-}
 
 // One update, stage after stage, on the console.
 class Session
@@ -90,21 +39,15 @@ public:
         for (const Phase stage : {Phase::initialise, Phase::connect, Phase::send})
         {
             const int code = runStage(stage);
-            if (code != ConsoleRun::finished)
+            if (code != ExitCode::finished)
                 return code;
         }
         juce::String shown = txt.getString(StringEntry::finished).trimEnd();
-        juce::String outcome =
-            "Finish (\"" + shown.upToFirstOccurrenceOf("\n", false, false) + "\")";
         if (procedure.isDeliveryUnconfirmed())
-        {
             shown << "\n" << txt.getString(StringEntry::finishUnconfirmed);
-            outcome << ", unconfirmed (\"" << txt.getString(StringEntry::finishUnconfirmed)
-                    << "\")";
-        }
-        RunRecord::noteOutcome(outcome);
+        RunRecord::noteOutcome(ResultMessages::finishOutcome(procedure.isDeliveryUnconfirmed()));
         say(shown);
-        return ConsoleRun::finished;
+        return ExitCode::finished;
     }
 
 private:
@@ -150,33 +93,29 @@ private:
             if (stage == Phase::connect)
                 say(txt.getString(StringEntry::connectedFrom)
                         .replace("%1", procedure.getMixerAddress()));
-            return ConsoleRun::finished;
+            return ExitCode::finished;
         }
         if (timedOut && result == StageResult::cancelled)
         {
             const juce::String text =
                 txt.getString(StringEntry::noMixerInTime).replace("%1", options.waitText);
             DiagnosticLog::line("no mixer connected within " + options.waitText + " s (--wait)");
-            RunRecord::noteOutcome("\"" + text + "\" (" + UpdateProcedure::describe(stage, result) +
-                                   ")");
+            RunRecord::noteOutcome(ResultMessages::outcome(stage, result, text));
             say(text);
-            return ConsoleRun::noMixerInTime;
+            return ExitCode::noMixerInTime;
         }
 
         const int entry = ResultMessages::entryFor(stage, result);
         const juce::String text = txt.getString(entry);
-        RunRecord::noteOutcome("\"" + text + "\" (" + UpdateProcedure::describe(stage, result) +
-                               ")");
+        RunRecord::noteOutcome(ResultMessages::outcome(stage, result, text));
         if (result == StageResult::cancelled)
         {
             say(text);
-            return ConsoleRun::cancelled;
+            return ExitCode::of(stage, result);
         }
         // The code on the last line, whatever the text says.
         say(text + " (" + stageLetter(stage) + juce::String(static_cast<int>(result)) + ")");
-        return stage == Phase::initialise ? ConsoleRun::initialiseFailed
-               : stage == Phase::connect  ? ConsoleRun::connectFailed
-                                          : ConsoleRun::sendFailed;
+        return ExitCode::of(stage, result);
     }
 
     // What the stage shows now, printed when it changes.
@@ -245,31 +184,32 @@ private:
 
 bool ConsoleRun::isAskedFor(const juce::StringArray& arguments)
 {
-    return arguments.contains("--console") || arguments.contains("--help") ||
-           arguments.contains("-h");
+    return CommandLine::asksForConsole(arguments);
 }
 
 int ConsoleRun::run(const juce::StringArray& arguments)
 {
-    const Options options = parse(arguments);
+    const Options options = CommandLine::parse(arguments);
     ConsoleOutput::prepare();
     if (options.error.isNotEmpty())
     {
         ConsoleOutput::writeError("KVR516_UPDATE: " + options.error +
                                   " (KVR516_UPDATE --help lists the options)\n");
-        return badCommandLine;
+        return ExitCode::badCommandLine;
     }
     if (options.help)
     {
         ConsoleOutput::write(helpText());
-        return finished;
+        return ExitCode::finished;
     }
 
     CancelRequest::install();
     const TxtLoader* txt = TxtLoader::getInstance();
-    int code = alreadyRunning;
+    int code = ExitCode::alreadyRunning;
     {
-        juce::InterProcessLock lock(lockName);
+        // The window's single-instance lock: two announcers would share UDP
+        // port 56000.
+        juce::InterProcessLock lock(InstanceChannel::lockNameFor(JUCE_APPLICATION_NAME_STRING));
         if (!lock.enter(0))
         {
             ConsoleOutput::write(txt->getString(StringEntry::alreadyRunning) + "\n");
@@ -308,14 +248,5 @@ Japanese). Ctrl-C cancels. Every run is added to the record for support.
   --version       the program's version and commit
 
 Exit codes:
-  0  finished: the whole file was sent (a last line says so where this
-     computer could not confirm that the mixer received its end)
-  1  the command line was not understood
-  2  the check failed (code I1-I9, printed on the last line)
-  3  connecting failed (code C1-C9)
-  4  sending failed (code S1-S9)
-  5  cancelled (Ctrl-C, or the process was asked to end)
-  6  no mixer connected within --wait
-  7  another copy of KVR516_UPDATE is already running
-)";
+)" + ExitCode::helpLines();
 }

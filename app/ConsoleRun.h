@@ -13,23 +13,11 @@
 class ConsoleRun
 {
 public:
-    enum ExitCode
-    {
-        finished = 0,
-        badCommandLine = 1,
-        initialiseFailed = 2,
-        connectFailed = 3,
-        sendFailed = 4,
-        cancelled = 5,
-        noMixerInTime = 6,
-        alreadyRunning = 7
-    };
-
     // Whether the arguments (after the program's name) ask for the console
     // run or its help: "--console", "--help" or "-h" among them.
     static bool isAskedFor(const juce::StringArray& arguments);
 
-    // Runs it as the arguments say and returns the exit code.
+    // Runs it as the arguments say and returns the exit code (ExitCode).
     static int run(const juce::StringArray& arguments);
 
     // What --help prints, in English.

@@ -22,6 +22,14 @@ public:
     // within timeoutMs.
     static bool send(const juce::String& pipePath, const juce::String& text, int timeoutMs);
 
+    // The name of the framework's single-instance lock for applicationName
+    // (JUCEApplicationBase's, which the window takes): a console run takes the
+    // same one, so that only one copy announces.
+    static juce::String lockNameFor(const juce::String& applicationName)
+    {
+        return "juceAppLock_" + applicationName;
+    }
+
     // Where the program's pipe lies: the folder of the framework's lock.
     static juce::String pipePathFor(const juce::String& applicationName);
 

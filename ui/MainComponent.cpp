@@ -234,12 +234,8 @@ void MainComponent::advancePhase()
         refreshTexts();
         if (phase == Phase::finished)
         {
-            const TxtLoader* txt = TxtLoader::getInstance();
-            juce::String text =
-                txt->getString(StringEntry::finished).upToFirstOccurrenceOf("\n", false, false);
-            if (procedure->isDeliveryUnconfirmed())
-                text << "\", unconfirmed: \"" << txt->getString(StringEntry::finishUnconfirmed);
-            RunRecord::noteOutcome("Finish (\"" + text + "\")");
+            RunRecord::noteOutcome(
+                ResultMessages::finishOutcome(procedure->isDeliveryUnconfirmed()));
         }
         if (isWorkerPhase(phase))
             procedure->start(phase);
@@ -375,24 +371,16 @@ void MainComponent::handleAsyncUpdate()
         abortAndQuit();
 }
 
-bool MainComponent::showResult(Phase stage, Afterwards afterwards)
-{
-    return stage == Phase::initialise ? showInitialiseResult(std::move(afterwards))
-           : stage == Phase::connect  ? showConnectResult(std::move(afterwards))
-           : stage == Phase::send     ? showSendResult(std::move(afterwards))
-                                      : false;
-}
-
 // The box of the stage's result (see ResultMessages): a code or a cancel;
-// success and any other value show nothing.
-bool MainComponent::showResultMessage(Phase stage, Afterwards afterwards)
+// success, any other value and any other phase show nothing.
+bool MainComponent::showResult(Phase stage, Afterwards afterwards)
 {
     const StageResult result = procedure->getResult();
     const int entry = ResultMessages::entryFor(stage, result);
     if (entry == ResultMessages::none)
         return false;
     const juce::String told = TxtLoader::getInstance()->getString(entry);
-    RunRecord::noteOutcome("\"" + told + "\" (" + UpdateProcedure::describe(stage, result) + ")");
+    RunRecord::noteOutcome(ResultMessages::outcome(stage, result, told));
     details->showEnd(result != StageResult::cancelled, told);
     showMessage(entry, StringEntry::ok, std::move(afterwards));
     return true;

@@ -1,9 +1,9 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "ui/HeldKeys.h"
 #include "update/Phase.h"
 #include "update/UpdateProcedure.h"
-#include "ui/HeldKeys.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -93,18 +93,11 @@ private:
     bool pressIfShown(AlineButton& button);
     bool isKeyDown(int keyCode) const;
 
-    // The result boxes: each shows the message of the last stage's result,
-    // if it has one, and runs afterwards once the box has been dismissed; it
-    // returns false, having shown nothing and run nothing, when there is none.
+    // The result box: shows the message of the last stage's result, if it
+    // has one, and runs afterwards once the box has been dismissed; returns
+    // false, having shown nothing and run nothing, when there is none.
     using Afterwards = std::function<void()>;
     bool showResult(Phase stage, Afterwards afterwards);
-    bool showInitialiseResult(Afterwards a)
-    {
-        return showResultMessage(Phase::initialise, std::move(a));
-    }
-    bool showConnectResult(Afterwards a) { return showResultMessage(Phase::connect, std::move(a)); }
-    bool showSendResult(Afterwards a) { return showResultMessage(Phase::send, std::move(a)); }
-    bool showResultMessage(Phase stage, Afterwards afterwards);
     void showMessage(int messageEntry, int buttonEntry, Afterwards afterwards);
     // The quit request, as something a box can run once this component has gone.
     Afterwards quitRequest() const;

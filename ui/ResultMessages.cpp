@@ -2,6 +2,8 @@
 #include "ui/ResultMessages.h"
 
 #include "resources/StringEntry.h"
+#include "resources/TxtLoader.h"
+#include "update/UpdateProcedure.h"
 
 namespace
 {
@@ -33,4 +35,19 @@ int ResultMessages::entryFor(Phase stage, StageResult result) noexcept
         return none;
     }
     return none;
+}
+
+juce::String ResultMessages::outcome(Phase stage, StageResult result, const juce::String& shown)
+{
+    return "\"" + shown + "\" (" + UpdateProcedure::describe(stage, result) + ")";
+}
+
+juce::String ResultMessages::finishOutcome(bool unconfirmed)
+{
+    const TxtLoader* txt = TxtLoader::getInstance();
+    juce::String text =
+        txt->getString(StringEntry::finished).upToFirstOccurrenceOf("\n", false, false);
+    if (unconfirmed)
+        text << "\", unconfirmed: \"" << txt->getString(StringEntry::finishUnconfirmed);
+    return "Finish (\"" + text + "\")";
 }

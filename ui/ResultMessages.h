@@ -4,6 +4,8 @@
 #include "update/Phase.h"
 #include "update/StageResult.h"
 
+#include <juce_core/juce_core.h>
+
 // Which text of the string tables tells the user how a stage ended.
 class ResultMessages
 {
@@ -13,4 +15,10 @@ public:
     static int entryFor(Phase stage, StageResult result) noexcept;
 
     static constexpr int none = -1;
+
+    // How a run ended, as the record says it, window and console alike: the
+    // text shown for result of stage with the stage and its code...
+    static juce::String outcome(Phase stage, StageResult result, const juce::String& shown);
+    // ...or the finish, with what was said where the end could not be confirmed.
+    static juce::String finishOutcome(bool unconfirmed);
 };

@@ -16,3 +16,9 @@ enum class Phase : std::int32_t
     finished = 5,   // all sent
     ended = 6       // quit requested; nothing follows
 };
+
+// The letter before a stage's code ("_I4", "_C2", "_S3"): I, C or S.
+constexpr char stageLetter(Phase stage) noexcept
+{
+    return stage == Phase::initialise ? 'I' : stage == Phase::connect ? 'C' : 'S';
+}

@@ -61,13 +61,12 @@ juce::String UpdateProcedure::describe(Phase stage, StageResult r)
     const char* name = stage == Phase::initialise ? "initialise"
                        : stage == Phase::connect  ? "connect"
                                                   : "send";
-    const char* letter = stage == Phase::initialise ? "I" : stage == Phase::connect ? "C" : "S";
     juce::String text = juce::String(name) + " stage ended: ";
     if (r == StageResult::success)
         return text + "ok";
     if (r == StageResult::cancelled)
         return text + "cancelled";
-    return text + "_" + letter + juce::String(static_cast<int>(r));
+    return text + "_" + stageLetter(stage) + juce::String(static_cast<int>(r));
 }
 
 void UpdateProcedure::start(Phase stage)

@@ -1,0 +1,51 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#include "app/ExitCode.h"
+
+const std::vector<ExitCode::Row>& ExitCode::table()
+{
+    static const std::vector<Row> rows{
+        {finished, "finished: the whole file was sent (a last line says so where this "
+                   "computer could not confirm that the mixer received its end)"},
+        {badCommandLine, "the command line was not understood"},
+        {initialiseFailed, "the check failed (code I1-I9, printed on the last line)"},
+        {connectFailed, "connecting failed (code C1-C9)"},
+        {sendFailed, "sending failed (code S1-S9)"},
+        {cancelled, "cancelled (Ctrl-C, or the process was asked to end)"},
+        {noMixerInTime, "no mixer connected within --wait"},
+        {alreadyRunning, "another copy of KVR516_UPDATE is already running"},
+    };
+    return rows;
+}
+
+ExitCode::Code ExitCode::of(Phase stage, StageResult result) noexcept
+{
+    if (result == StageResult::cancelled)
+        return cancelled;
+    if (result == StageResult::success)
+        return finished;
+    return stage == Phase::initialise ? initialiseFailed
+           : stage == Phase::connect  ? connectFailed
+                                      : sendFailed;
+}
+
+juce::String ExitCode::helpLines()
+{
+    constexpr int width = 76;
+    const juce::String indent = "     ";
+    juce::String text;
+    for (const Row& row : table())
+    {
+        juce::String line = "  " + juce::String(static_cast<int>(row.code)) + "  ";
+        for (const juce::String& word : juce::StringArray::fromTokens(row.meaning, " ", ""))
+        {
+            if (line.length() + 1 + word.length() > width && line.trim().isNotEmpty())
+            {
+                text << line.trimEnd() << "\n";
+                line = indent;
+            }
+            line << word << " ";
+        }
+        text << line.trimEnd() << "\n";
+    }
+    return text;
+}

@@ -1,0 +1,43 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#pragma once
+
+#include "update/Phase.h"
+#include "update/StageResult.h"
+
+#include <juce_core/juce_core.h>
+
+#include <vector>
+
+// The console run's exit codes, one per outcome, and what each means: the
+// one table that --help prints and that the docs are checked against.
+class ExitCode
+{
+public:
+    enum Code
+    {
+        finished = 0,
+        badCommandLine = 1,
+        initialiseFailed = 2,
+        connectFailed = 3,
+        sendFailed = 4,
+        cancelled = 5,
+        noMixerInTime = 6,
+        alreadyRunning = 7
+    };
+
+    struct Row
+    {
+        Code code;
+        const char* meaning; // English, as --help prints it
+    };
+
+    // The code of a run that ended with result at stage (one that succeeded
+    // at the send stage has finished).
+    static Code of(Phase stage, StageResult result) noexcept;
+
+    // Every code, in order.
+    static const std::vector<Row>& table();
+
+    // The table as --help lists it: one entry per code, wrapped to 76 columns.
+    static juce::String helpLines();
+};

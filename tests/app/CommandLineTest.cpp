@@ -1,0 +1,122 @@
+// KVR516_UPDATE, GPL-3.0-or-later.
+#include "app/CommandLine.h"
+#include "app/ConsoleRun.h"
+#include "app/ExitCode.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+
+// Each row: the arguments, then what the run is set to or why it is refused.
+TEST(CommandLine, OptionsBecomeSettingsOrAReason)
+{
+    struct Row
+    {
+        std::vector<const char*> arguments;
+        bool console, help;
+        const char* file; // the update file's name, "" for the default
+        double wait;
+        const char* error; // a part of the reason, "" when understood
+    };
+    const Row rows[] = {
+        {{}, false, false, "", -1, ""},
+        {{"--console"}, true, false, "", -1, ""},
+        {{"-h"}, false, true, "", -1, ""},
+        {{"--console", "--file", "x/KVR 2.upd", "--wait", "2.5"},
+         true,
+         false,
+         "KVR 2.upd",
+         2.5,
+         ""},
+        {{"--console", "--file", "firmware.bin"}, true, false, "", -1, "ends in .upd"},
+        {{"--console", "--file", ""}, true, false, "", -1, "ends in .upd"},
+        {{"--console", "--file"}, true, false, "", -1, "--file needs a value"},
+        {{"--wait", "0"}, false, false, "", 0, "above 0"},
+        {{"--wait", "-3"}, false, false, "", -1, "above 0"},
+        {{"--wait", "5s"}, false, false, "", 5, "above 0"},
+        {{"--wait", "2000000"}, false, false, "", 2.0e6, "above 0"},
+        {{"--console", "--mixer"}, true, false, "", -1, "unknown option \"--mixer\""},
+    };
+    for (const Row& row : rows)
+    {
+        juce::StringArray arguments;
+        for (const char* a : row.arguments)
+            arguments.add(a);
+        SCOPED_TRACE(arguments.joinIntoString(" ").toStdString());
+        const CommandLine::Settings s = CommandLine::parse(arguments);
+        if (*row.error != 0)
+        {
+            EXPECT_TRUE(s.error.contains(row.error)) << s.error;
+            continue;
+        }
+        EXPECT_EQ(s.error, "");
+        EXPECT_EQ(s.console, row.console);
+        EXPECT_EQ(s.help, row.help);
+        EXPECT_EQ(s.programFile.getFileName(), row.file);
+        EXPECT_EQ(s.waitSeconds, row.wait);
+        EXPECT_EQ(CommandLine::asksForConsole(arguments), row.console || row.help);
+    }
+}
+
+TEST(ExitCode, EachOutcomeHasItsCode)
+{
+    struct Row
+    {
+        Phase stage;
+        StageResult result;
+        ExitCode::Code code;
+    };
+    const Row rows[] = {
+        {Phase::initialise, StageResult::code4, ExitCode::initialiseFailed},
+        {Phase::connect, StageResult::code1, ExitCode::connectFailed},
+        {Phase::send, StageResult::code3, ExitCode::sendFailed},
+        {Phase::connect, StageResult::cancelled, ExitCode::cancelled},
+        {Phase::send, StageResult::success, ExitCode::finished},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ExitCode::of(row.stage, row.result), row.code)
+            << static_cast<int>(row.stage) << " " << static_cast<int>(row.result);
+}
+
+namespace
+{
+// The codes a document's table lists: the rows "| N | ..." of docs/using.md,
+// or the header row "| Exit code | 0 | 1 | ..." of the README.
+std::set<int> codesIn(const char* document)
+{
+    const juce::File file = juce::File(KVR_SOURCE_DIR).getChildFile(document);
+    const std::string text = file.loadFileAsString().toStdString();
+    std::set<int> codes;
+    const std::regex row(R"(\n\| (\d+) \| )");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), row);
+         it != std::sregex_iterator(); ++it)
+        codes.insert(std::stoi((*it)[1]));
+    const std::smatch header = [&]
+    {
+        std::smatch m;
+        std::regex_search(text, m, std::regex(R"(\| Exit code((?: \| \d+)+) \|)"));
+        return m;
+    }();
+    if (!header.empty())
+        for (const juce::String& n : juce::StringArray::fromTokens(header[1].str(), "| ", ""))
+            codes.insert(n.getIntValue());
+    return codes;
+}
+} // namespace
+
+// --help, the README and docs/using.md list every code of the table, no more.
+TEST(ExitCode, HelpAndDocsListTheTablesCodes)
+{
+    std::set<int> codes;
+    for (const ExitCode::Row& row : ExitCode::table())
+    {
+        codes.insert(row.code);
+        EXPECT_TRUE(ConsoleRun::helpText().contains(
+            "  " + juce::String(static_cast<int>(row.code)) + "  " +
+            juce::String(row.meaning).upToFirstOccurrenceOf(" ", false, false)))
+            << row.meaning;
+    }
+    EXPECT_EQ(codesIn("README.md"), codes);
+    EXPECT_EQ(codesIn("docs/using.md"), codes);
+}
