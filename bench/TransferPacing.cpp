@@ -164,7 +164,8 @@ void measurePauses(const std::vector<SendClock::Send>& sends, long long total, R
         writes.push_back(ms(sends[i].end - sends[i].begin));
         sent += std::max(0L, sends[i].bytes);
         const bool pieceEnded =
-            sent > 4 && ((sent - 4) % Protocol::pieceSize == 0 || sent == total);
+            sent > Protocol::lengthSize &&
+            ((sent - Protocol::lengthSize) % Protocol::pieceSize == 0 || sent == total);
         if (pieceEnded && i + 1 < sends.size())
             pauses.push_back(ms(sends[i + 1].begin - sends[i].end));
     }

@@ -22,8 +22,9 @@ struct Protocol
     static constexpr int tagSize = 8;
 
     // The update file goes out in pieces of at most this many bytes, after its
-    // size as a 4-byte big-endian number, with at least this pause after each
-    // piece (from the end of its write to the next write).
+    // size as a lengthSize-byte big-endian number, with at least this pause
+    // after each piece (from the end of its write to the next write).
+    static constexpr int lengthSize = 4;
     static constexpr int pieceSize = 1024;
     static constexpr int pauseAfterPieceMs = 1;
 };

@@ -74,7 +74,7 @@ Update::Status Update::transfer()
     }
 
     const auto size32 = static_cast<std::uint32_t>(size);
-    const unsigned char length[4] = {
+    const unsigned char length[Protocol::lengthSize] = {
         static_cast<unsigned char>(size32 >> 24), static_cast<unsigned char>(size32 >> 16),
         static_cast<unsigned char>(size32 >> 8), static_cast<unsigned char>(size32)};
 
@@ -103,7 +103,7 @@ Update::Status Update::transfer()
             if (!UpdateFile::isTag(piece))
                 return Status::noFile;
             lengthAt = juce::Time::getMillisecondCounterHiRes();
-            if (const Sent sent = sendAll(length, 4); sent != Sent::all)
+            if (const Sent sent = sendAll(length, Protocol::lengthSize); sent != Sent::all)
                 return sent == Sent::failed ? Status::lengthFailed : Status::stopped;
         }
         left -= n;

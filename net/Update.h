@@ -53,7 +53,7 @@ public:
     // of the last byte).
     double getDeliveryMs() const noexcept { return deliveryMs; }
 
-    // The bytes handed to the connection so far, the length's 4 included.
+    // The bytes handed to the connection so far, the length's included.
     juce::int64 getBytesWritten() const noexcept
     {
         return bytesSent.load(std::memory_order_relaxed);
@@ -82,7 +82,7 @@ private:
     void finish(Status value) { status.store(value, std::memory_order_release); }
 
     std::atomic<Status> status{Status::running};
-    // Handed to the connection (the length's 4 bytes included); written by
+    // Handed to the connection (the length's bytes included); written by
     // this thread only, read by others for the progress figure.
     std::atomic<juce::int64> bytesSent{0};
     bool confirmed = false; // written before the status is published

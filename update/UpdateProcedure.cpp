@@ -285,7 +285,7 @@ StageResult UpdateProcedure::runSend()
 
 // Read here, on the worker, a few times a second: the sending thread makes
 // no call for it. The figure is what the mixer's stack has acknowledged;
-// where the system does not tell, what was written. The length's 4 bytes are
+// where the system does not tell, what was written. The length's bytes are
 // not the file's.
 void UpdateProcedure::noteProgress(const Update& running)
 {
@@ -295,7 +295,8 @@ void UpdateProcedure::noteProgress(const Update& running)
     const bool acknowledged = reading.answer == Acknowledgement::Answer::answered;
     const juce::int64 unacknowledged =
         acknowledged ? static_cast<juce::int64>(reading.unacknowledged) : 0;
-    const juce::int64 taken = juce::jmax<juce::int64>(0, written - unacknowledged - 4);
+    const juce::int64 taken =
+        juce::jmax<juce::int64>(0, written - unacknowledged - Protocol::lengthSize);
     if (!acknowledged && !saidFigureIsWritten)
     {
         saidFigureIsWritten = true;
