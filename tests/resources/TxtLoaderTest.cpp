@@ -368,3 +368,22 @@ TEST(TxtLoaderReader, BackslashAtTheEndOfAnOpenEntryStaysABackslash)
     TxtLoader::unescapeEntry("\"ab\\", output);
     EXPECT_STREQ(output, "ab\\");
 }
+
+// The recipe for a new language in docs/languages.md gives the tables' entry
+// count, which is the count the reader takes, every entry of it a text.
+TEST_F(TxtLoaderOnTables, TheDocsGiveTheTablesEntryCount)
+{
+    const juce::String docs =
+        juce::File(KVR_SOURCE_DIR).getChildFile("docs/languages.md").loadFileAsString();
+    const juce::String count =
+        docs.fromFirstOccurrenceOf("`StringsEnglish.txt` with the", false, false)
+            .trimStart()
+            .upToFirstOccurrenceOf(" ", false, false);
+    EXPECT_EQ(count.getIntValue(), TxtLoader::stringCount) << count;
+    auto* texts = TxtLoader::getInstance();
+    for (int language : {0, 1})
+    {
+        texts->setLanguage(language);
+        EXPECT_TRUE(texts->getString(TxtLoader::stringCount - 1).isNotEmpty()) << language;
+    }
+}
