@@ -22,9 +22,16 @@ double millisecondsSince(double start)
 }
 } // namespace
 
+Update::Update(std::shared_ptr<juce::StreamingSocket> s, const juce::File& program,
+               const UpdateFile::Measure& measured)
+    : juce::Thread("KVR516_UPDATE"), socket(std::move(s)), programFile(program), checked(measured)
+{
+}
+
 Update::Update(juce::StreamingSocket* s, const juce::File& program,
                const UpdateFile::Measure& measured)
-    : juce::Thread("KVR516_UPDATE"), socket(s), programFile(program), checked(measured)
+    : Update(std::shared_ptr<juce::StreamingSocket>(s, [](juce::StreamingSocket*) {}), program,
+             measured)
 {
 }
 

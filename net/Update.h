@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 // Streams the update file to the mixer over its connection: the file's size as
 // a 4-byte big-endian number, then the file's bytes in pieces of at most 1024
@@ -33,8 +34,14 @@ public:
     // How often the wait for the last acknowledgement looks again.
     static constexpr int acknowledgementPollMs = 5;
 
-    // The file beside programFile, which the check found as checked; socket is
-    // not owned and never closed.
+    // The file beside programFile, which the check found as checked. The
+    // thread shares socket with its owner and never closes it: the connection
+    // is closed once the last of them lets go, so a thread that was given up
+    // (ThreadRelease) never writes to a closed connection, and holds it only
+    // until it is deleted.
+    Update(std::shared_ptr<juce::StreamingSocket> socket, const juce::File& programFile,
+           const UpdateFile::Measure& checked);
+    // As above, with a socket that is not owned and never closed.
     Update(juce::StreamingSocket* socket, const juce::File& programFile,
            const UpdateFile::Measure& checked);
 
@@ -87,7 +94,7 @@ private:
     std::atomic<juce::int64> bytesSent{0};
     bool confirmed = false; // written before the status is published
     double deliveryMs = 0;  // written before the status is published
-    juce::StreamingSocket* const socket;
+    const std::shared_ptr<juce::StreamingSocket> socket;
     const juce::File programFile;
     const UpdateFile::Measure checked;
 };

@@ -41,17 +41,16 @@ UpdateProcedure::~UpdateProcedure()
     stop();
 
     // The stages have released their threads; what is left is a stopped
-    // broadcast, the mixer's connection and the interface list. A thread that
-    // was given up (ThreadRelease) may still hold the last two: they then
-    // stay until the process ends.
+    // broadcast, the mixer's connection and the interface list. A sending
+    // thread that was given up (ThreadRelease) shares the connection, which
+    // closes once it has been deleted too; a thread of the connect stage
+    // given up may still read the interface list, which then stays until the
+    // process ends.
     update.reset();
     listener.reset();
     broadcast.reset();
-    if (ThreadRelease::givenUp() > 0)
-    {
-        [[maybe_unused]] auto* keptConnection = connectedSocket.release();
-        [[maybe_unused]] auto* keptSetup = setup.release();
-    }
+    if (ThreadRelease::givenUp() > 0) [[maybe_unused]]
+        auto* keptSetup = setup.release();
     connectedSocket.reset();
     setup.reset();
 }
@@ -245,7 +244,7 @@ StageResult UpdateProcedure::runSend()
             });
     }
 
-    update = std::make_unique<Update>(connectedSocket.get(), hooks.programFile, file);
+    update = std::make_unique<Update>(connectedSocket, hooks.programFile, file);
     if (!startStageThread(*update))
     {
         update.reset();

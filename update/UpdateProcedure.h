@@ -1,10 +1,10 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "platform/InterfaceQuery.h"
 #include "update/Phase.h"
 #include "update/SendProgress.h"
 #include "update/StageResult.h"
-#include "platform/InterfaceQuery.h"
 
 #include <juce_core/juce_core.h>
 
@@ -117,7 +117,7 @@ private:
     // Made and used by the worker only, released after it has stopped.
     std::unique_ptr<Broadcast> broadcast;
     std::unique_ptr<::Listener> listener; // the network class, not a thread listener
-    std::unique_ptr<juce::StreamingSocket> connectedSocket;
+    std::shared_ptr<juce::StreamingSocket> connectedSocket; // shared with Update
     std::unique_ptr<Update> update;
     std::unique_ptr<NetworkSetup> setup;
 
