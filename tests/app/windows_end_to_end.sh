@@ -13,7 +13,7 @@
 # waiting for the mixer, a mixer that resets in the middle of the transfer, a
 # second network that is down, a mixer that stalls and then resets, the
 # computer's address on the mixer's network that comes only after START, and
-# a mixer that takes nothing for 15 s in the middle of the transfer.
+# a mixer that takes nothing for 9 s in the middle of the transfer.
 #
 # Usage: windows_end_to_end.sh PROGRAM.exe SIMULATOR CLOSE_HELPER PREFIX [SCREENSHOT_DIR]
 # PREFIX is the build's Wine prefix (scripts/wine-run makes it); screenshots
@@ -210,14 +210,14 @@ row_address_after_start
 # tells nothing, so none says that the firewall keeps the mixer out. Then the
 # sending screen's line and the taskbar's progress (paused, then normal again;
 # Wine's taskbar takes the calls and shows nothing): the mixer takes 1 MiB,
-# then nothing for 15 s, then the rest, byte-exact.
-step "the hints after 15 s; the mixer takes 1 MiB, then nothing for 15 s, then the rest"
+# then nothing for 9 s, then the rest, byte-exact.
+step "the hints after 15 s; the mixer takes 1 MiB, then nothing for 9 s, then the rest"
 make_update_file $((3 * 1024 * 1024))
 launch
 to_waiting
 wait_for 30 "the hints after 15 s" shows_text "No mixer yet?"
 ! grep -qF "WindowsFirewall" <<<"$(read_text "$work/screen.png")" || fail "a firewall verdict where Wine tells none"
-start_faulty_mixer --fault pause:1048576:15 --expect "$update_file" --save "$work/received"
+start_faulty_mixer --fault pause:1048576:9 --expect "$update_file" --save "$work/received"
 wait_for 20 "the line that the mixer has taken nothing" shows_text "The mixer has taken nothing for"
 keep_windows_shot "$work/screen.png" en-4-paused
 wait_text "Finish sending the firmware."
