@@ -11,6 +11,8 @@ struct Reading
 {
     double atMs;
     juce::int64 taken;
+    juce::int64 unacknowledged = 0; // written beyond taken
+    bool told = true;               // false: the system did not tell what was taken
 };
 
 struct Row
@@ -23,6 +25,8 @@ struct Row
     double secondsLeft;    // -1: unknown
     double stalledSeconds;
     int pausesTold = 0;
+    bool acknowledged = true;
+    bool allWritten = false;
 };
 
 // A 10,000,000-byte file.
@@ -48,7 +52,10 @@ const Row rows[] = {
      9999999,
      -1,
      -1,
-     0},
+     0,
+     0,
+     true,
+     true},
     {"stopped after 5 s without a byte more",
      {{0, 0}, {1000, 100}, {6000, 100}},
      6000,
@@ -66,6 +73,41 @@ const Row rows[] = {
      -1,
      0,
      1},
+    {"one unanswered reading keeps the figure taken",
+     {{0, 0}, {1000, 500000, 300000}, {1100, 0, 900000, false}},
+     1100,
+     500000,
+     -1,
+     -1,
+     0},
+    {"no answer for 1 s: the bytes written",
+     {{0, 0}, {1000, 500000}, {1100, 0, 800000, false}, {2100, 0, 900000, false}},
+     2100,
+     900000,
+     -1,
+     -1,
+     0,
+     0,
+     false},
+    {"never told: the bytes written, for good",
+     {{0, 0, 100, false}, {1000, 2000, 1000}},
+     1000,
+     3000,
+     -1,
+     -1,
+     0,
+     0,
+     false},
+    {"all written: no time left",
+     {{0, 0}, {1000, 9000000, 1000000}},
+     1000,
+     9000000,
+     9000000,
+     -1,
+     0,
+     0,
+     true,
+     true},
 };
 } // namespace
 
@@ -77,7 +119,8 @@ TEST(SendProgress, FiguresFromReadings)
         int pauses = 0;
         SendProgress progress(10000000, [&](double) { ++pauses; });
         for (const Reading& r : row.readings)
-            progress.note(r.taken, true, r.atMs);
+            progress.note(r.taken + r.unacknowledged,
+                          r.told ? std::optional<juce::int64>(r.taken) : std::nullopt, r.atMs);
         const SendProgress::Figures f = progress.figures(row.askedAtMs);
         EXPECT_EQ(f.taken, row.taken);
         EXPECT_EQ(f.total, 10000000);
@@ -92,6 +135,10 @@ TEST(SendProgress, FiguresFromReadings)
         }
         EXPECT_DOUBLE_EQ(f.stalledSeconds, row.stalledSeconds);
         EXPECT_EQ(pauses, row.pausesTold);
+        EXPECT_EQ(f.acknowledged, row.acknowledged);
+        EXPECT_EQ(f.allWritten, row.allWritten);
+        EXPECT_TRUE(!row.allWritten || f.secondsLeft < 0);
+        EXPECT_EQ(f.hasReading, !row.readings.empty());
     }
 }
 
@@ -99,18 +146,18 @@ TEST(SendProgress, TheEndOnlyAtTheFinishAndAPauseStillGoingOnIsTold)
 {
     std::vector<double> pauses;
     SendProgress progress(1000, [&](double ms) { pauses.push_back(ms); });
-    progress.note(1000, false, 0);
+    progress.note(1000, std::nullopt, 0);
     EXPECT_EQ(progress.figures(0).taken, 999);
     EXPECT_FALSE(progress.figures(0).acknowledged);
     progress.finish(100);
-    progress.note(5, true, 200); // after the finish nothing changes it
+    progress.note(5, 5, 200); // after the finish nothing changes it
     const SendProgress::Figures f = progress.figures(300);
     EXPECT_TRUE(f.finished);
     EXPECT_EQ(f.taken, 1000);
     EXPECT_DOUBLE_EQ(f.stalledSeconds, 0);
 
     SendProgress cut(1000, [&](double ms) { pauses.push_back(ms); });
-    cut.note(10, true, 0);
+    cut.note(10, 10, 0);
     cut.end(7000);
     EXPECT_EQ(pauses, std::vector<double>{7000});
 }
