@@ -10,9 +10,8 @@ namespace
 struct Reading
 {
     double atMs;
-    juce::int64 taken;
-    juce::int64 unacknowledged = 0; // written beyond taken
-    bool told = true;               // false: the system did not tell what was taken
+    juce::int64 taken;        // -1: the system did not tell
+    juce::int64 written = -1; // -1: as taken
 };
 
 struct Row
@@ -73,41 +72,9 @@ const Row rows[] = {
      -1,
      0,
      1},
-    {"one unanswered reading keeps the figure taken",
-     {{0, 0}, {1000, 500000, 300000}, {1100, 0, 900000, false}},
-     1100,
-     500000,
-     -1,
-     -1,
-     0},
-    {"no answer for 1 s: the bytes written",
-     {{0, 0}, {1000, 500000}, {1100, 0, 800000, false}, {2100, 0, 900000, false}},
-     2100,
-     900000,
-     -1,
-     -1,
-     0,
-     0,
-     false},
-    {"never told: the bytes written, for good",
-     {{0, 0, 100, false}, {1000, 2000, 1000}},
-     1000,
-     3000,
-     -1,
-     -1,
-     0,
-     0,
-     false},
-    {"all written: no time left",
-     {{0, 0}, {1000, 9000000, 1000000}},
-     1000,
-     9000000,
-     9000000,
-     -1,
-     0,
-     0,
-     true,
-     true},
+    {"unanswered once: kept", {{0, 5, 8}, {9, -1, 9}}, 9, 5, -1, -1, 0},
+    {"1 s unanswered: written", {{0, 5}, {9, -1, 8}, {1009, -1, 9}}, 1009, 9, -1, -1, 0, 0, false},
+    {"never told: written for good", {{0, -1, 1}, {9, 2, 3}}, 9, 3, -1, -1, 0, 0, false},
 };
 } // namespace
 
@@ -119,8 +86,8 @@ TEST(SendProgress, FiguresFromReadings)
         int pauses = 0;
         SendProgress progress(10000000, [&](double) { ++pauses; });
         for (const Reading& r : row.readings)
-            progress.note(r.taken + r.unacknowledged,
-                          r.told ? std::optional<juce::int64>(r.taken) : std::nullopt, r.atMs);
+            progress.note(r.written < 0 ? r.taken : r.written,
+                          r.taken < 0 ? std::nullopt : std::optional<juce::int64>(r.taken), r.atMs);
         const SendProgress::Figures f = progress.figures(row.askedAtMs);
         EXPECT_EQ(f.taken, row.taken);
         EXPECT_EQ(f.total, 10000000);
