@@ -24,7 +24,7 @@ void SendProgress::note(juce::int64 written, std::optional<juce::int64> told, do
     }
     if (!told.has_value())
         acknowledged = false;
-    juce::int64 now = acknowledged ? *told : written;
+    juce::int64 now = acknowledged ? told.value_or(0) : written;
 
     noted = true;
     allWritten = allWritten || written >= total;
