@@ -123,7 +123,7 @@ private:
     {
         if (stage == Phase::connect)
         {
-            const juce::StringArray now = procedure.getAnnouncedAddresses();
+            const juce::StringArray now = procedure.getAnnouncedAddresses().value_or(announced);
             if (now != announced && !now.isEmpty())
                 say(txt.getString(StringEntry::announcingOn)
                         .replace("%1", now.joinIntoString(", ")));
@@ -137,7 +137,7 @@ private:
     // otherwise a line at each tenth of the file and at each stall.
     void showProgress(const SendProgress::Figures& f)
     {
-        if (f.total <= 0)
+        if (f.total <= 0 || !f.hasReading)
             return;
         const juce::String text = ProgressText::line(f);
         const double now = juce::Time::getMillisecondCounterHiRes();

@@ -35,10 +35,10 @@ struct StringEntry
     // whether the mixer acknowledged the end of the file.
     static constexpr int finishUnconfirmed = 41;
 
-    // The send stage's progress (ProgressText): "%1 MB of %2 MB · %3 MB/s ·
-    // about %4 s left" (taken, total, rate, seconds left), the stalled
-    // mixer's line ("%1" the seconds), and the progress before the rate is
-    // known ("%1 MB of %2 MB").
+    // The send stage's progress (ProgressText): "%1 · %2 · about %3 s left"
+    // (the sizes, the rate, seconds left), the stalled mixer's line ("%1" the
+    // seconds), and the sizes alone ("%1 MB of %2 MB": taken, total), which
+    // is also the line before the rate is known.
     static constexpr int progress = 42;
     static constexpr int stalled = 43;
     static constexpr int progressStarting = 44;
@@ -61,4 +61,14 @@ struct StringEntry
     static constexpr int noMixerHintLinux = 52;
     static constexpr int noMixerHintWindows = 53;
     static constexpr int firewallBlocks = 54;
+
+    // More of the send stage's progress: the sizes where the figure is the
+    // bytes written, as the system does not tell what the mixer took ("%1
+    // MB of %2 MB written (unconfirmed)"); the line once everything is
+    // written ("%1 · %2": the sizes, the rate); and the rate in MB/s or,
+    // under 1 MB/s, in kB/s ("%1" the number).
+    static constexpr int progressWritten = 55;
+    static constexpr int progressAllWritten = 56;
+    static constexpr int rateMegabytes = 57;
+    static constexpr int rateKilobytes = 58;
 };

@@ -11,13 +11,13 @@
 class LocaleQuery;
 
 // Reads the compiled-in text tables: the typeface and language names once,
-// and the 55 strings of the current language each time the language changes.
+// and the 59 strings of the current language each time the language changes.
 // The languages are those of languageTables (EmbeddedData.h). One instance
 // per process, used on the message thread only.
 class TxtLoader
 {
 public:
-    static constexpr int stringCount = 55;
+    static constexpr int stringCount = 59;
     static constexpr int lineBufferSize = 2048; // a line holds at most 2047 bytes
 
     // The sections a table can hold; any other header counts as none.

@@ -116,15 +116,17 @@ void StageDetails::timerCallback()
         showSending();
 }
 
-// The addresses follow the live list; after hintAfterMs the commonest causes
-// follow, in order, with this system's remedy and what it tells of its firewall.
+// The addresses follow the live list, from its first listing on; after hintAfterMs the commonest
+// causes follow, in order, with this system's remedy and what it tells of its firewall.
 void StageDetails::showWaiting()
 {
     const TxtLoader* txt = TxtLoader::getInstance();
-    const juce::StringArray addresses = procedure.getAnnouncedAddresses();
-    juce::String text = addresses.isEmpty() ? txt->getString(StringEntry::onNoNetwork)
-                                            : txt->getString(StringEntry::announcedOn)
-                                                  .replace("%1", addresses.joinIntoString(", "));
+    const std::optional<juce::StringArray> addresses = procedure.getAnnouncedAddresses();
+    juce::String text;
+    if (addresses.has_value())
+        text = addresses->isEmpty() ? txt->getString(StringEntry::onNoNetwork)
+                                    : txt->getString(StringEntry::announcedOn)
+                                          .replace("%1", addresses->joinIntoString(", "));
 
     if (now() - shownAtMs >= hintAfterMs)
     {
@@ -134,7 +136,9 @@ void StageDetails::showWaiting()
             firewall =
                 FirewallCheck::forIncoming(Protocol::listenerPort, UpdateFile::thisProgram());
         }
-        text << "\n\n" << txt->getString(StringEntry::noMixerHint) << "\n";
+        if (text.isNotEmpty())
+            text << "\n\n";
+        text << txt->getString(StringEntry::noMixerHint) << "\n";
         if (firewall == FirewallCheck::Verdict::blocks)
             text << txt->getString(StringEntry::firewallBlocks) << " ";
 #if JUCE_WINDOWS

@@ -6,11 +6,28 @@ SendProgress::SendProgress(juce::int64 size, PauseEnded ended)
 {
 }
 
-void SendProgress::note(juce::int64 now, bool isAcknowledged, double nowMs)
+void SendProgress::note(juce::int64 written, std::optional<juce::int64> told, double nowMs)
 {
     if (finished)
         return;
-    acknowledged = isAcknowledged;
+    if (told.has_value())
+    {
+        answered = true;
+        missedSinceMs = -1;
+    }
+    else if (acknowledged && answered)
+    {
+        if (missedSinceMs < 0)
+            missedSinceMs = nowMs;
+        if (nowMs - missedSinceMs < missedForMs)
+            return;
+    }
+    if (!told.has_value())
+        acknowledged = false;
+    juce::int64 now = acknowledged ? told.value_or(0) : written;
+
+    noted = true;
+    allWritten = allWritten || written >= total;
     if (lastMoveMs < 0)
         lastMoveMs = nowMs;
     // The end is the finish's alone; a reading never takes the figure back.
@@ -53,6 +70,8 @@ SendProgress::Figures SendProgress::figures(double nowMs) const
     f.total = total;
     f.acknowledged = acknowledged;
     f.finished = finished;
+    f.allWritten = allWritten || finished;
+    f.hasReading = noted || finished;
     if (finished)
         return f;
 
@@ -65,7 +84,8 @@ SendProgress::Figures SendProgress::figures(double nowMs) const
             f.bytesPerSecond =
                 static_cast<double>(recent.back().second - recent.front().second) * 1000.0 / span;
     }
-    if (f.bytesPerSecond > 0)
+    // Once all is written, what is left is the mixer's to take, at its own pace.
+    if (f.bytesPerSecond > 0 && !allWritten)
         f.secondsLeft = static_cast<double>(total - taken) / f.bytesPerSecond;
     return f;
 }

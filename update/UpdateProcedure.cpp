@@ -167,6 +167,10 @@ StageResult UpdateProcedure::runInitialise()
 // Broadcast's failure or a cancel.
 StageResult UpdateProcedure::runConnect()
 {
+    {
+        const std::lock_guard<std::mutex> lock(shownLock);
+        announced.reset();
+    }
     listener = std::make_unique<::Listener>();
     if (!startStageThread(*listener))
     {
@@ -186,6 +190,7 @@ StageResult UpdateProcedure::runConnect()
         return endConnect(threadNotStarted(Phase::connect));
     }
 
+    const double broadcastFrom = juce::Time::getMillisecondCounterHiRes();
     for (;;)
     {
         const ::Listener::Status s = listener->getStatus();
@@ -213,7 +218,12 @@ StageResult UpdateProcedure::runConnect()
 
         if (threadShouldExit())
             return endConnect(StageResult::cancelled);
+        // Broadcast lists its first networks as it starts, and none is empty
+        // then (the initialise stage found one, or announcing has failed): an
+        // empty list before it has listed is no listing yet.
         const juce::StringArray now = broadcast->getAnnouncedAddresses();
+        if (!now.isEmpty() ||
+            juce::Time::getMillisecondCounterHiRes() - broadcastFrom >= Broadcast::relistMs)
         {
             const std::lock_guard<std::mutex> lock(shownLock);
             announced = now;
@@ -284,29 +294,36 @@ StageResult UpdateProcedure::runSend()
 
 // Read here, on the worker, a few times a second: the sending thread makes
 // no call for it. The figure is what the mixer's stack has acknowledged;
-// where the system does not tell, what was written. The length's bytes are
-// not the file's.
+// where the system does not tell, what was written (SendProgress decides).
+// The length's bytes are not the file's.
 void UpdateProcedure::noteProgress(const Update& running)
 {
     const juce::int64 written = running.getBytesWritten();
     const Acknowledgement::Reading reading =
         Acknowledgement::read(running.getHandle(), static_cast<std::uint64_t>(written));
-    const bool acknowledged = reading.answer == Acknowledgement::Answer::answered;
-    const juce::int64 unacknowledged =
-        acknowledged ? static_cast<juce::int64>(reading.unacknowledged) : 0;
-    const juce::int64 taken =
-        juce::jmax<juce::int64>(0, written - unacknowledged - Protocol::lengthSize);
-    if (!acknowledged && !saidFigureIsWritten)
+    std::optional<juce::int64> acknowledged;
+    if (reading.answer == Acknowledgement::Answer::answered)
+        acknowledged = juce::jmax<juce::int64>(
+            0, written - static_cast<juce::int64>(reading.unacknowledged) - Protocol::lengthSize);
+    bool countsWritten = false;
+    {
+        const std::lock_guard<std::mutex> lock(shownLock);
+        progress->note(juce::jmax<juce::int64>(0, written - Protocol::lengthSize), acknowledged,
+                       juce::Time::getMillisecondCounterHiRes());
+        countsWritten = !progress->isAcknowledged();
+    }
+    if (countsWritten && !saidFigureIsWritten)
     {
         saidFigureIsWritten = true;
-        DiagnosticLog::line("this system does not tell what the mixer has acknowledged: the "
-                            "sending figure counts the bytes written");
+        DiagnosticLog::line("what the mixer has acknowledged cannot be read (" +
+                            (reading.answer == Acknowledgement::Answer::refused
+                                 ? juce::String("the system does not tell")
+                                 : "error " + juce::String(reading.error)) +
+                            "): the sending figure counts the bytes written from now on");
     }
-    const std::lock_guard<std::mutex> lock(shownLock);
-    progress->note(taken, acknowledged, juce::Time::getMillisecondCounterHiRes());
 }
 
-juce::StringArray UpdateProcedure::getAnnouncedAddresses() const
+std::optional<juce::StringArray> UpdateProcedure::getAnnouncedAddresses() const
 {
     const std::lock_guard<std::mutex> lock(shownLock);
     return announced;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class Broadcast;
 class Listener;
@@ -74,8 +75,9 @@ public:
     bool isDeliveryUnconfirmed() const noexcept { return deliveryUnconfirmed; }
 
     // What the user is shown while a stage runs; from any thread. The
-    // addresses the connect stage announces on now, in the order listed.
-    juce::StringArray getAnnouncedAddresses() const;
+    // addresses the connect stage announces on now, in the order listed;
+    // nothing until its first listing (an empty list: no network now).
+    std::optional<juce::StringArray> getAnnouncedAddresses() const;
     // The mixer's address once the connect stage has succeeded; empty before.
     juce::String getMixerAddress() const;
     // The send stage's figures, during it and after.
@@ -110,7 +112,7 @@ private:
 
     // Written by the worker, read by the window or the console.
     mutable std::mutex shownLock;
-    juce::StringArray announced;
+    std::optional<juce::StringArray> announced;
     juce::String mixerAddress;
     std::unique_ptr<SendProgress> progress;
 

@@ -4,6 +4,7 @@
 
 #include "resources/AlineButton.h"
 #include "resources/TxtLoader.h"
+#include "ui/StageDetails.h"
 
 ControllerHarness::ControllerHarness() = default;
 
@@ -62,6 +63,9 @@ ControllerHarness::Screen ControllerHarness::screen() const
     s.accessibleTitle = window.getTitle().toStdString();
     if (auto* label = dynamic_cast<juce::Label*>(child("Message Label")))
         s.message = label->getText().toStdString();
+    for (auto* c : main->getChildren())
+        if (auto* details = dynamic_cast<StageDetails*>(c))
+            s.details = details->getText().toStdString();
     if (auto* left = dynamic_cast<juce::Button*>(child("button1")))
     {
         s.left = left->getButtonText().toStdString();

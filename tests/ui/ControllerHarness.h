@@ -25,6 +25,7 @@ public:
         // The window's title as assistive technology hears it.
         std::string accessibleTitle;
         std::string message;
+        std::string details; // the line beneath the message
         std::string left;
         std::string right;
         bool leftVisible = false;

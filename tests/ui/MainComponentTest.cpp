@@ -257,12 +257,14 @@ TEST_F(MainComponentTest, WaitingScreenShowsOnlyCancel)
 {
     reach(3);
     expectScreen(ui->screen(), waitingText, "", false, "Cancel", true, false);
+    EXPECT_EQ(ui->screen().details, ""); // nothing before the stage's first listing or reading
 }
 
 TEST_F(MainComponentTest, SendingScreenShowsOnlyCancel)
 {
     reach(4);
     expectScreen(ui->screen(), sendingText, "", false, "Cancel", true, false);
+    EXPECT_EQ(ui->screen().details, ""); // nothing before the stage's first listing or reading
 }
 
 //==============================================================================
