@@ -163,10 +163,11 @@ row_stall_then_reset 1000
 console_start() {
     : >"$work/console.out"
     ip netns exec "$ns_pc" env -i HOME="$work/home" LANG=en_US.UTF-8 PATH=/usr/bin:/bin \
-        XDG_STATE_HOME="$work/state" sh -c 'mount --bind "$1" /var/tmp && shift && exec "$@"' sh \
+        XDG_STATE_HOME="$work/state" "${console_env[@]}" sh -c 'mount --bind "$1" /var/tmp && shift && exec "$@"' sh \
         "$work/lockdir" "$work/prog/KVR516_UPDATE" --console "$@" >>"$work/console.out" 2>>"$work/app.log" &
     app_pid=$!
 }
+console_env=() # more of the environment, NAME=value
 console_said() { grep -qF -- "$1" "$work/console.out"; }
 console_end() {
     wait_for 60 "the console run to end" program_ended
@@ -220,6 +221,17 @@ step "console: --file naming a file without the tag"
 printf 'KVR700X3 not an update file' >"$work/other.upd"
 console_start --file "$work/other.upd"
 console_end 2 "Cannot find the UpdateFile_I4 (I4)"
+
+step "console: libcrypto told to load a provider that is not there has no SHA-256"
+make_update_file 4096
+printf 'openssl_conf = init\n[init]\nproviders = p\n[p]\nmissing = m\n[m]\nactivate = 1\n' >"$work/missing.cnf"
+started=$SECONDS
+console_env=(OPENSSL_CONF="$work/missing.cnf")
+console_start
+console_env=()
+console_end 2 "Cannot find the UpdateFile_I4 (I4)"
+[ $((SECONDS - started)) -le 5 ] || fail "the run without SHA-256 ended after $((SECONDS - started)) s"
+grep -qF "cannot be checked: the system's SHA-256 failed" "$work/app.log" || fail "the log does not say why"
 
 #------------------------------------------------------------------------------
 # Held past the language screen, Return repeats (the X server's auto-repeat:
