@@ -40,12 +40,26 @@ int Update::getHandle() const noexcept
     return socket != nullptr ? socket->getRawSocketHandle() : -1;
 }
 
+// Whatever is thrown out of the transfer (no memory, a system library's
+// failure) ends it as a file not sent when nothing went out yet, otherwise as
+// a transfer that broke off.
 void Update::run()
 {
-    const double started = juce::Time::getMillisecondCounterHiRes();
-    const Status outcome = transfer();
-    DiagnosticLog::line("sent " + juce::String(bytesSent.load()) + " bytes (length and file) in " +
-                        juce::String(juce::roundToInt(millisecondsSince(started))) + " ms");
+    Status outcome = Status::running;
+    try
+    {
+        const double started = juce::Time::getMillisecondCounterHiRes();
+        outcome = transfer();
+        DiagnosticLog::line("sent " + juce::String(bytesSent.load()) +
+                            " bytes (length and file) in " +
+                            juce::String(juce::roundToInt(millisecondsSince(started))) + " ms");
+    }
+    catch (...)
+    {
+        DiagnosticLog::thrown("sending the update file");
+        if (outcome == Status::running)
+            outcome = bytesSent.load() > 0 ? Status::contentFailed : Status::noFile;
+    }
     finish(outcome);
 }
 

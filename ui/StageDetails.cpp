@@ -3,10 +3,10 @@
 
 #include "net/Protocol.h"
 #include "net/UpdateFile.h"
-#include "update/UpdateProcedure.h"
 #include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
 #include "ui/ProgressText.h"
+#include "update/UpdateProcedure.h"
 
 namespace
 {
@@ -116,15 +116,18 @@ void StageDetails::timerCallback()
         showSending();
 }
 
-// The addresses follow the live list; after hintAfterMs the commonest causes
-// follow, in order, with this system's remedy and what it tells of its firewall.
+// The addresses follow the live list, or it says that the computer is on no
+// network (before the first list, nothing); after hintAfterMs the commonest
+// causes follow, in order, with this system's remedy and what it tells of its
+// firewall.
 void StageDetails::showWaiting()
 {
     const TxtLoader* txt = TxtLoader::getInstance();
     const juce::StringArray addresses = procedure.getAnnouncedAddresses();
-    juce::String text = addresses.isEmpty() ? txt->getString(StringEntry::onNoNetwork)
-                                            : txt->getString(StringEntry::announcedOn)
-                                                  .replace("%1", addresses.joinIntoString(", "));
+    juce::String text = procedure.isOnNoNetwork() ? txt->getString(StringEntry::onNoNetwork)
+                        : addresses.isEmpty()     ? juce::String()
+                                                  : txt->getString(StringEntry::announcedOn)
+                                                    .replace("%1", addresses.joinIntoString(", "));
 
     if (now() - shownAtMs >= hintAfterMs)
     {

@@ -1,10 +1,10 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "platform/InterfaceQuery.h"
 #include "update/Phase.h"
 #include "update/SendProgress.h"
 #include "update/StageResult.h"
-#include "platform/InterfaceQuery.h"
 
 #include <juce_core/juce_core.h>
 
@@ -58,7 +58,8 @@ public:
 
     // Starts the stage of phase (initialise, connect or send) on the worker,
     // once the last stage's has returned. A worker that cannot be started ends the stage
-    // at once with its code for that ("_I3", "_C3" or "_S4").
+    // at once with its code for that ("_I3", "_C3" or "_S4"), and so does one
+    // whose stage throws.
     void start(Phase stage);
     // Asks the running stage to stop and waits, without a time limit, until
     // it has returned (at once when none runs).
@@ -76,6 +77,9 @@ public:
     // What the user is shown while a stage runs; from any thread. The
     // addresses the connect stage announces on now, in the order listed.
     juce::StringArray getAnnouncedAddresses() const;
+    // True while the connect stage finds the computer on no network but
+    // loopback: it waits for one, and the user is to connect it.
+    bool isOnNoNetwork() const;
     // The mixer's address once the connect stage has succeeded; empty before.
     juce::String getMixerAddress() const;
     // The send stage's figures, during it and after.
@@ -111,6 +115,7 @@ private:
     // Written by the worker, read by the window or the console.
     mutable std::mutex shownLock;
     juce::StringArray announced;
+    bool onNoNetwork = false;
     juce::String mixerAddress;
     std::unique_ptr<SendProgress> progress;
 

@@ -233,6 +233,18 @@ console_end 2 "Cannot find the UpdateFile_I4 (I4)"
 [ $((SECONDS - started)) -le 5 ] || fail "the run without SHA-256 ended after $((SECONDS - started)) s"
 grep -qF "cannot be checked: the system's SHA-256 failed" "$work/app.log" || fail "the log does not say why"
 
+step "console: the only network's address gone for 4 s after START, then back"
+make_update_file $((64 * 1024 + 9))
+console_start
+wait_for 20 "the announcing" console_said "Announcing on 198.51.100.10"
+ip -n "$ns_pc" addr del 198.51.100.10/24 dev "ke$$a"
+wait_for 5 "the no-network line" console_said "This computer is on no network now"
+sleep 4 # without a network: past the 3 s that end an announcing refused everywhere
+ip -n "$ns_pc" addr add 198.51.100.10/24 dev "ke$$a"
+start_mixer
+console_end 0 "please confirm a screen on KVR-516helix, and reboot after the end."
+expect_mixer_ok
+
 #------------------------------------------------------------------------------
 # Held past the language screen, Return repeats (the X server's auto-repeat:
 # after 660 ms, 25 presses a second) while the box appears: none of the
