@@ -128,6 +128,10 @@ private:
                 say(txt.getString(StringEntry::announcingOn)
                         .replace("%1", now.joinIntoString(", ")));
             announced = now;
+            const bool noNetwork = procedure.isOnNoNetwork();
+            if (noNetwork && !saidNoNetwork)
+                say(txt.getString(StringEntry::onNoNetwork));
+            saidNoNetwork = noNetwork;
         }
         else if (stage == Phase::send)
             showProgress(procedure.getSendProgress());
@@ -174,6 +178,7 @@ private:
     const bool terminal;
     juce::WaitableEvent stageEnded{true};
     juce::StringArray announced;
+    bool saidNoNetwork = false;
     juce::String lineShown;
     double lineShownAt = 0;
     int tenthShown = 0;

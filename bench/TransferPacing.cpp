@@ -211,7 +211,7 @@ Run transferOnce(const juce::File& program, long long size)
         juce::MemoryBlock bytes;
         file.loadFileAsData(bytes);
         Update update(socket.get(), program,
-                      {file.getSize(), Sha256::of(bytes.getData(), bytes.getSize())});
+                      {file.getSize(), Sha256::of(bytes.getData(), bytes.getSize()).value()});
         std::thread reader([&] { received = drain(peer, 4 + size); });
         const auto start = Clock::now();
         update.startThread();

@@ -1,11 +1,11 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Broadcast.h"
 
-#include "record/DiagnosticLog.h"
 #include "platform/DatagramDestination.h"
 #include "platform/SocketError.h"
 #include "platform/SocketOptions.h"
 #include "platform/TimerPrecision.h"
+#include "record/DiagnosticLog.h"
 
 namespace
 {
@@ -125,6 +125,7 @@ bool Broadcast::follow(const std::vector<NetworkSetup::Network>& networks, bool 
             now.add(target.network.address);
     const std::lock_guard<std::mutex> lock(announcedLock);
     announced = now;
+    onNoNetwork = sockets.empty();
     return true;
 }
 
@@ -134,7 +135,30 @@ juce::StringArray Broadcast::getAnnouncedAddresses() const
     return announced;
 }
 
+bool Broadcast::isOnNoNetwork() const
+{
+    const std::lock_guard<std::mutex> lock(announcedLock);
+    return onNoNetwork;
+}
+
+// Whatever is thrown out of the work (no memory, a system library's failure)
+// ends it with the code of where it came: setting up, or announcing.
 void Broadcast::run()
+{
+    Status outcome = Status::running;
+    try
+    {
+        outcome = announceUntilStopped();
+    }
+    catch (...)
+    {
+        DiagnosticLog::thrown(settingUp ? "setting up the announcing" : "announcing");
+        outcome = settingUp ? Status::setupFailed : Status::sendFailed;
+    }
+    finish(outcome);
+}
+
+Broadcast::Status Broadcast::announceUntilStopped()
 {
     // The 100 ms pause ends when it is due rather than whenever the system's
     // timers get round to it, so the cycle is the pause plus the sends.
@@ -144,10 +168,8 @@ void Broadcast::run()
     for (int i = 0; i < setup.getNumAddresses(); ++i)
         networks.push_back({setup.getAddress(i), setup.getBroadcastAddress(i)});
     if (!follow(networks, true))
-    {
-        finish(Status::setupFailed);
-        return;
-    }
+        return Status::setupFailed;
+    settingUp = false;
 
     juce::StringArray announced;
     for (const auto& n : networks)
@@ -156,6 +178,7 @@ void Broadcast::run()
                         juce::String(Protocol::broadcastPort) + ")");
 
     double listedAt = juce::Time::getMillisecondCounterHiRes();
+    double noneSaidAt = -lineGapMs; // when the log last said that no network is listed
     int unreached = 0;
     while (!threadShouldExit())
     {
@@ -163,31 +186,38 @@ void Broadcast::run()
         if (juce::Time::getMillisecondCounterHiRes() - listedAt >= relistMs)
         {
             listedAt = juce::Time::getMillisecondCounterHiRes();
+            const bool noneBefore = sockets.empty();
             const NetworkSetup::Result listed = NetworkSetup::listNetworks(*query, networks);
             if (listed == NetworkSetup::Result::ok || listed == NetworkSetup::Result::onlyLoopback)
                 follow(networks, false);
+            if (sockets.empty() && !noneBefore && listedAt - noneSaidAt >= lineGapMs)
+            {
+                DiagnosticLog::line("no network is listed but loopback: waiting for one");
+                noneSaidAt = listedAt;
+            }
             catchUp();
         }
 
-        // A cycle with nothing to send on (no network but loopback, no socket
-        // made) counts as one in which every send failed: the computer is off
-        // every network, and no mixer can find it.
-        unreached = announce() ? 0 : unreached + 1;
+        // Only a cycle in which networks are listed and not one of them took
+        // its datagram counts towards the failure. With nothing listed but
+        // loopback (the cable moved from another network to the mixer's, an
+        // address still to come from DHCP or link-local) nothing was refused:
+        // the computer waits for a network, and the count starts again.
+        const bool sent = announce();
+        unreached = sent || sockets.empty() ? 0 : unreached + 1;
         if (unreached >= unreachedCyclesLimit)
         {
             catchUp(true);
             DiagnosticLog::line("not one announcement could be sent for " +
-                                juce::String(unreachedCyclesLimit) + " cycles in a row: " +
-                                (sockets.empty() ? "no network is listed but loopback"
-                                                 : "no network listed could be reached"));
-            finish(Status::sendFailed);
-            return;
+                                juce::String(unreachedCyclesLimit) +
+                                " cycles in a row: no network listed could be reached");
+            return Status::sendFailed;
         }
         wait(Protocol::announcementIntervalMs);
     }
 
     catchUp(true);
-    finish(Status::stopped);
+    return Status::stopped;
 }
 
 bool Broadcast::announce()

@@ -23,10 +23,12 @@
 // one that goes away is no longer. A network whose datagram cannot be sent (an
 // interface that is down, a full buffer, a roam) is skipped for that cycle and
 // tried again in the next, and one whose socket could not be made is tried
-// again at the next listing. Announcing fails when for 3 seconds in a row not
-// one datagram could be sent, whatever the reason: every network unreachable,
-// or none listed but loopback. Lines about one network are written at most once
-// a minute, so that a network that comes and goes does not fill the log.
+// again at the next listing. Announcing fails when for 3 seconds in a row
+// networks are listed and not one datagram could be sent to any of them. While
+// none is listed but loopback (a cable moved to the mixer's network, an address
+// still to come) nothing is refused: it waits for a network as long as its
+// owner does. Lines about one network are written at most once a minute, so
+// that a network that comes and goes does not fill the log.
 class Broadcast : public juce::Thread
 {
 public:
@@ -41,7 +43,8 @@ public:
 
     // How often the list of networks is taken again.
     static constexpr int relistMs = 500;
-    // Announcing fails after this many cycles in a row without one datagram sent.
+    // Announcing fails after this many cycles in a row in which networks were
+    // listed and not one datagram was sent.
     static constexpr int unreachedCyclesLimit = 30;
     // The least time between two log lines about one network.
     static constexpr int networkLineGapMs = 60000;
@@ -59,6 +62,8 @@ public:
     Status getStatus() const noexcept { return status.load(std::memory_order_acquire); }
     // The addresses it announces on now, in the order listed; from any thread.
     juce::StringArray getAnnouncedAddresses() const;
+    // True while the last list had no network but loopback; from any thread.
+    bool isOnNoNetwork() const;
 
     void run() override;
 
@@ -82,6 +87,8 @@ private:
         int leftOut = 0; // changes since then that were not written
     };
 
+    // run's work: sets up, then announces until stopped; the status to publish.
+    Status announceUntilStopped();
     // Sends one cycle's datagrams; true when at least one went out.
     bool announce();
 
@@ -108,4 +115,6 @@ private:
     std::map<juce::String, Said> said; // by the network's description
     mutable std::mutex announcedLock;
     juce::StringArray announced; // the addresses with a socket, for other threads
+    bool onNoNetwork = false;    // for other threads
+    bool settingUp = true;       // run's: its sockets are being set up
 };

@@ -47,7 +47,23 @@ void Listener::finish(Status value)
     settled.signal();
 }
 
+// Whatever is thrown out of the work (no memory, a system library's failure)
+// ends it as listening that failed, or as a wait without a connection.
 void Listener::run()
+{
+    try
+    {
+        listenAndAccept();
+    }
+    catch (...)
+    {
+        DiagnosticLog::thrown("listening for the mixer");
+        if (getStatus() == Status::running)
+            finish(isListening() ? Status::noConnection : Status::listenFailed);
+    }
+}
+
+void Listener::listenAndAccept()
 {
     int handle = -1;
     {

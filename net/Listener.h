@@ -67,6 +67,8 @@ private:
         ::Listener& owner;
     };
 
+    // run's work: listens, then accepts the first connection or ends the wait.
+    void listenAndAccept();
     void finish(Status value);
 
     std::atomic<Status> status{Status::running};

@@ -94,20 +94,30 @@ NetworkSetup::Result NetworkSetup::findUpdateFile(const juce::File& programFile,
             DiagnosticLog::line(name + " does not start with " + Protocol::tag);
             return Result::noUpdateFile;
         }
-        hash.add(block, static_cast<std::size_t>(n));
+        if (!hash.add(block, static_cast<std::size_t>(n)))
+            break; // said below
         left -= n;
         if (stopRequested && stopRequested())
             return Result::noUpdateFile;
     }
     // One byte more: a file that grew while it was read is not the one measured.
     char more = 0;
-    if (in.readExactly(&more, 1))
+    if (hash.failure().isEmpty() && in.readExactly(&more, 1))
     {
         DiagnosticLog::line(name + " changed while it was read");
         return Result::noUpdateFile;
     }
 
-    updateFile = {size, hash.finish()};
+    // Without its SHA-256 the file cannot be checked, nor the bytes sent later
+    // be shown to be those checked: the check fails as for a file it cannot read.
+    const std::optional<Sha256::Digest> digest = hash.finish();
+    if (!digest)
+    {
+        DiagnosticLog::line(name + " cannot be checked: the system's SHA-256 failed (" +
+                            hash.failure() + ")");
+        return Result::noUpdateFile;
+    }
+    updateFile = {size, *digest};
     const juce::String hex = Sha256::hex(updateFile.hash);
     DiagnosticLog::line(name + ": " + juce::String(size) + " bytes, SHA-256 " + hex);
     return Result::ok;

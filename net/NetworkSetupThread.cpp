@@ -1,6 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/NetworkSetupThread.h"
 
+#include "record/DiagnosticLog.h"
+
 NetworkSetupThread::NetworkSetupThread(const juce::File& program, std::unique_ptr<InterfaceQuery> q)
     : juce::Thread("KVR516_UPDATE"), programFile(program), query(std::move(q))
 {
@@ -18,7 +20,15 @@ std::unique_ptr<NetworkSetup> NetworkSetupThread::takeSetup()
 
 void NetworkSetupThread::run()
 {
-    setup =
-        std::make_unique<NetworkSetup>(programFile, *query, [this] { return threadShouldExit(); });
+    try
+    {
+        setup = std::make_unique<NetworkSetup>(programFile, *query,
+                                               [this] { return threadShouldExit(); });
+    }
+    catch (...)
+    {
+        DiagnosticLog::thrown("the check of the update file and the networks");
+        setup.reset();
+    }
     built.store(true, std::memory_order_release);
 }

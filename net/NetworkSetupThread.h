@@ -24,10 +24,13 @@ public:
     // between the blocks it reads.
     ~NetworkSetupThread() override;
 
-    // True once run has built the setup; from then on takeSetup hands it over.
+    // True once run has built the setup, or has ended on an exception (the
+    // log says what); from then on takeSetup hands the setup over.
     bool hasBuilt() const noexcept { return built.load(std::memory_order_acquire); }
 
-    // The setup built, once; null before hasBuilt.
+    // The setup built, once; null before hasBuilt, and when run ended on an
+    // exception: the check has then no result, and the update file counts as
+    // one it could not check.
     std::unique_ptr<NetworkSetup> takeSetup();
 
     void run() override;

@@ -47,12 +47,26 @@ int Update::getHandle() const noexcept
     return socket != nullptr ? socket->getRawSocketHandle() : -1;
 }
 
+// Whatever is thrown out of the transfer (no memory, a system library's
+// failure) ends it as a file not sent when nothing went out yet, otherwise as
+// a transfer that broke off.
 void Update::run()
 {
-    const double started = juce::Time::getMillisecondCounterHiRes();
-    const Status outcome = transfer();
-    DiagnosticLog::line("sent " + juce::String(bytesSent.load()) + " bytes (length and file) in " +
-                        juce::String(juce::roundToInt(millisecondsSince(started))) + " ms");
+    Status outcome = Status::running;
+    try
+    {
+        const double started = juce::Time::getMillisecondCounterHiRes();
+        outcome = transfer();
+        DiagnosticLog::line("sent " + juce::String(bytesSent.load()) +
+                            " bytes (length and file) in " +
+                            juce::String(juce::roundToInt(millisecondsSince(started))) + " ms");
+    }
+    catch (...)
+    {
+        DiagnosticLog::thrown("sending the update file");
+        if (outcome == Status::running)
+            outcome = bytesSent.load() > 0 ? Status::contentFailed : Status::noFile;
+    }
     finish(outcome);
 }
 
@@ -93,6 +107,17 @@ Update::Status Update::transfer()
     double lengthAt = 0;
     Sha256 hash;
     char piece[Protocol::pieceSize];
+    // Without the system's SHA-256 the bytes cannot be shown to be those
+    // checked: not even the length is sent, and a failure later keeps the
+    // last piece back, as for a file that changed.
+    const auto hashFailed = [&hash]
+    {
+        DiagnosticLog::line("the system's SHA-256 failed (" + hash.failure() +
+                            "): the update file is not sent as checked");
+        return Status::noFile;
+    };
+    if (hash.failure().isNotEmpty())
+        return hashFailed();
 
     for (juce::int64 left = size; left > 0;)
     {
@@ -103,7 +128,8 @@ Update::Status Update::transfer()
                                 " bytes early: it changed after it was checked");
             return Status::contentFailed;
         }
-        hash.add(piece, static_cast<std::size_t>(n));
+        if (!hash.add(piece, static_cast<std::size_t>(n)))
+            return hashFailed();
 
         if (left == size)
         {
@@ -114,8 +140,14 @@ Update::Status Update::transfer()
                 return sent == Sent::failed ? Status::lengthFailed : Status::stopped;
         }
         left -= n;
-        if (left == 0 && !isChecked(hash.finish()))
-            return Status::noFile;
+        if (left == 0)
+        {
+            const std::optional<Sha256::Digest> read = hash.finish();
+            if (!read)
+                return hashFailed();
+            if (!isChecked(*read))
+                return Status::noFile;
+        }
 
         // At least the whole pause from the end of the last write, never
         // less; a stop request cuts it short, and nothing is sent then.

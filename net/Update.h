@@ -25,7 +25,8 @@ public:
         stopped = -2, // asked to stop before the mixer had the whole file (shown as the cancel)
         running = -1,
         done = 0,         // the mixer has acknowledged the length and the whole file
-        noFile = 1,       // no file, or not the one checked (before or while it was sent)
+        noFile = 1,       // no file, or not the one checked (before or while it was sent),
+                          // or the system's SHA-256 failed so that it cannot be told
         lengthFailed = 2, // the length could not be written
         contentFailed = 3 // a piece could not be written, the file shrank, or the
                           // connection broke before every byte was acknowledged

@@ -1,7 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "platform/Sha256.h"
 
-Sha256::Digest Sha256::of(const void* data, std::size_t size)
+std::optional<Sha256::Digest> Sha256::of(const void* data, std::size_t size)
 {
     Sha256 hash;
     hash.add(data, size);

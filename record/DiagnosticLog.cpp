@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 void DiagnosticLog::line(const juce::String& text)
 {
@@ -13,4 +14,31 @@ void DiagnosticLog::line(const juce::String& text)
     std::fwrite(bytes, 1, std::strlen(bytes), stderr);
     std::fflush(stderr);
     RunRecord::line(text);
+}
+
+void DiagnosticLog::thrown(const char* where) noexcept
+{
+    try
+    {
+        juce::String what = "no std::exception";
+        if (const std::exception_ptr caught = std::current_exception())
+        {
+            try
+            {
+                std::rethrow_exception(caught);
+            }
+            catch (const std::exception& e)
+            {
+                what = e.what();
+            }
+            catch (...)
+            {
+            }
+        }
+        line(juce::String(where) + " ended on an exception (" + what + ")");
+    }
+    catch (...)
+    {
+        // Not even the line could be made: the status says the rest.
+    }
 }

@@ -14,4 +14,10 @@ public:
     // of different threads never mix, then hands text to the run's record.
     // Any thread may call it.
     static void line(const juce::String& text);
+
+    // For a catch (...) at the end of a thread's work: writes that the work of
+    // where ended on an exception, and what it was (its what(), or that it is
+    // no std::exception). Never throws, so that the thread goes on to publish
+    // its status.
+    static void thrown(const char* where) noexcept;
 };

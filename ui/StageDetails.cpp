@@ -3,10 +3,10 @@
 
 #include "net/Protocol.h"
 #include "net/UpdateFile.h"
-#include "update/UpdateProcedure.h"
 #include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
 #include "ui/ProgressText.h"
+#include "update/UpdateProcedure.h"
 
 namespace
 {
@@ -116,17 +116,20 @@ void StageDetails::timerCallback()
         showSending();
 }
 
-// The addresses follow the live list, from its first listing on; after hintAfterMs the commonest
-// causes follow, in order, with this system's remedy and what it tells of its firewall.
+// The addresses follow the live list, from its first listing on, or it says
+// that the computer is on no network; after hintAfterMs the commonest causes
+// follow, in order, with this system's remedy and what it tells of its
+// firewall.
 void StageDetails::showWaiting()
 {
     const TxtLoader* txt = TxtLoader::getInstance();
     const std::optional<juce::StringArray> addresses = procedure.getAnnouncedAddresses();
     juce::String text;
-    if (addresses.has_value())
-        text = addresses->isEmpty() ? txt->getString(StringEntry::onNoNetwork)
-                                    : txt->getString(StringEntry::announcedOn)
-                                          .replace("%1", addresses->joinIntoString(", "));
+    if (procedure.isOnNoNetwork())
+        text = txt->getString(StringEntry::onNoNetwork);
+    else if (addresses.has_value() && !addresses->isEmpty())
+        text =
+            txt->getString(StringEntry::announcedOn).replace("%1", addresses->joinIntoString(", "));
 
     if (now() - shownAtMs >= hintAfterMs)
     {

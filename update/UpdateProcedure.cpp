@@ -21,8 +21,9 @@ bool isStage(Phase p) noexcept
     return p == Phase::initialise || p == Phase::connect || p == Phase::send;
 }
 
-// The code of a stage whose thread cannot be started: "_I3", "_C3" or "_S4",
-// which the stages report for nothing else.
+// The code of a stage whose thread cannot be started, or whose worker ended
+// on an exception: "_I3", "_C3" or "_S4", which the stages report for nothing
+// else.
 StageResult threadNotStarted(Phase stage) noexcept
 {
     return stage == Phase::send ? StageResult::code4 : StageResult::code3;
@@ -89,27 +90,40 @@ void UpdateProcedure::stop()
     stopThread(-1);
 }
 
+// Whatever is thrown out of a stage ends it with the code of a stage whose
+// thread failed, its threads released: the driver is told of the end whatever
+// happened.
 void UpdateProcedure::run()
 {
-    if (hooks.workerStarted)
-        hooks.workerStarted();
-
-    result = StageResult::success;
-
     // The phase the stage was started for: a cancel may already have moved
     // the window on, and the stage it interrupts is still to run and be reported.
     StageResult r = StageResult::success;
     const Phase p = stagePhase;
-    if (isStage(p))
+    try
     {
-        if (hooks.stage)
-            r = hooks.stage(p, *this);
-        else if (p == Phase::initialise)
-            r = runInitialise();
-        else if (p == Phase::connect)
-            r = runConnect();
-        else
-            r = runSend();
+        if (hooks.workerStarted)
+            hooks.workerStarted();
+
+        result = StageResult::success;
+        if (isStage(p))
+        {
+            if (hooks.stage)
+                r = hooks.stage(p, *this);
+            else if (p == Phase::initialise)
+                r = runInitialise();
+            else if (p == Phase::connect)
+                r = runConnect();
+            else
+                r = runSend();
+        }
+    }
+    catch (...)
+    {
+        DiagnosticLog::thrown("the update's worker");
+        r = threadNotStarted(p);
+        ThreadRelease::release(std::move(update));
+        ThreadRelease::release(std::move(broadcast));
+        ThreadRelease::release(std::move(listener));
     }
 
     if (threadShouldExit())
@@ -154,6 +168,8 @@ StageResult UpdateProcedure::runInitialise()
     }
     setup = check->takeSetup();
     ThreadRelease::release(std::move(check));
+    if (setup == nullptr) // the check ended on an exception, which the log tells
+        return stageResultOf(NetworkSetup::Result::noUpdateFile);
     const UpdateFile::Measure& measured = setup->getUpdateFile();
     if (measured.size >= 0)
         RunRecord::noteUpdateFile(UpdateFile::besideProgram(hooks.programFile).getFileName(),
@@ -222,11 +238,13 @@ StageResult UpdateProcedure::runConnect()
         // then (the initialise stage found one, or announcing has failed): an
         // empty list before it has listed is no listing yet.
         const juce::StringArray now = broadcast->getAnnouncedAddresses();
-        if (!now.isEmpty() ||
+        const bool noNetwork = broadcast->isOnNoNetwork();
+        if (!now.isEmpty() || noNetwork ||
             juce::Time::getMillisecondCounterHiRes() - broadcastFrom >= Broadcast::relistMs)
         {
             const std::lock_guard<std::mutex> lock(shownLock);
             announced = now;
+            onNoNetwork = noNetwork;
         }
         wait(pollMs);
     }
@@ -327,6 +345,12 @@ std::optional<juce::StringArray> UpdateProcedure::getAnnouncedAddresses() const
 {
     const std::lock_guard<std::mutex> lock(shownLock);
     return announced;
+}
+
+bool UpdateProcedure::isOnNoNetwork() const
+{
+    const std::lock_guard<std::mutex> lock(shownLock);
+    return onNoNetwork;
 }
 
 juce::String UpdateProcedure::getMixerAddress() const

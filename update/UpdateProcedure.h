@@ -59,7 +59,8 @@ public:
 
     // Starts the stage of phase (initialise, connect or send) on the worker,
     // once the last stage's has returned. A worker that cannot be started ends the stage
-    // at once with its code for that ("_I3", "_C3" or "_S4").
+    // at once with its code for that ("_I3", "_C3" or "_S4"), and so does one
+    // whose stage throws.
     void start(Phase stage);
     // Asks the running stage to stop and waits, without a time limit, until
     // it has returned (at once when none runs).
@@ -76,8 +77,11 @@ public:
 
     // What the user is shown while a stage runs; from any thread. The
     // addresses the connect stage announces on now, in the order listed;
-    // nothing until its first listing (an empty list: no network now).
+    // nothing until its first listing.
     std::optional<juce::StringArray> getAnnouncedAddresses() const;
+    // True while the connect stage finds the computer on no network but
+    // loopback: it waits for one, and the user is to connect it.
+    bool isOnNoNetwork() const;
     // The mixer's address once the connect stage has succeeded; empty before.
     juce::String getMixerAddress() const;
     // The send stage's figures, during it and after.
@@ -113,6 +117,7 @@ private:
     // Written by the worker, read by the window or the console.
     mutable std::mutex shownLock;
     std::optional<juce::StringArray> announced;
+    bool onNoNetwork = false;
     juce::String mixerAddress;
     std::unique_ptr<SendProgress> progress;
 

@@ -163,10 +163,11 @@ row_stall_then_reset 1000
 console_start() {
     : >"$work/console.out"
     ip netns exec "$ns_pc" env -i HOME="$work/home" LANG=en_US.UTF-8 PATH=/usr/bin:/bin \
-        XDG_STATE_HOME="$work/state" sh -c 'mount --bind "$1" /var/tmp && shift && exec "$@"' sh \
+        XDG_STATE_HOME="$work/state" "${console_env[@]}" sh -c 'mount --bind "$1" /var/tmp && shift && exec "$@"' sh \
         "$work/lockdir" "$work/prog/KVR516_UPDATE" --console "$@" >>"$work/console.out" 2>>"$work/app.log" &
     app_pid=$!
 }
+console_env=() # more of the environment, NAME=value
 console_said() { grep -qF -- "$1" "$work/console.out"; }
 console_end() {
     wait_for 60 "the console run to end" program_ended
@@ -220,6 +221,29 @@ step "console: --file naming a file without the tag"
 printf 'KVR700X3 not an update file' >"$work/other.upd"
 console_start --file "$work/other.upd"
 console_end 2 "Cannot find the UpdateFile_I4 (I4)"
+
+step "console: libcrypto told to load a provider that is not there has no SHA-256"
+make_update_file 4096
+printf 'openssl_conf = init\n[init]\nproviders = p\n[p]\nmissing = m\n[m]\nactivate = 1\n' >"$work/missing.cnf"
+started=$SECONDS
+console_env=(OPENSSL_CONF="$work/missing.cnf")
+console_start
+console_env=()
+console_end 2 "Cannot find the UpdateFile_I4 (I4)"
+[ $((SECONDS - started)) -le 5 ] || fail "the run without SHA-256 ended after $((SECONDS - started)) s"
+grep -qF "cannot be checked: the system's SHA-256 failed" "$work/app.log" || fail "the log does not say why"
+
+step "console: the only network's address gone for 4 s after START, then back"
+make_update_file $((64 * 1024 + 9))
+console_start
+wait_for 20 "the announcing" console_said "Announcing on 198.51.100.10"
+ip -n "$ns_pc" addr del 198.51.100.10/24 dev "ke$$a"
+wait_for 5 "the no-network line" console_said "This computer is on no network now"
+sleep 4 # without a network: past the 3 s that end an announcing refused everywhere
+ip -n "$ns_pc" addr add 198.51.100.10/24 dev "ke$$a"
+start_mixer
+console_end 0 "please confirm a screen on KVR-516helix, and reboot after the end."
+expect_mixer_ok
 
 #------------------------------------------------------------------------------
 # Held past the language screen, Return repeats (the X server's auto-repeat:

@@ -1,14 +1,15 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Broadcast.h"
-#include "support/Await.h"
 #include "net/OpenHandles.h"
 #include "net/ResolveTap.h"
+#include "support/Await.h"
 #include "support/NetNamespace.h"
 #include "support/SocketTap.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <netinet/in.h>
@@ -21,18 +22,28 @@
 // addresses.
 namespace
 {
+// Lists the entries given (flapping: every other time); for the first
+// absentFor calls nothing, and from then on it throws when told to.
 class ListedQuery : public InterfaceQuery
 {
 public:
-    ListedQuery(std::vector<Entry> e, bool f = false) : listed(std::move(e)), flapping(f) {}
+    ListedQuery(std::vector<Entry> e, bool f = false, int absent = 0, bool t = false)
+        : listed(std::move(e)), flapping(f), absentFor(absent), throws(t)
+    {
+    }
     Outcome listIpv4(std::vector<Entry>& entries) override
     {
-        entries = flapping && calls++ % 2 == 1 ? std::vector<Entry>{} : listed; // every other
+        const int call = calls++;
+        if (throws && call >= absentFor)
+            throw std::bad_alloc();
+        entries = call < absentFor || (flapping && call % 2 == 1) ? std::vector<Entry>{} : listed;
         return Outcome::listed;
     }
     std::vector<Entry> listed;
     bool flapping;
-    int calls = 0;
+    int absentFor;
+    bool throws;
+    std::atomic<int> calls{0};
 };
 
 InterfaceQuery::Entry entry(const char* address, const char* netmask)
@@ -181,14 +192,15 @@ protected:
     }
 
     std::unique_ptr<Broadcast> start(const NetworkSetup& setup, int gapMs = 60000,
-                                     bool flapping = false)
+                                     bool flapping = false, int absentFor = 0, bool throws = false)
     {
         std::unique_ptr<Broadcast> b;
         program->runInside(
             [&]
             {
-                b = std::make_unique<Broadcast>(
-                    setup, std::make_unique<ListedQuery>(listed, flapping), gapMs);
+                auto q = std::make_unique<ListedQuery>(listed, flapping, absentFor, throws);
+                query = q.get();
+                b = std::make_unique<Broadcast>(setup, std::move(q), gapMs);
                 b->startThread();
             });
         return b;
@@ -214,6 +226,7 @@ protected:
     std::unique_ptr<NetNamespace> program;
     std::unique_ptr<NetNamespace> mixer;
     std::vector<InterfaceQuery::Entry> listed;
+    ListedQuery* query = nullptr; // the last Broadcast's
     juce::File folder = juce::File::createTempFile("kvr-broadcast");
     int receiver = -1;
 };
@@ -310,25 +323,41 @@ TEST_F(BroadcastTest, StopBeforeTheFirstCycleSendsNothing)
     EXPECT_TRUE(nothingReceived());
 }
 
-// With nothing to announce on, the thread sets up (its log line says so) and
-// cycles without opening a socket (for 30 cycles at most, see below).
-TEST_F(BroadcastTest, NoAddressesNoSocketsUntilStopped)
+// With no network but loopback listed nothing is refused: no socket is opened
+// and the thread waits, past the 30 cycles that end an announcing refused
+// everywhere, for a network, announced on at once. A list that throws ends the
+// announcing with 4, and the log says what.
+TEST_F(BroadcastTest, OnNoNetworkItWaitsForOneAndAThrowEndsIt)
 {
+    ASSERT_TRUE(program->linkTo(*mixer, "198.51.100.10/24", "198.51.100.20/24"));
     listenAsMixer();
-    auto setup = makeSetup({entry("127.0.0.1", "255.0.0.0")});
-    ASSERT_EQ(setup->getNumAddresses(), 0);
-
-    ErrorOutput log;
-    const int before = OpenHandles::count();
-    auto broadcast = start(*setup);
-    ASSERT_TRUE(Await::until([&] { return log.has("KVR516_UPDATE: announcing on"); }));
-    EXPECT_FALSE(port56000Held());
-    EXPECT_EQ(OpenHandles::count(), before);
-    EXPECT_TRUE(broadcast->stopThread(-1));
-    EXPECT_EQ(broadcast->getStatus(), Broadcast::Status::stopped);
-    // Whatever run opened is still open until the Broadcast goes.
-    EXPECT_EQ(OpenHandles::count(), before);
-    EXPECT_TRUE(nothingReceived());
+    for (const bool throws : {false, true})
+    {
+        SCOPED_TRACE(throws);
+        ErrorOutput log;
+        auto setup = makeSetup({entry("127.0.0.1", "255.0.0.0")});
+        listed = {entry("198.51.100.10", "255.255.255.0")};
+        const int before = OpenHandles::count();
+        const int absent = throws ? 1 : 8; // listings, 500 ms apart
+        auto broadcast = start(*setup, 60000, false, absent, throws);
+        ASSERT_TRUE(Await::until([&] { return query->calls >= absent; }));
+        EXPECT_EQ(broadcast->getStatus(), Broadcast::Status::running);
+        EXPECT_TRUE(broadcast->isOnNoNetwork());
+        EXPECT_EQ(OpenHandles::count(), before);
+        Datagram d;
+        if (!throws)
+        {
+            ASSERT_TRUE(receive(d));
+            EXPECT_EQ(d.bytes, first);
+            EXPECT_FALSE(broadcast->isOnNoNetwork());
+            continue;
+        }
+        ASSERT_TRUE(
+            Await::until([&] { return broadcast->getStatus() != Broadcast::Status::running; }));
+        EXPECT_EQ(broadcast->getStatus(), Broadcast::Status::sendFailed);
+        EXPECT_TRUE(log.has("announcing ended on an exception (std::bad_alloc)"));
+        EXPECT_FALSE(receive(d, 0));
+    }
 }
 
 // A network whose datagram cannot be sent (an interface that is down but keeps

@@ -40,7 +40,7 @@ protected:
         for (std::size_t i = 0; i < size && start[i] != 0; ++i)
             bytes[i] = start[i];
         EXPECT_TRUE(updateFile().replaceWithData(bytes.data(), bytes.size()));
-        checked = {static_cast<juce::int64>(size), Sha256::of(bytes.data(), size)};
+        checked = {static_cast<juce::int64>(size), Sha256::of(bytes.data(), size).value()};
         return bytes;
     }
 

@@ -126,6 +126,10 @@ TEST_F(Typefaces, LongestTextsFitTheirBoxesInBothLanguages)
              s(E::announcedOn).replace("%1", "198.51.100.10, 203.0.113.5") + "\n\n" +
                  s(E::noMixerHint) + "\n" + s(E::noMixerHintLinux),
              122},
+            {"waiting on no network, with the hint on Windows",
+             s(E::onNoNetwork) + "\n\n" + s(E::noMixerHint) + "\n" + s(E::firewallBlocks) + " " +
+                 s(E::noMixerHintWindows),
+             122},
             {"sending, stopped", s(E::stalled).replace("%1", "1234"), 102},
         };
         for (const Box& box : boxes)

@@ -54,14 +54,19 @@ struct ProgramFolder
     juce::File folder = juce::File::createTempFile("kvr-ui");
 };
 
-// An interface list with a fixed outcome.
+// An interface list with a fixed outcome, or one that throws.
 class FixedQuery : public InterfaceQuery
 {
 public:
-    FixedQuery(Outcome o, std::vector<Entry> e) : outcome(o), entries(std::move(e)) {}
+    FixedQuery(Outcome o, std::vector<Entry> e, bool t = false)
+        : outcome(o), entries(std::move(e)), throws(t)
+    {
+    }
 
     Outcome listIpv4(std::vector<Entry>& out) override
     {
+        if (throws)
+            throw std::runtime_error("the list");
         out = entries;
         return outcome;
     }
@@ -69,6 +74,7 @@ public:
 private:
     Outcome outcome;
     std::vector<Entry> entries;
+    bool throws;
 };
 
 class MainComponentNetworkTest : public ::testing::Test
@@ -170,12 +176,15 @@ TEST_F(MainComponentNetworkTest, InterfaceListFailuresShowTheirCodes)
         InterfaceQuery::Outcome outcome;
         std::vector<InterfaceQuery::Entry> entries;
         const char* text;
+        bool throws = false;
     };
     const InterfaceQuery::Entry loopback{htonl(INADDR_LOOPBACK), htonl(0xFF000000)};
     const Case cases[] = {
         {InterfaceQuery::Outcome::cannotOpen, {}, "Cannot connect to the MIXER_I5"},
         {InterfaceQuery::Outcome::cannotList, {}, "Cannot find the Network Interface_I6"},
         {InterfaceQuery::Outcome::listed, {loopback}, "Cannot find the Network Interface_I9"},
+        // Thrown on the check's own thread: the check has no result.
+        {InterfaceQuery::Outcome::listed, {}, "Cannot find the UpdateFile_I4", true},
     };
 
     files.writeUpdateFile(100);
@@ -186,7 +195,7 @@ TEST_F(MainComponentNetworkTest, InterfaceListFailuresShowTheirCodes)
         MainComponent::Hooks hooks = run.recordingHooks();
         hooks.programFile = files.program();
         hooks.interfaceQuery = [&c]
-        { return std::unique_ptr<InterfaceQuery>(new FixedQuery(c.outcome, c.entries)); };
+        { return std::unique_ptr<InterfaceQuery>(new FixedQuery(c.outcome, c.entries, c.throws)); };
         run.start(std::move(hooks));
         run.chooseLanguage(0);
         run.pressLeft();
@@ -366,6 +375,11 @@ TEST_F(MainComponentNetworkTest, AThreadThatCannotStartEndsItsStageWithItsCode)
         {"worker, send", worker(4), "Send error 4"},
         {"Update", [](juce::Thread& t, int) { return dynamic_cast<Update*>(&t) != nullptr; },
          "Send error 4"},
+        // A throw on the worker ends the stage with the same code.
+        {"Broadcast, its start throwing",
+         [](juce::Thread& t, int) -> bool
+         { return dynamic_cast<Broadcast*>(&t) != nullptr ? throw std::bad_alloc() : false; },
+         "Cannot connect the MIXER_C3"},
     };
 
     files.writeUpdateFile(4096);
