@@ -17,8 +17,10 @@ class AppendFile
 public:
     // Opens file for appending, making it readable and writable by its owner
     // only when it is missing (on Linux, one of the owner's that others may
-    // read is made so too). Only a regular file is taken: a named pipe or a
-    // device in its place is refused at once. Waits while a trim runs.
+    // read is made so too). Only a regular file is taken: a symbolic link
+    // (never followed), a folder, a named pipe or a device in its place is
+    // refused at once. Waits while a trim runs, then opens the file the trim
+    // left.
     explicit AppendFile(const juce::File& file);
     ~AppendFile();
     AppendFile(const AppendFile&) = delete;
@@ -36,9 +38,12 @@ public:
     // or empty once every byte is written.
     juce::String append(const char* bytes, std::size_t size);
 
-    // Cuts the oldest lines of file in place, so that at most limit bytes of
-    // whole lines are left, and only while no AppendFile of any process holds
-    // it: a file that another holds, or that is missing, is left as it is.
+    // Cuts the oldest lines of file, so that at most limit bytes of whole
+    // lines are left, and only while no AppendFile of any process holds it: a
+    // file that another holds, or that is missing, is left as it is. The kept
+    // lines go into a new file beside it (file's name with ".trim" added),
+    // which then takes file's name, so that a process ended at any instant
+    // leaves file either as it was or trimmed, never cut short or mixed.
     // Returns why it could not be trimmed, in the system's words; empty when
     // it was trimmed, needed no trim or was held.
     static juce::String trim(const juce::File& file, juce::int64 limit);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
@@ -18,18 +19,26 @@ juce::String errnoText(int error)
 }
 
 // Opens file with flags as a regular file and returns its descriptor, or -1
-// and why not. Opening never waits (O_NONBLOCK); once the file is known to be
-// regular, its reads and writes are ordinary ones (a FUSE file system could
-// answer a non-blocking write with "try again"). A file it makes is its
-// owner's alone (0600); a record of the owner's that others may read is made
-// so too.
+// and why not. A symbolic link in its place is never followed (O_NOFOLLOW),
+// so that no other file is ever written, cut or made owner-only through it.
+// Opening never waits (O_NONBLOCK); once the file is known to be regular, its
+// reads and writes are ordinary ones (a FUSE file system could answer a
+// non-blocking write with "try again"). A file it makes is its owner's alone
+// (0600); a record of the owner's that others may read is made so too.
 int openRegular(const juce::File& file, int flags, juce::String& why)
 {
-    const int fd =
-        ::open(file.getFullPathName().toRawUTF8(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0600);
+    const char* const path = file.getFullPathName().toRawUTF8();
+    const int fd = ::open(path, flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW, 0600);
     if (fd < 0)
     {
-        why = errnoText(errno);
+        const int error = errno;
+        struct stat link
+        {
+        };
+        why = error == ELOOP && ::lstat(path, &link) == 0 && S_ISLNK(link.st_mode)
+                  ? juce::String("a symbolic link, not a regular file")
+                  : errnoText(error);
+        errno = error;
         return -1;
     }
     struct stat info
@@ -52,6 +61,16 @@ int openRegular(const juce::File& file, int flags, juce::String& why)
         return -1;
     }
     return fd;
+}
+
+// Whether fd is the file that file names now (not one a trim replaced).
+bool isNamedBy(int fd, const juce::File& file)
+{
+    struct stat held
+    {
+    }, named{};
+    return ::fstat(fd, &held) == 0 && ::lstat(file.getFullPathName().toRawUTF8(), &named) == 0 &&
+           held.st_dev == named.st_dev && held.st_ino == named.st_ino;
 }
 
 int lockFile(int fd, int how)
@@ -91,21 +110,32 @@ const char* const AppendFile::lineEnd = "\n";
 // O_APPEND: the kernel moves to the end and writes as one step, whatever
 // other descriptors of this file (in any process) wrote in between. The
 // shared flock lasts as long as the descriptor; reading is asked for only
-// because NFS, which makes it a POSIX read lock, needs it.
+// because NFS, which makes it a POSIX read lock, needs it. A trim that ran
+// while the lock was waited for has put a new file in the old one's place:
+// that one is opened instead.
 AppendFile::AppendFile(const juce::File& file)
 {
-    const int fd = openRegular(file, O_RDWR | O_APPEND | O_CREAT, whyNotOpen);
-    if (fd < 0)
-        return;
-    // A file system without locks (ENOLCK, EOPNOTSUPP) still takes the lines;
-    // trim then never finds the file free and leaves it as it is.
-    if (lockFile(fd, LOCK_SH) != 0 && errno != ENOLCK && errno != EOPNOTSUPP)
+    for (int attempt = 0; attempt < 16; ++attempt)
     {
-        whyNotOpen = errnoText(errno);
+        const int fd = openRegular(file, O_RDWR | O_APPEND | O_CREAT, whyNotOpen);
+        if (fd < 0)
+            return;
+        // A file system without locks (ENOLCK, EOPNOTSUPP) still takes the
+        // lines; trim then never finds the file free and leaves it as it is.
+        if (lockFile(fd, LOCK_SH) != 0 && errno != ENOLCK && errno != EOPNOTSUPP)
+        {
+            whyNotOpen = errnoText(errno);
+            ::close(fd);
+            return;
+        }
+        if (isNamedBy(fd, file))
+        {
+            handle = fd;
+            return;
+        }
         ::close(fd);
-        return;
     }
-    handle = fd;
+    whyNotOpen = "the file is replaced again and again";
 }
 
 AppendFile::~AppendFile()
@@ -121,10 +151,49 @@ juce::String AppendFile::append(const char* bytes, std::size_t size)
     return writeAll(static_cast<int>(handle), bytes, size, -1);
 }
 
+namespace
+{
+// Writes bytes to a new file beside file, of the same owner and group and
+// owner-only (or, when it is another's, of its mode), and renames it over
+// file: whoever reads file finds either all of it as it was or all of bytes,
+// whenever the process ends. Returns why not, or empty.
+juce::String replaceWith(const juce::File& file, const struct stat& was, const char* bytes,
+                         std::size_t size)
+{
+    const std::string path = file.getFullPathName().toStdString(), temp = path + ".trim";
+    ::unlink(temp.c_str()); // a copy left by a trim that was ended
+    const int fd =
+        ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY, 0600);
+    if (fd < 0)
+        return errnoText(errno);
+    struct stat made
+    {
+    };
+    const mode_t mode = was.st_mode & (was.st_uid == ::geteuid() ? 0700 : 0777);
+    juce::String why;
+    if (::fstat(fd, &made) != 0 ||
+        ((made.st_uid != was.st_uid || made.st_gid != was.st_gid) &&
+         ::fchown(fd, was.st_uid, was.st_gid) != 0) ||
+        ::fchmod(fd, mode) != 0)
+        why = errnoText(errno);
+    if (why.isEmpty())
+        why = writeAll(fd, bytes, size, 0);
+    if (why.isEmpty() && ::fsync(fd) != 0)
+        why = errnoText(errno);
+    if (::close(fd) != 0 && why.isEmpty())
+        why = errnoText(errno);
+    if (why.isEmpty() && ::rename(temp.c_str(), path.c_str()) != 0)
+        why = errnoText(errno);
+    if (why.isNotEmpty())
+        ::unlink(temp.c_str());
+    return why;
+}
+} // namespace
+
 // The exclusive flock is tried, never waited for: it is had only while no
-// AppendFile holds the file. The kept lines are written over the start (a
-// descriptor without O_APPEND, whose pwrite goes where it is told), then the
-// file is cut after them.
+// AppendFile holds the file. It is held until the new file has taken the old
+// one's name; an AppendFile that waited for it then opens the new one. A file
+// that a trim of another process replaced meanwhile is left to it.
 juce::String AppendFile::trim(const juce::File& file, juce::int64 limit)
 {
     juce::String why;
@@ -138,7 +207,7 @@ juce::String AppendFile::trim(const juce::File& file, juce::int64 limit)
         why = errno == EWOULDBLOCK ? juce::String() : errnoText(errno);
     else if (::fstat(fd, &info) != 0)
         why = errnoText(errno);
-    else if (info.st_size > limit)
+    else if (info.st_size > limit && isNamedBy(fd, file))
     {
         std::vector<char> tail(static_cast<std::size_t>(limit));
         std::size_t got = 0;
@@ -156,11 +225,8 @@ juce::String AppendFile::trim(const juce::File& file, juce::int64 limit)
         // The first line end of the tail ends a line cut in two: it goes too.
         const auto* end = static_cast<const char*>(std::memchr(tail.data(), '\n', got));
         const char* kept = end == nullptr ? tail.data() + got : end + 1;
-        const auto keep = static_cast<std::size_t>(tail.data() + got - kept);
         if (why.isEmpty())
-            why = writeAll(fd, kept, keep, 0);
-        if (why.isEmpty() && ::ftruncate(fd, static_cast<off_t>(keep)) != 0)
-            why = errnoText(errno);
+            why = replaceWith(file, info, kept, static_cast<std::size_t>(tail.data() + got - kept));
     }
     ::close(fd);
     return why;

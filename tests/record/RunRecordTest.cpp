@@ -14,6 +14,7 @@
 #include <map>
 #include <regex>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <vector>
 
@@ -128,18 +129,28 @@ TEST(RunRecord, EachRunAppendsHeaderLinesAndClosingLineToOneBoundedFile)
 }
 
 // A folder that cannot be made (a file in the way), a record file that cannot
-// be opened (a folder in its place), no folder at all: standard error says so
-// once, the diagnostic lines go on there, and nothing fails.
+// be opened (a folder in its place), a record's name that is a link to
+// another file (beyond the limit and others may read), no folder at all:
+// standard error says so once, the diagnostic lines go on there, and nothing
+// fails. The other file is left as it was.
 TEST(RunRecord, RecordThatCannotBeWrittenIsSaidOnceAndCostsTheRunNothing)
 {
     Folder folder;
     const juce::File blocker = folder.dir.getChildFile("file");
     const juce::File taken = folder.dir.getChildFile("taken");
+    const juce::File linked = folder.dir.getChildFile("linked");
+    const juce::File other = folder.dir.getChildFile("other");
+    const juce::String others = juce::String::repeatedString("other's line\n", 150000);
     ASSERT_TRUE(taken.getChildFile(RunRecord::fileName).createDirectory() &&
-                blocker.replaceWithText("in the way"));
+                blocker.replaceWithText("in the way") &&
+                other.replaceWithText(others, false, false, "\n") &&
+                ::chmod(other.getFullPathName().toRawUTF8(), 0644) == 0 &&
+                linked.createDirectory() &&
+                other.createSymbolicLink(linked.getChildFile(RunRecord::fileName), true));
     const std::pair<juce::File, std::string> rows[] = {
         {blocker.getChildFile("KVR516_UPDATE"), "cannot make the folder .+/file/KVR516_UPDATE: .+"},
         {taken, "cannot open .+/taken/KVR516_UPDATE\\.log: .+"},
+        {linked, "cannot open .+/linked/KVR516_UPDATE\\.log: a symbolic link, not a regular file"},
         {juce::File(), "the system names no folder for it"},
     };
     for (const auto& [where, why] : rows)
@@ -154,11 +165,15 @@ TEST(RunRecord, RecordThatCannotBeWrittenIsSaidOnceAndCostsTheRunNothing)
             << err;
     }
     EXPECT_EQ(blocker.loadFileAsString(), "in the way");
+    EXPECT_TRUE(other.loadFileAsString() == others &&
+                std::filesystem::status(other.getFullPathName().toStdString()).permissions() ==
+                    std::filesystem::perms(0644));
 }
 
 // The file held by a trim of another copy, the writer waits to open it:
 // close returns all the same, and the lines of several threads follow, whole
-// and in order, once the file is free. The file is its owner's alone.
+// and in order, once the file is free, in the file the trim put in its place.
+// The file is its owner's alone.
 TEST(RunRecord, CloseReturnsWhileTheFileHoldsTheWriterAndTheLinesFollow)
 {
     Folder folder;
@@ -175,9 +190,28 @@ TEST(RunRecord, CloseReturnsWhileTheFileHoldsTheWriterAndTheLinesFollow)
         threads.emplace_back(fiftyLines, t);
     for (std::thread& thread : threads)
         thread.join();
+    struct stat held
+    {
+    };
+    ASSERT_EQ(::fstat(trim, &held), 0);
+    const juce::String waiter = ":" + juce::String(held.st_ino) + " ";
+    auto writerWaits = [&]
+    {
+        for (const juce::String& lock :
+             juce::StringArray::fromLines(juce::File("/proc/locks").loadFileAsString()))
+            if (lock.contains("-> FLOCK") && lock.contains(waiter))
+                return true;
+        return false;
+    };
+    for (int i = 0; i < 1000 && !writerWaits(); ++i)
+        juce::Thread::sleep(10);
     const auto closing = std::chrono::steady_clock::now();
     RunRecord::close();
     EXPECT_LT(std::chrono::steady_clock::now() - closing, std::chrono::seconds(1));
+    // The trim puts a file of what it keeps in the record's place, then lets go.
+    const juce::File kept = folder.dir.getChildFile("kept");
+    ASSERT_TRUE(writerWaits() && kept.replaceWithText(file.loadFileAsString()) &&
+                kept.moveFileTo(file));
     ::close(trim);
     closeAndWait();
 
