@@ -262,14 +262,9 @@ StageResult UpdateProcedure::runSend()
     const UpdateFile::Measure& file = setup->getUpdateFile();
     {
         const std::lock_guard<std::mutex> lock(shownLock);
-        progress = std::make_unique<SendProgress>(
-            file.size,
-            [](double lengthMs)
-            {
-                DiagnosticLog::line("the mixer had taken nothing for " +
-                                    juce::String(juce::roundToInt(lengthMs / 1000)) +
-                                    " s until now");
-            });
+        // Told under the lock: noted here, logged once it is let go.
+        progress = std::make_unique<SendProgress>(file.size, [this](double lengthMs)
+                                                  { endedPauseMs = lengthMs; });
     }
 
     update = std::make_unique<Update>(connectedSocket, hooks.programFile, file);
@@ -305,6 +300,7 @@ StageResult UpdateProcedure::runSend()
         else
             progress->end(now);
     }
+    logEndedPause();
     ThreadRelease::release(std::move(update));
     const bool ended = s != Update::Status::running && s != Update::Status::stopped;
     return ended ? stageResultOf(s) : StageResult::cancelled;
@@ -330,6 +326,7 @@ void UpdateProcedure::noteProgress(const Update& running)
                        juce::Time::getMillisecondCounterHiRes());
         countsWritten = !progress->isAcknowledged();
     }
+    logEndedPause();
     if (countsWritten && !saidFigureIsWritten)
     {
         saidFigureIsWritten = true;
@@ -339,6 +336,15 @@ void UpdateProcedure::noteProgress(const Update& running)
                                  : "error " + juce::String(reading.error)) +
                             "): the sending figure counts the bytes written from now on");
     }
+}
+
+void UpdateProcedure::logEndedPause()
+{
+    if (endedPauseMs <= 0)
+        return;
+    DiagnosticLog::line("the mixer had taken nothing for " +
+                        juce::String(juce::roundToInt(endedPauseMs / 1000)) + " s until now");
+    endedPauseMs = 0;
 }
 
 std::optional<juce::StringArray> UpdateProcedure::getAnnouncedAddresses() const

@@ -105,6 +105,8 @@ private:
     StageResult runSend();
     // One reading of what the mixer has taken, into progress.
     void noteProgress(const Update& running);
+    // Logs the pause that progress told of last, if any: never under shownLock.
+    void logEndedPause();
 
     Hooks hooks;
     StageEnded stageEnded;
@@ -113,6 +115,7 @@ private:
     Phase stagePhase = Phase::notShown; // set before each start of the worker, read by it
     bool deliveryUnconfirmed = false;   // written by the worker before its result
     bool saidFigureIsWritten = false;   // the worker's: the log told the figure's kind
+    double endedPauseMs = 0;            // the worker's: a pause progress told of, not yet logged
 
     // Written by the worker, read by the window or the console.
     mutable std::mutex shownLock;
