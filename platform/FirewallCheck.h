@@ -16,4 +16,13 @@ public:
     };
 
     static Verdict forIncoming(int tcpPort, const juce::File& program) noexcept;
+
+    // How this system's user lets the connection in, for the hint that names it.
+    enum class Remedy
+    {
+        ufwCommand,    // a firewall command run as root (ufw; others in the docs)
+        firewallHelper // the helper that comes with the program, run as administrator
+    };
+
+    static Remedy remedy() noexcept;
 };

@@ -3,10 +3,10 @@
 
 #include "net/Protocol.h"
 #include "net/UpdateFile.h"
-#include "update/UpdateProcedure.h"
 #include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
 #include "ui/ProgressText.h"
+#include "update/UpdateProcedure.h"
 
 namespace
 {
@@ -137,11 +137,9 @@ void StageDetails::showWaiting()
         text << "\n\n" << txt->getString(StringEntry::noMixerHint) << "\n";
         if (firewall == FirewallCheck::Verdict::blocks)
             text << txt->getString(StringEntry::firewallBlocks) << " ";
-#if JUCE_WINDOWS
-        text << txt->getString(StringEntry::noMixerHintWindows);
-#else
-        text << txt->getString(StringEntry::noMixerHintLinux);
-#endif
+        text << txt->getString(FirewallCheck::remedy() == FirewallCheck::Remedy::firewallHelper
+                                   ? StringEntry::noMixerHintWindows
+                                   : StringEntry::noMixerHintLinux);
     }
     line.setText(text, juce::dontSendNotification);
 }

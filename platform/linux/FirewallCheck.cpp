@@ -7,3 +7,8 @@ FirewallCheck::Verdict FirewallCheck::forIncoming(int, const juce::File&) noexce
 {
     return Verdict::unknown;
 }
+
+FirewallCheck::Remedy FirewallCheck::remedy() noexcept
+{
+    return Remedy::ufwCommand;
+}

@@ -195,3 +195,8 @@ FirewallCheck::Verdict FirewallCheck::forIncoming(int tcpPort, const juce::File&
         ::CoUninitialize();
     return verdict;
 }
+
+FirewallCheck::Remedy FirewallCheck::remedy() noexcept
+{
+    return Remedy::firewallHelper;
+}
