@@ -7,7 +7,6 @@
 #include "net/NetworkSetupThread.h"
 #include "net/Update.h"
 #include "net/UpdateFile.h"
-#include "platform/Acknowledgement.h"
 #include "record/DiagnosticLog.h"
 #include "record/RunRecord.h"
 #include "record/ThreadRelease.h"
@@ -284,19 +283,17 @@ StageResult UpdateProcedure::runSend()
     return ended ? stageResultOf(s) : StageResult::cancelled;
 }
 
-// Read here, on the worker, a few times a second: the sending thread makes
-// no call for it. The figure is what the mixer's stack has acknowledged;
+// Read here, on the worker, a few times a second, through the connection's
+// DeliveryWatch, whose first reading decides for the whole connection whether
+// the system tells. The figure is what the mixer's stack has acknowledged;
 // where the system does not tell, what was written. The length's 4 bytes are
 // not the file's.
-void UpdateProcedure::noteProgress(const Update& running)
+void UpdateProcedure::noteProgress(Update& running)
 {
-    const juce::int64 written = running.getBytesWritten();
-    const Acknowledgement::Reading reading =
-        Acknowledgement::read(running.getHandle(), static_cast<std::uint64_t>(written));
-    const bool acknowledged = reading.answer == Acknowledgement::Answer::answered;
-    const juce::int64 unacknowledged =
-        acknowledged ? static_cast<juce::int64>(reading.unacknowledged) : 0;
-    const juce::int64 taken = juce::jmax<juce::int64>(0, written - unacknowledged - 4);
+    const DeliveryWatch::Progress delivery = running.readDelivery();
+    const bool acknowledged = delivery.systemTells;
+    const juce::int64 taken =
+        juce::jmax<juce::int64>(0, static_cast<juce::int64>(delivery.acknowledged) - 4);
     if (!acknowledged && !saidFigureIsWritten)
     {
         saidFigureIsWritten = true;

@@ -98,7 +98,7 @@ private:
     StageResult endConnect(StageResult r);
     StageResult runSend();
     // One reading of what the mixer has taken, into progress.
-    void noteProgress(const Update& running);
+    void noteProgress(Update& running);
 
     Hooks hooks;
     StageEnded stageEnded;
