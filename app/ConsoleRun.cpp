@@ -2,15 +2,16 @@
 #include "app/ConsoleRun.h"
 
 #include "app/ProgramVersion.h"
-#include "record/DiagnosticLog.h"
-#include "record/RunRecord.h"
-#include "update/UpdateProcedure.h"
 #include "platform/CancelRequest.h"
 #include "platform/ConsoleOutput.h"
+#include "record/DiagnosticLog.h"
+#include "record/RunRecord.h"
 #include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
+#include "ui/NoMixerHint.h"
 #include "ui/ProgressText.h"
 #include "ui/ResultMessages.h"
+#include "update/UpdateProcedure.h"
 
 namespace
 {
@@ -189,6 +190,12 @@ private:
                 say(txt.getString(StringEntry::announcingOn)
                         .replace("%1", now.joinIntoString(", ")));
             announced = now;
+            // After a while without a mixer, what to check (again when it changes).
+            const double at = juce::Time::getMillisecondCounterHiRes();
+            waitingSince = waitingSince > 0 ? waitingSince : at;
+            const juce::String hint = NoMixerHint::text(procedure.getFirewallVerdict());
+            if (at - waitingSince >= NoMixerHint::afterMs && hint != hintShown)
+                say(hintShown = hint);
         }
         else if (stage == Phase::send)
             showProgress(procedure.getSendProgress());
@@ -235,6 +242,8 @@ private:
     const bool terminal;
     juce::WaitableEvent stageEnded{true};
     juce::StringArray announced;
+    double waitingSince = 0;
+    juce::String hintShown;
     juce::String lineShown;
     double lineShownAt = 0;
     int tenthShown = 0;

@@ -1,10 +1,9 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "ui/StageDetails.h"
 
-#include "net/Protocol.h"
-#include "net/UpdateFile.h"
 #include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
+#include "ui/NoMixerHint.h"
 #include "ui/ProgressText.h"
 #include "update/UpdateProcedure.h"
 
@@ -116,8 +115,8 @@ void StageDetails::timerCallback()
         showSending();
 }
 
-// The addresses follow the live list; after hintAfterMs the commonest causes
-// follow, in order, with this system's remedy and what it tells of its firewall.
+// The addresses follow the live list; after a while the hint follows, with
+// the firewall's verdict as the update judges it again and again.
 void StageDetails::showWaiting()
 {
     const TxtLoader* txt = TxtLoader::getInstance();
@@ -126,21 +125,8 @@ void StageDetails::showWaiting()
                                             : txt->getString(StringEntry::announcedOn)
                                                   .replace("%1", addresses.joinIntoString(", "));
 
-    if (now() - shownAtMs >= hintAfterMs)
-    {
-        if (!firewallAsked)
-        {
-            firewallAsked = true;
-            firewall =
-                FirewallCheck::forIncoming(Protocol::listenerPort, UpdateFile::thisProgram());
-        }
-        text << "\n\n" << txt->getString(StringEntry::noMixerHint) << "\n";
-        if (firewall == FirewallCheck::Verdict::blocks)
-            text << txt->getString(StringEntry::firewallBlocks) << " ";
-        text << txt->getString(FirewallCheck::remedy() == FirewallCheck::Remedy::firewallHelper
-                                   ? StringEntry::noMixerHintWindows
-                                   : StringEntry::noMixerHintLinux);
-    }
+    if (now() - shownAtMs >= NoMixerHint::afterMs)
+        text << "\n\n" << NoMixerHint::text(procedure.getFirewallVerdict());
     line.setText(text, juce::dontSendNotification);
 }
 

@@ -10,6 +10,7 @@
 #include "record/DiagnosticLog.h"
 #include "record/RunRecord.h"
 #include "record/ThreadRelease.h"
+#include "update/FirewallWatch.h"
 
 namespace
 {
@@ -186,6 +187,11 @@ StageResult UpdateProcedure::runConnect()
         broadcast.reset();
         return endConnect(threadNotStarted(Phase::connect));
     }
+    // Only for the hint: a watch that cannot start leaves the verdict unknown.
+    firewallVerdict.store(FirewallCheck::Verdict::unknown);
+    firewall = std::make_unique<FirewallWatch>();
+    if (!startStageThread(*firewall))
+        firewall.reset();
 
     for (;;)
     {
@@ -200,6 +206,7 @@ StageResult UpdateProcedure::runConnect()
             RunRecord::noteMixer(connectedSocket->getHostName());
             broadcast->stopThread(-1);
             ThreadRelease::release(std::move(listener));
+            ThreadRelease::release(std::move(firewall));
             return StageResult::success;
         }
         if (s != ::Listener::Status::running)
@@ -219,6 +226,11 @@ StageResult UpdateProcedure::runConnect()
             const std::lock_guard<std::mutex> lock(shownLock);
             announced = now;
         }
+        if (firewall != nullptr)
+        {
+            firewall->setAddresses(now);
+            firewallVerdict.store(firewall->getVerdict());
+        }
         wait(pollMs);
     }
 }
@@ -227,6 +239,7 @@ StageResult UpdateProcedure::endConnect(StageResult r)
 {
     ThreadRelease::release(std::move(broadcast));
     ThreadRelease::release(std::move(listener));
+    ThreadRelease::release(std::move(firewall));
     return r;
 }
 

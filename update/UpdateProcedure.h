@@ -1,10 +1,11 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "platform/FirewallCheck.h"
+#include "platform/InterfaceQuery.h"
 #include "update/Phase.h"
 #include "update/SendProgress.h"
 #include "update/StageResult.h"
-#include "platform/InterfaceQuery.h"
 
 #include <juce_core/juce_core.h>
 
@@ -14,6 +15,7 @@
 #include <mutex>
 
 class Broadcast;
+class FirewallWatch;
 class Listener;
 class NetworkSetup;
 class Update;
@@ -42,8 +44,9 @@ public:
         // Runs in place of the stage of worker phase 1, 3 or 4; it is given the
         // worker, whose stop request it is to honour, and returns the result.
         std::function<StageResult(Phase phase, juce::Thread& worker)> stage;
-        // Starts a thread of the update (the worker, Broadcast, Listener or
-        // Update) in place of Thread::startThread; returns whether it runs.
+        // Starts a thread of the update (the worker, Broadcast, Listener,
+        // FirewallWatch or Update) in place of Thread::startThread; returns
+        // whether it runs.
         std::function<bool(juce::Thread& thread)> startThread;
     };
 
@@ -80,6 +83,9 @@ public:
     juce::String getMixerAddress() const;
     // The send stage's figures, during it and after.
     SendProgress::Figures getSendProgress() const;
+    // While the connect stage waits: what the firewall does to the mixer's
+    // connection on the networks announced on, judged again every few seconds.
+    FirewallCheck::Verdict getFirewallVerdict() const noexcept { return firewallVerdict.load(); }
 
     // How often the send stage reads what the mixer has taken.
     static constexpr int progressReadingMs = 100;
@@ -113,9 +119,11 @@ private:
     juce::StringArray announced;
     juce::String mixerAddress;
     std::unique_ptr<SendProgress> progress;
+    std::atomic<FirewallCheck::Verdict> firewallVerdict{FirewallCheck::Verdict::unknown};
 
     // Made and used by the worker only, released after it has stopped.
     std::unique_ptr<Broadcast> broadcast;
+    std::unique_ptr<FirewallWatch> firewall;
     std::unique_ptr<::Listener> listener; // the network class, not a thread listener
     std::unique_ptr<juce::StreamingSocket> connectedSocket;
     std::unique_ptr<Update> update;

@@ -3,7 +3,8 @@
 
 // Linux's firewalls (nftables, and ufw or firewalld over it) tell their rules
 // to root alone.
-FirewallCheck::Verdict FirewallCheck::forIncoming(int, const juce::File&) noexcept
+FirewallCheck::Verdict FirewallCheck::forIncoming(int, const juce::File&,
+                                                  const juce::StringArray&) noexcept
 {
     return Verdict::unknown;
 }
