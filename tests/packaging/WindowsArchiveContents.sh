@@ -121,7 +121,7 @@ grep -q 'KVR516_UPDATE.exe 2> log.txt' "$readme" || fail "README.txt does not sa
 grep -qF '%LOCALAPPDATA%\KVR516_UPDATE\KVR516_UPDATE.log' "$readme" || fail "README.txt does not say where the record is"
 # The helper allows TCP 54000 inbound for the program and its console twin beside it.
 helper=$top/KVR516_UPDATE-firewall.cmd
-grep -q '^for %%p in (KVR516_UPDATE.exe KVR516_UPDATE.com) do ($' "$helper" &&
+grep -q '^for %%p in (KVR516_UPDATE.exe KVR516_UPDATE.com) do (' "$helper" &&
     grep -q '^    call :allow "%~dp0%%p"' "$helper" &&
     grep -q 'add rule .*program="%~1" protocol=TCP localport=54000 ' "$helper" ||
     fail "the firewall helper does not allow TCP 54000 for both programs beside it"
