@@ -11,6 +11,7 @@
 #include "record/RunRecord.h"
 #include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
+#include "ui/NoMixerHint.h"
 #include "ui/ProgressText.h"
 #include "ui/ResultMessages.h"
 #include "update/UpdateProcedure.h"
@@ -132,6 +133,12 @@ private:
             if (noNetwork && !saidNoNetwork)
                 say(txt.getString(StringEntry::onNoNetwork));
             saidNoNetwork = noNetwork;
+            // After a while without a mixer, what to check (again when it changes).
+            const double at = juce::Time::getMillisecondCounterHiRes();
+            waitingSince = waitingSince > 0 ? waitingSince : at;
+            const juce::String hint = NoMixerHint::text(procedure.getFirewallVerdict());
+            if (at - waitingSince >= NoMixerHint::afterMs && hint != hintShown)
+                say(hintShown = hint);
         }
         else if (stage == Phase::send)
             showProgress(procedure.getSendProgress());
@@ -179,6 +186,8 @@ private:
     juce::WaitableEvent stageEnded{true};
     juce::StringArray announced;
     bool saidNoNetwork = false;
+    double waitingSince = 0;
+    juce::String hintShown;
     juce::String lineShown;
     double lineShownAt = 0;
     int tenthShown = 0;

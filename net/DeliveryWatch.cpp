@@ -18,28 +18,60 @@ DeliveryWatch::DeliveryWatch(Reader readerToUse, Clock clockToUse)
 {
 }
 
-DeliveryWatch::State DeliveryWatch::poll(std::uint64_t written)
+bool DeliveryWatch::read(std::uint64_t written, Acknowledgement::Reading& reading)
 {
-    if (state == State::unknown)
-        acknowledgedBytes = std::max(acknowledgedBytes, written);
-    if (state != State::pending)
-        return state;
-
-    const Acknowledgement::Reading reading = reader(written);
+    reading = reader(written);
     const bool firstQuery = !asked;
     asked = true;
     if (reading.answer == Acknowledgement::Answer::refused && firstQuery)
     {
         tells = false;
-        acknowledgedBytes = std::max(acknowledgedBytes, written);
-        return state = State::unknown;
+        state = State::unknown;
     }
-    if (reading.answer != Acknowledgement::Answer::answered)
-        return state = State::failed;
-
+    if (!tells)
+    {
+        acknowledgedBytes = std::max(acknowledgedBytes, written);
+        return false;
+    }
+    if (reading.answer != Acknowledgement::Answer::answered || reading.inconsistent)
+        return false;
     const std::uint64_t unacknowledged = std::min(reading.unacknowledged, written);
     acknowledgedBytes = std::max(acknowledgedBytes, written - unacknowledged);
-    return state = judge(reading);
+    return true;
+}
+
+DeliveryWatch::Progress DeliveryWatch::progress(std::uint64_t written)
+{
+    const std::lock_guard<std::mutex> hold(lock);
+    if (state == State::pending)
+    {
+        Acknowledgement::Reading reading;
+        read(written, reading);
+    }
+    else if (state != State::failed)
+        acknowledgedBytes = std::max(acknowledgedBytes, written);
+    return {acknowledgedBytes, tells};
+}
+
+DeliveryWatch::State DeliveryWatch::poll(std::uint64_t written)
+{
+    const std::lock_guard<std::mutex> hold(lock);
+    if (state != State::pending)
+        return state;
+
+    Acknowledgement::Reading reading;
+    const bool counted = read(written, reading);
+    if (state != State::pending)
+        return state;
+    if (counted)
+        return state = judge(reading);
+    if (reading.answer == Acknowledgement::Answer::answered)
+    {
+        // Inconsistent: no judgement on it, and no confirmation across it.
+        candidate = false;
+        return state;
+    }
+    return state = State::failed;
 }
 
 DeliveryWatch::State DeliveryWatch::judge(const Acknowledgement::Reading& reading)
@@ -60,6 +92,10 @@ DeliveryWatch::State DeliveryWatch::judge(const Acknowledgement::Reading& readin
         return now - firstAt >= std::max(2.0 * roundTripMs, minConfirmationMs) ? State::all
                                                                                : State::pending;
     }
+    // What a closed connection's counters say is not documented: a 0 read
+    // only after the close proves nothing, and no later reading can confirm one.
+    if (reading.closed)
+        return State::failed;
     // A first 0, or one after a send, a retransmission or a time-out: the wait
     // for confirmation starts again from it.
     candidate = true;

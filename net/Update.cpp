@@ -1,7 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Update.h"
 
-#include "net/DeliveryWatch.h"
 #include "platform/OpenFile.h"
 #include "platform/Sha256.h"
 #include "platform/SocketWrite.h"
@@ -24,7 +23,8 @@ double millisecondsSince(double start)
 
 Update::Update(std::shared_ptr<juce::StreamingSocket> s, const juce::File& program,
                const UpdateFile::Measure& measured)
-    : juce::Thread("KVR516_UPDATE"), socket(std::move(s)), programFile(program), checked(measured)
+    : juce::Thread("KVR516_UPDATE"), socket(std::move(s)), programFile(program), checked(measured),
+      delivery(socket != nullptr ? socket->getRawSocketHandle() : -1)
 {
 }
 
@@ -40,11 +40,6 @@ Update::~Update()
     // run looks at the stop request at least every 10 ms, also while a peer that
     // does not read keeps a write waiting; the thread is never killed.
     stopThread(-1);
-}
-
-int Update::getHandle() const noexcept
-{
-    return socket != nullptr ? socket->getRawSocketHandle() : -1;
 }
 
 // Whatever is thrown out of the transfer (no memory, a system library's
@@ -223,10 +218,9 @@ Update::Sent Update::sendAll(const void* data, int size)
 // handed to the connection are taken as delivered, and the log says so.
 Update::Status Update::awaitAcknowledgement(double lengthAt)
 {
-    DeliveryWatch watch(socket->getRawSocketHandle());
     for (;;)
     {
-        switch (watch.poll(static_cast<std::uint64_t>(bytesSent.load())))
+        switch (delivery.poll(written()))
         {
         case DeliveryWatch::State::all:
             DiagnosticLog::line("the mixer acknowledged the last byte " +

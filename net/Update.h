@@ -1,6 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "net/DeliveryWatch.h"
 #include "net/Protocol.h"
 #include "net/UpdateFile.h"
 
@@ -66,8 +67,9 @@ public:
     {
         return bytesSent.load(std::memory_order_relaxed);
     }
-    // The socket's raw handle, -1 when there is none.
-    int getHandle() const noexcept;
+    // What the mixer has acknowledged of the bytes handed to the connection
+    // (getBytesWritten), read now, for the progress figure; from any thread.
+    DeliveryWatch::Progress readDelivery() { return delivery.progress(written()); }
 
     void run() override;
 
@@ -88,6 +90,10 @@ private:
     // (Time::getMillisecondCounterHiRes).
     Status awaitAcknowledgement(double lengthAt);
     void finish(Status value) { status.store(value, std::memory_order_release); }
+    std::uint64_t written() const noexcept
+    {
+        return static_cast<std::uint64_t>(bytesSent.load(std::memory_order_relaxed));
+    }
 
     std::atomic<Status> status{Status::running};
     // Handed to the connection (the length's bytes included); written by
@@ -98,4 +104,7 @@ private:
     const std::shared_ptr<juce::StreamingSocket> socket;
     const juce::File programFile;
     const UpdateFile::Measure checked;
+    // The connection's one watch: the progress readings and the final wait
+    // share what its first reading decided.
+    DeliveryWatch delivery;
 };

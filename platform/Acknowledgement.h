@@ -39,6 +39,9 @@ public:
         std::uint64_t bytesRetransmitted = 0;
         std::uint32_t timeoutEpisodes = 0; // retransmission time-outs so far
         std::uint32_t roundTripUs = 0;     // the smoothed round-trip time
+        // The counters contradict each other or the bytes written (more
+        // acknowledged than written): the reading tells nothing.
+        bool inconsistent = false;
     };
 
     // written: every byte written to the connection so far.

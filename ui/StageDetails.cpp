@@ -1,10 +1,9 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "ui/StageDetails.h"
 
-#include "net/Protocol.h"
-#include "net/UpdateFile.h"
 #include "resources/StringEntry.h"
 #include "resources/TxtLoader.h"
+#include "ui/NoMixerHint.h"
 #include "ui/ProgressText.h"
 #include "update/UpdateProcedure.h"
 
@@ -117,9 +116,8 @@ void StageDetails::timerCallback()
 }
 
 // The addresses follow the live list, from its first listing on, or it says
-// that the computer is on no network; after hintAfterMs the commonest causes
-// follow, in order, with this system's remedy and what it tells of its
-// firewall.
+// that the computer is on no network; after a while the hint follows, with
+// the firewall's verdict as the update judges it again and again.
 void StageDetails::showWaiting()
 {
     const TxtLoader* txt = TxtLoader::getInstance();
@@ -131,24 +129,11 @@ void StageDetails::showWaiting()
         text =
             txt->getString(StringEntry::announcedOn).replace("%1", addresses->joinIntoString(", "));
 
-    if (now() - shownAtMs >= hintAfterMs)
+    if (now() - shownAtMs >= NoMixerHint::afterMs)
     {
-        if (!firewallAsked)
-        {
-            firewallAsked = true;
-            firewall =
-                FirewallCheck::forIncoming(Protocol::listenerPort, UpdateFile::thisProgram());
-        }
         if (text.isNotEmpty())
             text << "\n\n";
-        text << txt->getString(StringEntry::noMixerHint) << "\n";
-        if (firewall == FirewallCheck::Verdict::blocks)
-            text << txt->getString(StringEntry::firewallBlocks) << " ";
-#if JUCE_WINDOWS
-        text << txt->getString(StringEntry::noMixerHintWindows);
-#else
-        text << txt->getString(StringEntry::noMixerHintLinux);
-#endif
+        text << NoMixerHint::text(procedure.getFirewallVerdict());
     }
     line.setText(text, juce::dontSendNotification);
 }

@@ -1,10 +1,9 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "platform/TaskbarProgress.h"
 #include "update/Phase.h"
 #include "update/SendProgress.h"
-#include "platform/FirewallCheck.h"
-#include "platform/TaskbarProgress.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -36,8 +35,6 @@ public:
     void resized() override;
 
     static constexpr int refreshMs = 250;
-    // How long the computer waits for a mixer before the screen says what to check.
-    static constexpr double hintAfterMs = 15000;
 
 private:
     void timerCallback() override;
@@ -48,8 +45,6 @@ private:
     const UpdateProcedure& procedure;
     Phase phase = Phase::notShown;
     double shownAtMs = 0;
-    bool firewallAsked = false;
-    FirewallCheck::Verdict firewall = FirewallCheck::Verdict::unknown;
     bool stalled = false;
 
     double barValue = 0;

@@ -7,10 +7,10 @@
 #include "net/NetworkSetupThread.h"
 #include "net/Update.h"
 #include "net/UpdateFile.h"
-#include "platform/Acknowledgement.h"
 #include "record/DiagnosticLog.h"
 #include "record/RunRecord.h"
 #include "record/ThreadRelease.h"
+#include "update/FirewallWatch.h"
 
 namespace
 {
@@ -205,6 +205,15 @@ StageResult UpdateProcedure::runConnect()
         broadcast.reset();
         return endConnect(threadNotStarted(Phase::connect));
     }
+    // Only for the hint, where the system tells: a watch that cannot start
+    // leaves the verdict unknown.
+    firewallVerdict.store(FirewallCheck::Verdict::unknown);
+    if (FirewallCheck::tells())
+    {
+        firewall = std::make_unique<FirewallWatch>();
+        if (!startStageThread(*firewall))
+            firewall.reset();
+    }
 
     const double broadcastFrom = juce::Time::getMillisecondCounterHiRes();
     for (;;)
@@ -220,6 +229,7 @@ StageResult UpdateProcedure::runConnect()
             RunRecord::noteMixer(connectedSocket->getHostName());
             broadcast->stopThread(-1);
             ThreadRelease::release(std::move(listener));
+            ThreadRelease::release(std::move(firewall));
             return StageResult::success;
         }
         if (s != ::Listener::Status::running)
@@ -246,6 +256,11 @@ StageResult UpdateProcedure::runConnect()
             announced = now;
             onNoNetwork = noNetwork;
         }
+        if (firewall != nullptr)
+        {
+            firewall->setAddresses(now);
+            firewallVerdict.store(firewall->getVerdict());
+        }
         wait(pollMs);
     }
 }
@@ -254,6 +269,7 @@ StageResult UpdateProcedure::endConnect(StageResult r)
 {
     ThreadRelease::release(std::move(broadcast));
     ThreadRelease::release(std::move(listener));
+    ThreadRelease::release(std::move(firewall));
     return r;
 }
 
@@ -306,19 +322,19 @@ StageResult UpdateProcedure::runSend()
     return ended ? stageResultOf(s) : StageResult::cancelled;
 }
 
-// Read here, on the worker, a few times a second: the sending thread makes
-// no call for it. The figure is what the mixer's stack has acknowledged;
-// where the system does not tell, what was written (SendProgress decides).
-// The length's bytes are not the file's.
-void UpdateProcedure::noteProgress(const Update& running)
+// Read here, on the worker, a few times a second, through the connection's
+// DeliveryWatch, whose first reading decides for the whole connection whether
+// the system tells: the sending thread makes no call for it. The figure is
+// what the mixer's stack has acknowledged; where the system does not tell,
+// what was written. The length's bytes are not the file's.
+void UpdateProcedure::noteProgress(Update& running)
 {
     const juce::int64 written = running.getBytesWritten();
-    const Acknowledgement::Reading reading =
-        Acknowledgement::read(running.getHandle(), static_cast<std::uint64_t>(written));
+    const DeliveryWatch::Progress delivery = running.readDelivery();
     std::optional<juce::int64> acknowledged;
-    if (reading.answer == Acknowledgement::Answer::answered)
-        acknowledged = juce::jmax<juce::int64>(
-            0, written - static_cast<juce::int64>(reading.unacknowledged) - Protocol::lengthSize);
+    if (delivery.systemTells)
+        acknowledged = juce::jmax<juce::int64>(0, static_cast<juce::int64>(delivery.acknowledged) -
+                                                      Protocol::lengthSize);
     bool countsWritten = false;
     {
         const std::lock_guard<std::mutex> lock(shownLock);
@@ -330,11 +346,8 @@ void UpdateProcedure::noteProgress(const Update& running)
     if (countsWritten && !saidFigureIsWritten)
     {
         saidFigureIsWritten = true;
-        DiagnosticLog::line("what the mixer has acknowledged cannot be read (" +
-                            (reading.answer == Acknowledgement::Answer::refused
-                                 ? juce::String("the system does not tell")
-                                 : "error " + juce::String(reading.error)) +
-                            "): the sending figure counts the bytes written from now on");
+        DiagnosticLog::line("this system does not tell what the mixer has acknowledged: the "
+                            "sending figure counts the bytes written");
     }
 }
 

@@ -1,6 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "platform/FirewallCheck.h"
 #include "platform/InterfaceQuery.h"
 #include "update/Phase.h"
 #include "update/SendProgress.h"
@@ -15,6 +16,7 @@
 #include <optional>
 
 class Broadcast;
+class FirewallWatch;
 class Listener;
 class NetworkSetup;
 class Update;
@@ -43,8 +45,9 @@ public:
         // Runs in place of the stage of worker phase 1, 3 or 4; it is given the
         // worker, whose stop request it is to honour, and returns the result.
         std::function<StageResult(Phase phase, juce::Thread& worker)> stage;
-        // Starts a thread of the update (the worker, Broadcast, Listener or
-        // Update) in place of Thread::startThread; returns whether it runs.
+        // Starts a thread of the update (the worker, Broadcast, Listener,
+        // FirewallWatch or Update) in place of Thread::startThread; returns
+        // whether it runs.
         std::function<bool(juce::Thread& thread)> startThread;
     };
 
@@ -86,6 +89,9 @@ public:
     juce::String getMixerAddress() const;
     // The send stage's figures, during it and after.
     SendProgress::Figures getSendProgress() const;
+    // While the connect stage waits: what the firewall does to the mixer's
+    // connection on the networks announced on, judged again every few seconds.
+    FirewallCheck::Verdict getFirewallVerdict() const noexcept { return firewallVerdict.load(); }
 
     // How often the send stage reads what the mixer has taken.
     static constexpr int progressReadingMs = 100;
@@ -104,7 +110,7 @@ private:
     StageResult endConnect(StageResult r);
     StageResult runSend();
     // One reading of what the mixer has taken, into progress.
-    void noteProgress(const Update& running);
+    void noteProgress(Update& running);
     // Logs the pause that progress told of last, if any: never under shownLock.
     void logEndedPause();
 
@@ -123,9 +129,11 @@ private:
     bool onNoNetwork = false;
     juce::String mixerAddress;
     std::unique_ptr<SendProgress> progress;
+    std::atomic<FirewallCheck::Verdict> firewallVerdict{FirewallCheck::Verdict::unknown};
 
     // Made and used by the worker only, released after it has stopped.
     std::unique_ptr<Broadcast> broadcast;
+    std::unique_ptr<FirewallWatch> firewall;
     std::unique_ptr<::Listener> listener; // the network class, not a thread listener
     std::shared_ptr<juce::StreamingSocket> connectedSocket; // shared with Update
     std::unique_ptr<Update> update;

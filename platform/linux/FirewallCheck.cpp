@@ -3,7 +3,18 @@
 
 // Linux's firewalls (nftables, and ufw or firewalld over it) tell their rules
 // to root alone.
-FirewallCheck::Verdict FirewallCheck::forIncoming(int, const juce::File&) noexcept
+bool FirewallCheck::tells() noexcept
+{
+    return false;
+}
+
+FirewallCheck::Verdict FirewallCheck::forIncoming(int, const juce::File&,
+                                                  const juce::StringArray&) noexcept
 {
     return Verdict::unknown;
+}
+
+FirewallCheck::Remedy FirewallCheck::remedy() noexcept
+{
+    return Remedy::ufwCommand;
 }

@@ -19,8 +19,10 @@
 //
 // A system that does not know the query (older than Windows 10 1703, or a
 // provider without it) refuses it with WSAEOPNOTSUPP, or with WSAEINVAL, which
-// WSAIoctl gives for a control code it does not know; any other error, and an
-// answer shorter than version 0's, is a failure.
+// WSAIoctl gives for a control code it does not know, but also for other
+// invalid arguments: a refusal means "cannot tell" only at a connection's first
+// query (DeliveryWatch decides that once). Any other error, and an answer
+// shorter than version 0's, is a failure.
 Acknowledgement::Reading Acknowledgement::read(int handle, std::uint64_t written) noexcept
 {
     Reading reading;
@@ -47,10 +49,14 @@ Acknowledgement::Reading Acknowledgement::read(int handle, std::uint64_t written
     reading.timeoutEpisodes = info.TimeoutEpisodes;
     reading.roundTripUs = info.RttUs;
 
+    // Counters that cannot all be true together are no reading at all: no
+    // count of unacknowledged bytes is derived from them.
     const std::uint64_t sentOnce =
         info.BytesOut >= info.BytesRetrans ? info.BytesOut - info.BytesRetrans : 0;
     const std::uint64_t acknowledged =
         sentOnce >= info.BytesInFlight ? sentOnce - info.BytesInFlight : 0;
+    reading.inconsistent = info.BytesRetrans > info.BytesOut || info.BytesInFlight > sentOnce ||
+                           acknowledged > written;
     reading.unacknowledged = written > acknowledged ? written - acknowledged : 0;
     return reading;
 }

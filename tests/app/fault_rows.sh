@@ -199,10 +199,12 @@ console_start
 console_end 4 "Cannot find the UpdateFile_S3 (S3)"
 stop_mixer
 
-step "console: a second copy, then Ctrl-C while waiting"
+step "console: the hint after 15 s, a second copy, then Ctrl-C while waiting"
 console_start
 first=$app_pid
 wait_for 20 "the announcing" console_said "Announcing on"
+wait_for 20 "the hint after 15 s" console_said "No mixer yet? Check that the mixer is in its update mode"
+console_said "On Linux: sudo ufw allow 54000/tcp" || fail "the hint names no remedy: $(cat "$work/console.out")"
 mv "$work/console.out" "$work/first.out"
 console_start
 console_end 7 "Another copy of KVR516_UPDATE is already running."

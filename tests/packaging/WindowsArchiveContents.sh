@@ -119,9 +119,10 @@ grep -q '_I4' "$readme" || fail "README.txt does not explain the coded messages"
 grep -q 'KVR516_UPDATE-firewall.cmd remove' "$readme" || fail "README.txt does not name the firewall helper"
 grep -q 'KVR516_UPDATE.exe 2> log.txt' "$readme" || fail "README.txt does not say how to keep the diagnostic lines"
 grep -qF '%LOCALAPPDATA%\KVR516_UPDATE\KVR516_UPDATE.log' "$readme" || fail "README.txt does not say where the record is"
-# The helper allows TCP 54000 inbound for the program beside it.
+# The helper allows TCP 54000 inbound for the program and its console twin beside it.
 helper=$top/KVR516_UPDATE-firewall.cmd
-grep -q '^set "program=%~dp0KVR516_UPDATE.exe"' "$helper" &&
-    grep -q 'add rule .*program="%program%" protocol=TCP localport=54000 ' "$helper" ||
-    fail "the firewall helper does not allow TCP 54000 for the program beside it"
+grep -q '^for %%p in (KVR516_UPDATE.exe KVR516_UPDATE.com) do (' "$helper" &&
+    grep -q '^    call :allow "%~dp0%%p"' "$helper" &&
+    grep -q 'add rule .*program="%~1" protocol=TCP localport=54000 ' "$helper" ||
+    fail "the firewall helper does not allow TCP 54000 for both programs beside it"
 echo "zip: $(unzip -Z1 "$zip" | tr '\n' ' ')"

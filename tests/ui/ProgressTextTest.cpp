@@ -2,6 +2,7 @@
 #include "ui/ProgressText.h"
 #include "resources/FakeLocaleQuery.h"
 #include "resources/TxtLoader.h"
+#include "ui/NoMixerHint.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +54,53 @@ TEST(ProgressText, FiguresGiveTheLineOfTheirLanguage)
         SendProgress::Figures f = row.figures;
         f.hasReading = *row.line != '\0';
         EXPECT_EQ(ProgressText::line(f), juce::String::fromUTF8(row.line)) << row.line;
+    }
+    TxtLoader::deleteInstance();
+    TxtLoader::setLocaleQuery(nullptr);
+}
+
+TEST(NoMixerHint, TheFirewallsVerdictAndTheSystemsRemedyInTheirLanguage)
+{
+    using V = FirewallCheck::Verdict;
+    using R = FirewallCheck::Remedy;
+    const char* const causes = "No mixer yet? Check that the mixer is in its update mode and on "
+                               "this computer's network, and that no firewall on this computer "
+                               "drops TCP port 54000.\n";
+    const char* const windows = "On Windows a network set to \"Public\" drops it: run "
+                                "KVR516_UPDATE-firewall.cmd from the zip and set the network to "
+                                "\"Private\".";
+    const struct
+    {
+        V verdict;
+        R remedy;
+        int language;
+        std::string hint;
+    } rows[] = {
+        {V::unknown, R::firewallHelper, 0, std::string(causes) + windows},
+        {V::letsIn, R::firewallHelper, 0, std::string(causes) + windows},
+        {V::blocks, R::firewallHelper, 0,
+         std::string(causes) +
+             "Windows Firewall is on for this network, and no rule lets this program or TCP port "
+             "54000 in. " +
+             windows},
+        {V::unknown, R::ufwCommand, 0,
+         std::string(causes) +
+             "On Linux: sudo ufw allow 54000/tcp (docs/using.md has the other firewalls)."},
+        {V::unknown, R::firewallHelper, 1,
+         "ミキサーから接続がない場合は、ミキサーがアップデートモードになっていてこのコンピューター"
+         "と同じネットワークにあるか、このコンピューターのファイアウォールがTCPポート54000を遮断し"
+         "ていないかを確認してください。\nWindowsでは「パブリック」に設定されたネットワークで遮断"
+         "されます。zip内のKVR516_UPDATE-firewall.cmdを実行し、ネットワークを「プライベート」に設"
+         "定してください。"},
+    };
+    TxtLoader::setLocaleQuery(std::make_shared<FakeLocaleQuery>(
+        std::vector<std::string>{"00000409", "00000411"}, 0x0409));
+    for (const auto& row : rows)
+    {
+        TxtLoader::getInstance()->setLanguage(row.language);
+        EXPECT_EQ(NoMixerHint::text(row.verdict, row.remedy),
+                  juce::String::fromUTF8(row.hint.c_str()))
+            << row.hint;
     }
     TxtLoader::deleteInstance();
     TxtLoader::setLocaleQuery(nullptr);

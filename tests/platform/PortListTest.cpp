@@ -1,6 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 // The local ports of a firewall rule, as the firewall check reads them.
-#include "platform/windows/PortList.h"
+#include "platform/PortList.h"
 
 #include <gtest/gtest.h>
 

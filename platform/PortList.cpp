@@ -1,5 +1,5 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "platform/windows/PortList.h"
+#include "platform/PortList.h"
 
 namespace
 {
