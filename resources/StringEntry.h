@@ -61,4 +61,8 @@ struct StringEntry
     static constexpr int noMixerHintLinux = 52;
     static constexpr int noMixerHintWindows = 53;
     static constexpr int firewallBlocks = 54;
+
+    // Beneath the ready screen's message: the update file that START sends
+    // (%1: its name, %2: its size in MB).
+    static constexpr int updateFileToSend = 55;
 };

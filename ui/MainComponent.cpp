@@ -44,6 +44,16 @@ void recordLanguage()
     RunRecord::noteLanguage(txt->getLanguageName(txt->getLanguage()));
 }
 
+// The ready screen's line of the file that START sends: its name and size.
+juce::String updateFileLine(const UpdateProcedure& procedure)
+{
+    const double megabytes = static_cast<double>(procedure.getUpdateFileSize()) / 1.0e6;
+    return TxtLoader::getInstance()
+        ->getString(StringEntry::updateFileToSend)
+        .replace("%2", juce::String(megabytes, 1))
+        .replace("%1", procedure.getUpdateFile().getFileName());
+}
+
 const char* const screenNames[6] = {"language", "checking", "ready",
                                     "waiting",  "sending",  "finish"};
 } // namespace
@@ -182,6 +192,8 @@ void MainComponent::refreshTexts()
     juce::String message = txt->getString(screen.message);
     if (p == Phase::finished && procedure->isDeliveryUnconfirmed())
         message = message.trimEnd() + "\n" + txt->getString(StringEntry::finishUnconfirmed);
+    if (p == Phase::ready)
+        message = message.trimEnd() + "\n" + updateFileLine(*procedure);
     messageLabel->setText(message, juce::dontSendNotification);
 
     // A hidden button is disabled too, so that a click queued for it does

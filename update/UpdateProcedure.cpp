@@ -156,9 +156,13 @@ StageResult UpdateProcedure::runInitialise()
     setup = check->takeSetup();
     ThreadRelease::release(std::move(check));
     const UpdateFile::Measure& measured = setup->getUpdateFile();
+    {
+        const std::lock_guard<std::mutex> lock(shownLock);
+        updateFileSize = measured.size;
+    }
     if (measured.size >= 0)
-        RunRecord::noteUpdateFile(UpdateFile::besideProgram(hooks.programFile).getFileName(),
-                                  measured.size, Sha256::hex(measured.hash));
+        RunRecord::noteUpdateFile(getUpdateFile().getFileName(), measured.size,
+                                  Sha256::hex(measured.hash));
     return stageResultOf(setup->getResult());
 }
 
@@ -310,6 +314,17 @@ juce::StringArray UpdateProcedure::getAnnouncedAddresses() const
 {
     const std::lock_guard<std::mutex> lock(shownLock);
     return announced;
+}
+
+juce::File UpdateProcedure::getUpdateFile() const
+{
+    return UpdateFile::besideProgram(hooks.programFile);
+}
+
+juce::int64 UpdateProcedure::getUpdateFileSize() const
+{
+    const std::lock_guard<std::mutex> lock(shownLock);
+    return updateFileSize;
 }
 
 juce::String UpdateProcedure::getMixerAddress() const

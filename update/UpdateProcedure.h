@@ -1,10 +1,10 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "platform/InterfaceQuery.h"
 #include "update/Phase.h"
 #include "update/SendProgress.h"
 #include "update/StageResult.h"
-#include "platform/InterfaceQuery.h"
 
 #include <juce_core/juce_core.h>
 
@@ -78,6 +78,11 @@ public:
     juce::StringArray getAnnouncedAddresses() const;
     // The mixer's address once the connect stage has succeeded; empty before.
     juce::String getMixerAddress() const;
+    // The update file the stages check and send (beside the program, or the
+    // one named as Hooks.programFile), and its size in bytes as the check
+    // measured it: -1 before a check that could read it.
+    juce::File getUpdateFile() const;
+    juce::int64 getUpdateFileSize() const;
     // The send stage's figures, during it and after.
     SendProgress::Figures getSendProgress() const;
 
@@ -112,6 +117,7 @@ private:
     mutable std::mutex shownLock;
     juce::StringArray announced;
     juce::String mixerAddress;
+    juce::int64 updateFileSize = -1;
     std::unique_ptr<SendProgress> progress;
 
     // Made and used by the worker only, released after it has stopped.
