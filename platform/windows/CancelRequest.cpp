@@ -20,9 +20,9 @@ CancelRequest::EndAtOnce endAtOnce = nullptr;
 // closed): the system ends the process once the handler returns, or after
 // about 5 s: the run is given that long to stop its stage and close its
 // record. CTRL_LOGOFF_EVENT and CTRL_SHUTDOWN_EVENT are handled the same way,
-// but the system gives them to a console process only while it has loaded
-// neither user32.dll nor gdi32.dll, which this program (a JUCE program) has:
-// at logoff and shutdown the system ends it without this handler.
+// but the system gives them only to a console process that has loaded
+// neither user32.dll nor gdi32.dll, and this one has (JUCE): it learns of
+// logoff and shutdown through a hidden window instead (endSessionWindow).
 BOOL WINAPI noteRequest(DWORD event)
 {
     requested.store(true);
@@ -33,6 +33,43 @@ BOOL WINAPI noteRequest(DWORD event)
         WaitForSingleObject(ended, 4500);
     return TRUE;
 }
+// The session is ending (logoff or shutdown): WM_QUERYENDSESSION asks, and
+// the run cancels; WM_ENDSESSION tells the end, after which the system may
+// end the process at any time once the window returns, so it returns once
+// the run has closed its record, or after a few seconds.
+LRESULT CALLBACK endSessionWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_QUERYENDSESSION)
+    {
+        requested.store(true);
+        return TRUE;
+    }
+    if (message == WM_ENDSESSION)
+    {
+        if (wParam)
+            WaitForSingleObject(ended, 4500);
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// A top-level window, never shown (a message-only window gets no session
+// messages), and its message loop, on a thread of their own.
+DWORD WINAPI watchSession(LPVOID)
+{
+    WNDCLASSW type = {};
+    type.lpfnWndProc = endSessionWindow;
+    type.hInstance = GetModuleHandleW(nullptr);
+    type.lpszClassName = L"KVR516_UPDATE console session";
+    if (RegisterClassW(&type) == 0 ||
+        CreateWindowExW(0, type.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                        type.hInstance, nullptr) == nullptr)
+        return 1;
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchMessageW(&message);
+    return 0;
+}
 } // namespace
 
 void CancelRequest::install(EndAtOnce e)
@@ -40,6 +77,8 @@ void CancelRequest::install(EndAtOnce e)
     endAtOnce = e;
     ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     SetConsoleCtrlHandler(noteRequest, TRUE);
+    if (HANDLE thread = CreateThread(nullptr, 0, watchSession, nullptr, 0, nullptr))
+        CloseHandle(thread);
 }
 
 bool CancelRequest::isRequested() noexcept
