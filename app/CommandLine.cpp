@@ -30,7 +30,8 @@ bool takeSeconds(Settings& s, const char* option, const juce::String& value, dou
     if (digits && seconds > 0 && seconds <= CommandLine::maxSeconds)
         return true;
     s.error = juce::String(option) + " needs a number of seconds above 0 and at most " +
-              juce::String(CommandLine::maxSeconds, 0) + ", not \"" + value + "\"";
+              juce::String(static_cast<juce::int64>(CommandLine::maxSeconds)) + ", not \"" + value +
+              "\"";
     return false;
 }
 
