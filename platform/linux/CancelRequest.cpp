@@ -40,9 +40,12 @@ extern "C" void noteRequest(int signal)
 void watch()
 {
     char byte = 0;
-    while (read(wake[0], &byte, 1) < 0 && errno == EINTR)
+    ssize_t got = 0;
+    while ((got = read(wake[0], &byte, 1)) < 0 && errno == EINTR)
     {
     }
+    if (got != 1)
+        return;
     const std::lock_guard<std::mutex> guard(endingLock);
     if (!runHasEnded)
         std::_Exit(endAtOnce());
