@@ -6,7 +6,7 @@
 #include "platform/ForegroundPermission.h"
 #include "record/RunRecord.h"
 
-Application::Application() = default;
+Application::Application(const juce::File& f) : programFile(f) {}
 
 Application::~Application() = default;
 
@@ -24,7 +24,7 @@ void Application::initialise(const juce::String&)
     instanceChannel->listen(InstanceChannel::pipePathFor(getApplicationName()));
 
     repaintPump.start();
-    mainWindow = std::make_unique<MainWindow>();
+    mainWindow = std::make_unique<MainWindow>(programFile);
 }
 
 void Application::shutdown()

@@ -17,7 +17,9 @@ class MainWindow;
 class Application : public juce::JUCEApplication
 {
 public:
-    Application();
+    // programFile: the program beside which the update file lies, or the
+    // update file named with --file; File() for this program.
+    explicit Application(const juce::File& programFile);
     ~Application() override;
 
     void initialise(const juce::String& commandLine) override;
@@ -34,6 +36,7 @@ private:
     TypefaceLookAndFeel lookAndFeel;
     std::unique_ptr<InstanceChannel> instanceChannel;
     RepaintPump repaintPump;
+    const juce::File programFile;
     bool initialised = false;
     std::unique_ptr<MainWindow> mainWindow;
 };

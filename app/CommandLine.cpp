@@ -15,13 +15,34 @@ void takeFile(Settings& s, const juce::String& path)
         s.error = "--file needs a file whose name ends in .upd, not \"" + path + "\"";
 }
 
+// Seconds as digits with at most one decimal point ("1.2.3", "5s", "1e3" and
+// "" are refused), above 0 and at most maxSeconds.
+bool takeSeconds(Settings& s, const char* option, const juce::String& value, double& seconds,
+                 juce::String& text)
+{
+    text = value;
+    const juce::String whole = value.upToFirstOccurrenceOf(".", false, false);
+    const juce::String fraction = value.fromFirstOccurrenceOf(".", false, false);
+    seconds = value.getDoubleValue();
+    const bool digits = whole.isNotEmpty() && whole.containsOnly("0123456789") &&
+                        fraction.containsOnly("0123456789") &&
+                        (fraction.isNotEmpty() || !value.containsChar('.'));
+    if (digits && seconds > 0 && seconds <= CommandLine::maxSeconds)
+        return true;
+    s.error = juce::String(option) + " needs a number of seconds above 0 and at most " +
+              juce::String(static_cast<juce::int64>(CommandLine::maxSeconds)) + ", not \"" + value +
+              "\"";
+    return false;
+}
+
 void takeWait(Settings& s, const juce::String& value)
 {
-    s.waitText = value;
-    s.waitSeconds = value.getDoubleValue();
-    if (value.isEmpty() || !value.containsOnly("0123456789.") || s.waitSeconds <= 0 ||
-        s.waitSeconds > 1.0e6)
-        s.error = "--wait needs a number of seconds above 0, not \"" + value + "\"";
+    takeSeconds(s, "--wait", value, s.waitSeconds, s.waitText);
+}
+
+void takeStall(Settings& s, const juce::String& value)
+{
+    takeSeconds(s, "--stall", value, s.stallSeconds, s.stallText);
 }
 
 struct Option
@@ -37,12 +58,19 @@ const Option options[] = {
     {"-h", false, [](Settings& s, const juce::String&) { s.help = true; }},
     {"--file", true, takeFile},
     {"--wait", true, takeWait},
+    {"--stall", true, takeStall},
+    {"--version", false, [](Settings& s, const juce::String&) { s.version = true; }},
 };
+
+// The options only the console run takes: the window waits as long as the
+// user lets it.
+const char* const consoleOnly[] = {"--wait", "--stall"};
 } // namespace
 
 CommandLine::Settings CommandLine::parse(const juce::StringArray& arguments)
 {
     Settings s;
+    juce::StringArray given;
     for (int i = 0; i < arguments.size() && s.error.isEmpty(); ++i)
     {
         const juce::String& a = arguments[i];
@@ -52,18 +80,25 @@ CommandLine::Settings CommandLine::parse(const juce::StringArray& arguments)
                 option = &o;
         if (option == nullptr)
             s.error = "unknown option \"" + a + "\"";
+        else if (given.contains(a))
+            s.error = a + " is given more than once";
         else if (!option->takesValue)
             option->take(s, {});
         else if (i + 1 >= arguments.size())
             s.error = a + " needs a value";
         else
             option->take(s, arguments[++i]);
+        given.add(a);
     }
+    if (s.error.isEmpty() && !s.console && !s.help && !s.version)
+        for (const char* name : consoleOnly)
+            if (given.contains(name))
+                s.error = juce::String(name) + " is for the console run (--console) only";
     return s;
 }
 
 bool CommandLine::asksForConsole(const juce::StringArray& arguments)
 {
     return arguments.contains("--console") || arguments.contains("--help") ||
-           arguments.contains("-h");
+           arguments.contains("-h") || arguments.contains("--version");
 }

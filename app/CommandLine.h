@@ -4,7 +4,9 @@
 #include <juce_core/juce_core.h>
 
 // The program's options, read from its arguments (after its name) into the
-// settings of a run.
+// settings of a run, the window's or the console's. Each option is taken once;
+// a number of seconds is digits with at most one decimal point, above 0 and
+// at most maxSeconds.
 class CommandLine
 {
 public:
@@ -12,11 +14,19 @@ public:
     {
         bool console = false;    // --console
         bool help = false;       // --help or -h
+        bool version = false;    // --version
         juce::File programFile;  // --file; File(): this program, the update file beside it
         double waitSeconds = -1; // --wait; -1: for ever
         juce::String waitText;   // --wait as given
-        juce::String error;      // why the arguments are not understood; empty when they are
+        double stallSeconds = defaultStallSeconds; // --stall (the console run's only)
+        juce::String stallText = "120";            // --stall as given
+        juce::String error; // why the arguments are not understood; empty when they are
     };
+
+    // How long the console run lets the mixer take nothing before the send
+    // ends, unless --stall says otherwise. The window waits for the user.
+    static constexpr double defaultStallSeconds = 120;
+    static constexpr double maxSeconds = 1.0e6;
 
     static Settings parse(const juce::StringArray& arguments);
 

@@ -25,6 +25,23 @@ constexpr int pollMs = 50;
 // How often a progress line on a terminal is rewritten.
 constexpr double terminalRedrawMs = 250;
 
+// How long the figure of what the mixer has taken has stayed the same.
+struct StallWatch
+{
+    double since;
+    juce::int64 taken = -1;
+
+    double stalledMs(juce::int64 now, double nowMs)
+    {
+        if (now != taken)
+        {
+            taken = now;
+            since = nowMs;
+        }
+        return nowMs - since;
+    }
+};
+
 // One update, stage after stage, on the console.
 class Session
 {
@@ -48,7 +65,7 @@ public:
             shown << "\n" << txt.getString(StringEntry::finishUnconfirmed);
         RunRecord::noteOutcome(ResultMessages::finishOutcome(procedure.isDeliveryUnconfirmed()));
         say(shown);
-        return ExitCode::finished;
+        return ExitCode::of(Phase::send, StageResult::success, procedure.isDeliveryUnconfirmed());
     }
 
 private:
@@ -68,13 +85,17 @@ private:
         const double started = juce::Time::getMillisecondCounterHiRes();
         bool timedOut = false;
         bool cancelRequested = false;
+        bool stalled = false;
+        StallWatch stall{started};
         while (!stageEnded.wait(pollMs))
         {
+            const double now = juce::Time::getMillisecondCounterHiRes();
             cancelRequested = CancelRequest::isRequested();
-            timedOut =
-                stage == Phase::connect && options.waitSeconds > 0 &&
-                juce::Time::getMillisecondCounterHiRes() - started >= options.waitSeconds * 1000;
-            if (cancelRequested || timedOut)
+            timedOut = stage == Phase::connect && options.waitSeconds > 0 &&
+                       now - started >= options.waitSeconds * 1000;
+            stalled = stage == Phase::send && stall.stalledMs(procedure.getSendProgress().taken,
+                                                              now) >= options.stallSeconds * 1000;
+            if (cancelRequested || timedOut || stalled)
                 break;
             show(stage);
         }
@@ -85,9 +106,18 @@ private:
         endProgressLine();
 
         StageResult result = procedure.getResult();
-        // A stop that came as the stage succeeded still ends the run.
+        // A stop that came as the stage succeeded still ends the run; a send
+        // that finished as it was found stalled has finished.
         if ((cancelRequested || timedOut) && result == StageResult::success)
             result = StageResult::cancelled;
+        stalled = stalled && !cancelRequested && result == StageResult::cancelled;
+        if (stalled)
+        {
+            // The code of a send that cannot go on, as when the connection fails.
+            result = StageResult::code3;
+            DiagnosticLog::line("the mixer had taken nothing for " + options.stallText +
+                                " s (--stall): the send ends");
+        }
 
         if (result == StageResult::success)
         {
@@ -108,7 +138,8 @@ private:
 
         const int entry = ResultMessages::entryFor(stage, result);
         const juce::String text = txt.getString(entry);
-        RunRecord::noteOutcome(ResultMessages::outcome(stage, result, text));
+        RunRecord::noteOutcome(ResultMessages::outcome(stage, result, text) +
+                               (stalled ? ", stalled for " + options.stallText + " s" : ""));
         if (result == StageResult::cancelled)
         {
             say(text);
@@ -207,17 +238,32 @@ int ConsoleRun::run(const juce::StringArray& arguments)
     ConsoleOutput::prepare();
     if (options.error.isNotEmpty())
     {
-        ConsoleOutput::writeError("KVR516_UPDATE: " + options.error +
-                                  " (KVR516_UPDATE --help lists the options)\n");
+        refuse(options.error);
+        ConsoleOutput::finish();
         return ExitCode::badCommandLine;
     }
     if (options.help)
     {
         ConsoleOutput::write(helpText());
+        ConsoleOutput::finish();
+        return ExitCode::finished;
+    }
+    if (options.version)
+    {
+        ConsoleOutput::write(ProgramVersion::text() + "\n");
+        ConsoleOutput::finish();
         return ExitCode::finished;
     }
 
-    CancelRequest::install();
+    // A second Ctrl-C ends the process at once, its record closed first.
+    CancelRequest::install(
+        []
+        {
+            RunRecord::noteOutcome("cancelled by a second Ctrl-C: ended at once");
+            RunRecord::close();
+            ConsoleOutput::finish();
+            return static_cast<int>(ExitCode::cancelled);
+        });
     const TxtLoader* txt = TxtLoader::getInstance();
     int code = ExitCode::alreadyRunning;
     {
@@ -239,25 +285,38 @@ int ConsoleRun::run(const juce::StringArray& arguments)
     }
     TxtLoader::deleteInstance();
     CancelRequest::runEnded();
+    ConsoleOutput::finish();
     return code;
+}
+
+void ConsoleRun::refuse(const juce::String& reason)
+{
+    ConsoleOutput::writeError("KVR516_UPDATE: " + reason +
+                              " (KVR516_UPDATE --help lists the options)\n");
 }
 
 juce::String ConsoleRun::helpText()
 {
     return R"(Usage: KVR516_UPDATE --console [--file PATH] [--wait SECONDS]
+                               [--stall SECONDS]
+       KVR516_UPDATE [--file PATH]
        KVR516_UPDATE --help | --version
 
 Sends the update file to a KVR-516helix mixer without a window: checks the
 file and the networks, announces this computer on every IPv4 network, waits
 for the mixer to connect (put it into its update mode) and sends the file,
 printing the progress. Texts are in the language of the locale (English or
-Japanese). Ctrl-C cancels. Every run is added to the record for support.
+Japanese). Ctrl-C, SIGTERM or SIGHUP cancels; a second Ctrl-C ends it at
+once. Every run is added to the record for support. Without --console the
+window sends the file, the one named with --file if given.
 
   --console       run without a window (no display is needed)
   --file PATH     the update file to send; its name must end in .upd
                   (default: KVR516_UPDATE.upd beside the program)
   --wait SECONDS  give up when no mixer has connected within SECONDS
                   (default: wait for ever)
+  --stall SECONDS end the send (code S3) when the mixer has taken nothing
+                  for SECONDS (default: 120)
   --help          this text
   --version       the program's version and commit
 

@@ -4,21 +4,26 @@
 #include <juce_core/juce_core.h>
 
 // The update without a window, for technicians and scripts:
-// "KVR516_UPDATE --console [--file PATH] [--wait SECONDS]". It runs the same
-// three stages as the window, in the language of the locale, prints what the
-// window would show (the networks announced on, the mixer's address, the
-// sending's progress, the outcome with its code) and ends with one exit code
-// per outcome. Ctrl-C cancels the running stage. It opens no display. The
-// single-instance rule and the run's record are those of the window.
+// "KVR516_UPDATE --console [--file PATH] [--wait SECONDS] [--stall SECONDS]".
+// It runs the same three stages as the window, in the language of the locale,
+// prints what the window would show (the networks announced on, the mixer's
+// address, the sending's progress, the outcome with its code) and ends with
+// one exit code per outcome. Ctrl-C cancels the running stage; a second one
+// ends the process at once. It opens no display. The single-instance rule and
+// the run's record are those of the window.
 class ConsoleRun
 {
 public:
     // Whether the arguments (after the program's name) ask for the console
-    // run or its help: "--console", "--help" or "-h" among them.
+    // run, its help or the version: "--console", "--help", "-h" or
+    // "--version" among them.
     static bool isAskedFor(const juce::StringArray& arguments);
 
     // Runs it as the arguments say and returns the exit code (ExitCode).
     static int run(const juce::StringArray& arguments);
+
+    // Says on standard error why the command line is refused (exit code 1).
+    static void refuse(const juce::String& reason);
 
     // What --help prints, in English.
     static juce::String helpText();

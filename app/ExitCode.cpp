@@ -4,8 +4,7 @@
 const std::vector<ExitCode::Row>& ExitCode::table()
 {
     static const std::vector<Row> rows{
-        {finished, "finished: the whole file was sent (a last line says so where this "
-                   "computer could not confirm that the mixer received its end)"},
+        {finished, "finished: the whole file was sent and the mixer received its end"},
         {badCommandLine, "the command line was not understood"},
         {initialiseFailed, "the check failed (code I1-I9, printed on the last line)"},
         {connectFailed, "connecting failed (code C1-C9)"},
@@ -13,16 +12,18 @@ const std::vector<ExitCode::Row>& ExitCode::table()
         {cancelled, "cancelled (Ctrl-C, or the process was asked to end)"},
         {noMixerInTime, "no mixer connected within --wait"},
         {alreadyRunning, "another copy of KVR516_UPDATE is already running"},
+        {unconfirmed, "finished, but this computer could not confirm that the mixer "
+                      "received the end of the file (the last line says so)"},
     };
     return rows;
 }
 
-ExitCode::Code ExitCode::of(Phase stage, StageResult result) noexcept
+ExitCode::Code ExitCode::of(Phase stage, StageResult result, bool unconfirmedEnd) noexcept
 {
     if (result == StageResult::cancelled)
         return cancelled;
     if (result == StageResult::success)
-        return finished;
+        return unconfirmedEnd ? unconfirmed : finished;
     return stage == Phase::initialise ? initialiseFailed
            : stage == Phase::connect  ? connectFailed
                                       : sendFailed;

@@ -22,7 +22,8 @@ public:
         sendFailed = 4,
         cancelled = 5,
         noMixerInTime = 6,
-        alreadyRunning = 7
+        alreadyRunning = 7,
+        unconfirmed = 8
     };
 
     struct Row
@@ -32,8 +33,9 @@ public:
     };
 
     // The code of a run that ended with result at stage (one that succeeded
-    // at the send stage has finished).
-    static Code of(Phase stage, StageResult result) noexcept;
+    // at the send stage has finished, unconfirmed where this computer could
+    // not confirm that the mixer received the end of the file).
+    static Code of(Phase stage, StageResult result, bool unconfirmedEnd = false) noexcept;
 
     // Every code, in order.
     static const std::vector<Row>& table();

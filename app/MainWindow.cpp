@@ -5,7 +5,7 @@
 #include "app/FixedSizeHints.h"
 #include "ui/MainComponent.h"
 
-MainWindow::MainWindow()
+MainWindow::MainWindow(const juce::File& programFile)
     : juce::DocumentWindow("KVR516_UPDATE", juce::Colour(0xFFD3D3D3),
                            juce::DocumentWindow::minimiseButton | juce::DocumentWindow::closeButton,
                            false)
@@ -18,7 +18,9 @@ MainWindow::MainWindow()
     // which handles the keys, rather than staying with the window itself.
     setWantsKeyboardFocus(false);
 
-    mainComponent = new MainComponent();
+    MainComponent::Hooks hooks;
+    hooks.programFile = programFile;
+    mainComponent = new MainComponent(std::move(hooks));
     setContentOwned(mainComponent, true);
     fitContent();
     centreWithSize(getWidth(), getHeight());

@@ -11,7 +11,8 @@ class MainComponent;
 class MainWindow : public juce::DocumentWindow, private juce::Timer
 {
 public:
-    MainWindow();
+    // programFile: as UpdateProcedure::Hooks has it.
+    explicit MainWindow(const juce::File& programFile);
     ~MainWindow() override;
 
     void closeButtonPressed() override;

@@ -15,6 +15,9 @@ public:
     // Called once before the first write (Windows: the console's output code
     // page becomes UTF-8, for the diagnostic lines on standard error).
     static void prepare();
+    // Called once after the last write (Windows: the console's output code
+    // page is given back, for the programs the console runs next).
+    static void finish();
     static bool isTerminal();
     static void write(const juce::String& text);
     static void writeError(const juce::String& text);

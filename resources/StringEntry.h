@@ -71,4 +71,7 @@ struct StringEntry
     static constexpr int progressAllWritten = 56;
     static constexpr int rateMegabytes = 57;
     static constexpr int rateKilobytes = 58;
+    // Beneath the ready screen's message: the update file that START sends
+    // (%1: its name, %2: its size in MB).
+    static constexpr int updateFileToSend = 59;
 };

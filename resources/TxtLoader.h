@@ -11,13 +11,13 @@
 class LocaleQuery;
 
 // Reads the compiled-in text tables: the typeface and language names once,
-// and the 59 strings of the current language each time the language changes.
+// and the 60 strings of the current language each time the language changes.
 // The languages are those of languageTables (EmbeddedData.h). One instance
 // per process, used on the message thread only.
 class TxtLoader
 {
 public:
-    static constexpr int stringCount = 59;
+    static constexpr int stringCount = 60;
     static constexpr int lineBufferSize = 2048; // a line holds at most 2047 bytes
 
     // The sections a table can hold; any other header counts as none.
@@ -44,7 +44,7 @@ public:
 
     // The number of languages; each index below it names one.
     int getLanguageCount() const;
-    const juce::String& getString(int index) const;          // 0..54, else empty
+    const juce::String& getString(int index) const;          // 0..55, else empty
     const juce::String& getLanguageName(int language) const; // a language, else empty
     const juce::String& getFontName(int language) const;     // a language, else empty
     const juce::String& getCurrentFontName() const;

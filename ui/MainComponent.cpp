@@ -44,6 +44,19 @@ void recordLanguage()
     RunRecord::noteLanguage(txt->getLanguageName(txt->getLanguage()));
 }
 
+// The ready screen's line of the file that START sends: its name and size,
+// as the check measured it (none before a check that read it).
+juce::String updateFileLine(const UpdateProcedure& procedure)
+{
+    const juce::int64 size = procedure.getUpdateFileSize();
+    if (size < 0)
+        return {};
+    return "\n" + TxtLoader::getInstance()
+                      ->getString(StringEntry::updateFileToSend)
+                      .replace("%2", juce::String(static_cast<double>(size) / 1.0e6, 1))
+                      .replace("%1", procedure.getUpdateFile().getFileName());
+}
+
 const char* const screenNames[6] = {"language", "checking", "ready",
                                     "waiting",  "sending",  "finish"};
 } // namespace
@@ -182,6 +195,8 @@ void MainComponent::refreshTexts()
     juce::String message = txt->getString(screen.message);
     if (p == Phase::finished && procedure->isDeliveryUnconfirmed())
         message = message.trimEnd() + "\n" + txt->getString(StringEntry::finishUnconfirmed);
+    if (p == Phase::ready)
+        message = message.trimEnd() + updateFileLine(*procedure);
     messageLabel->setText(message, juce::dontSendNotification);
 
     // A hidden button is disabled too, so that a click queued for it does

@@ -171,9 +171,13 @@ StageResult UpdateProcedure::runInitialise()
     if (setup == nullptr) // the check ended on an exception, which the log tells
         return stageResultOf(NetworkSetup::Result::noUpdateFile);
     const UpdateFile::Measure& measured = setup->getUpdateFile();
+    {
+        const std::lock_guard<std::mutex> lock(shownLock);
+        updateFileSize = measured.size;
+    }
     if (measured.size >= 0)
-        RunRecord::noteUpdateFile(UpdateFile::besideProgram(hooks.programFile).getFileName(),
-                                  measured.size, Sha256::hex(measured.hash));
+        RunRecord::noteUpdateFile(getUpdateFile().getFileName(), measured.size,
+                                  Sha256::hex(measured.hash));
     return stageResultOf(setup->getResult());
 }
 
@@ -370,6 +374,17 @@ bool UpdateProcedure::isOnNoNetwork() const
 {
     const std::lock_guard<std::mutex> lock(shownLock);
     return onNoNetwork;
+}
+
+juce::File UpdateProcedure::getUpdateFile() const
+{
+    return UpdateFile::besideProgram(hooks.programFile);
+}
+
+juce::int64 UpdateProcedure::getUpdateFileSize() const
+{
+    const std::lock_guard<std::mutex> lock(shownLock);
+    return updateFileSize;
 }
 
 juce::String UpdateProcedure::getMixerAddress() const

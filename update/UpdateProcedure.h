@@ -87,6 +87,11 @@ public:
     bool isOnNoNetwork() const;
     // The mixer's address once the connect stage has succeeded; empty before.
     juce::String getMixerAddress() const;
+    // The update file the stages check and send (beside the program, or the
+    // one named as Hooks.programFile), and its size in bytes as the check
+    // measured it: -1 before a check that could read it.
+    juce::File getUpdateFile() const;
+    juce::int64 getUpdateFileSize() const;
     // The send stage's figures, during it and after.
     SendProgress::Figures getSendProgress() const;
     // While the connect stage waits: what the firewall does to the mixer's
@@ -128,6 +133,7 @@ private:
     std::optional<juce::StringArray> announced;
     bool onNoNetwork = false;
     juce::String mixerAddress;
+    juce::int64 updateFileSize = -1;
     std::unique_ptr<SendProgress> progress;
     std::atomic<FirewallCheck::Verdict> firewallVerdict{FirewallCheck::Verdict::unknown};
 

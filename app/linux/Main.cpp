@@ -1,5 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/ConsoleRun.h"
 #include "app/ProgramVersion.h"
 #include "app/linux/DisplayCheck.h"
@@ -7,16 +8,36 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
-JUCE_CREATE_APPLICATION_DEFINE(Application)
+namespace
+{
+// The update file the window sends: File(), the one beside the program.
+juce::File windowProgramFile;
+
+juce::JUCEApplicationBase* createApplication()
+{
+    return new Application(windowProgramFile);
+}
+
+// The window quits on SIGTERM and SIGHUP as on an interrupt: the framework's
+// handler of SIGINT, which raise calls (it is safe in a handler), asks the
+// application to quit; the window then cancels its stage.
+extern "C" void quitAsOnInterrupt(int)
+{
+    std::raise(SIGINT);
+}
+} // namespace
 
 // The process entry: asked for its version, it prints it on standard output
 // and ends with exit code 0, display or not. Asked for the console run (or its
 // help), it runs that and returns its exit code, without ever opening the
-// display. Otherwise, without a display it says so on
-// standard error and ends with exit code 1 before anything of the window is
-// built; otherwise it hands a new Application to the framework's main loop and
-// returns its result.
+// display. Otherwise the arguments are the window's: those it does not take
+// end the process with exit code 1 and the reason on standard error; without
+// a display it says so on standard error and ends with exit code 1 before
+// anything of the window is built; otherwise it hands a new Application to
+// the framework's main loop and returns its result. The arguments are UTF-8,
+// as the system's file names are.
 int main(int argc, char* argv[])
 {
     // A write to a connection or a pipe whose reader has gone (the mixer's
@@ -26,7 +47,16 @@ int main(int argc, char* argv[])
     // the framework's included, from the first on.
     std::signal(SIGPIPE, SIG_IGN);
 
-    const juce::StringArray arguments(argv + 1, argc - 1);
+    juce::StringArray arguments;
+    for (int i = 1; i < argc; ++i)
+    {
+        if (!juce::CharPointer_UTF8::isValidString(argv[i], static_cast<int>(std::strlen(argv[i]))))
+        {
+            ConsoleRun::refuse("an argument is not UTF-8 text");
+            return 1;
+        }
+        arguments.add(juce::String(juce::CharPointer_UTF8(argv[i])));
+    }
     if (ProgramVersion::isAskedFor(arguments))
     {
         std::puts(ProgramVersion::text().toRawUTF8());
@@ -35,6 +65,14 @@ int main(int argc, char* argv[])
     if (ConsoleRun::isAskedFor(arguments))
         return ConsoleRun::run(arguments);
 
+    const CommandLine::Settings settings = CommandLine::parse(arguments);
+    if (settings.error.isNotEmpty())
+    {
+        ConsoleRun::refuse(settings.error);
+        return 1;
+    }
+    windowProgramFile = settings.programFile;
+
     const juce::String problem = DisplayCheck::problem();
     if (problem.isNotEmpty())
     {
@@ -42,6 +80,12 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    juce::JUCEApplicationBase::createInstance = &juce_CreateApplication;
+    struct sigaction action = {};
+    action.sa_handler = quitAsOnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+
+    juce::JUCEApplicationBase::createInstance = &createApplication;
     return juce::JUCEApplicationBase::main(argc, const_cast<const char**>(argv));
 }

@@ -1,12 +1,43 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "app/Application.h"
+#include "app/CommandLine.h"
 #include "app/ConsoleRun.h"
 #include "app/ProgramVersion.h"
 #include "app/windows/ParentConsole.h"
 
+#include <windows.h>
+
+#include <shellapi.h>
+
 #include <cstdio>
 
-JUCE_CREATE_APPLICATION_DEFINE(Application)
+namespace
+{
+// The update file the window sends: File(), the one beside the program.
+juce::File windowProgramFile;
+
+juce::JUCEApplicationBase* createApplication()
+{
+    return new Application(windowProgramFile);
+}
+
+// The arguments after the program's name, in UTF-16 as Windows keeps them
+// (the C library's char arguments of the console twin are in the ANSI code
+// page, which cannot hold every file name), split by the system's own rules.
+juce::StringArray arguments()
+{
+    juce::StringArray result;
+    int count = 0;
+    if (LPWSTR* values = CommandLineToArgvW(GetCommandLineW(), &count))
+    {
+        for (int i = 1; i < count; ++i)
+            result.add(juce::String(juce::CharPointer_UTF16(
+                reinterpret_cast<const juce::CharPointer_UTF16::CharType*>(values[i]))));
+        LocalFree(values);
+    }
+    return result;
+}
+} // namespace
 
 // The process entry: asked for its version, the program prints it on standard
 // output (in the console it was started from, unless that is redirected) and
@@ -15,11 +46,12 @@ JUCE_CREATE_APPLICATION_DEFINE(Application)
 // code; the console twin, KVR516_UPDATE.com, has a console of its own, for
 // which cmd and PowerShell wait. Otherwise, started from a console,
 // it writes its diagnostic lines there unless standard error is redirected;
-// then it hands a new Application to the framework's main loop and returns
-// its result as the exit code.
+// arguments the window does not take end it with exit code 1 and the reason
+// there; then it hands a new Application to the framework's main loop and
+// returns its result as the exit code.
 extern "C" JUCE_MAIN_FUNCTION
 {
-    const juce::StringArray arguments = juce::JUCEApplicationBase::getCommandLineParameterArray();
+    const juce::StringArray arguments = ::arguments();
     if (ProgramVersion::isAskedFor(arguments))
     {
         ParentConsole::attachForStandardOutput();
@@ -35,6 +67,13 @@ extern "C" JUCE_MAIN_FUNCTION
     }
 
     ParentConsole::attachForStandardError();
-    juce::JUCEApplicationBase::createInstance = &juce_CreateApplication;
+    const CommandLine::Settings settings = CommandLine::parse(arguments);
+    if (settings.error.isNotEmpty())
+    {
+        ConsoleRun::refuse(settings.error);
+        return 1;
+    }
+    windowProgramFile = settings.programFile;
+    juce::JUCEApplicationBase::createInstance = &createApplication;
     return juce::JUCEApplicationBase::main(JUCE_MAIN_FUNCTION_ARGS);
 }

@@ -17,6 +17,8 @@ void put(std::FILE* stream, const juce::String& text)
 
 void ConsoleOutput::prepare() {}
 
+void ConsoleOutput::finish() {}
+
 bool ConsoleOutput::isTerminal()
 {
     return isatty(STDOUT_FILENO) == 1;

@@ -31,18 +31,35 @@ void put(std::FILE* stream, const juce::String& text)
     DWORD written = 0;
     if (isConsole(handle))
     {
+        // The console may take fewer characters than asked: the rest follows.
         const wchar_t* wide = text.toWideCharPointer();
-        WriteConsoleW(handle, wide, static_cast<DWORD>(std::wcslen(wide)), &written, nullptr);
+        for (size_t left = std::wcslen(wide); left > 0; left -= written, wide += written)
+            if (!WriteConsoleW(handle, wide, static_cast<DWORD>(left), &written, nullptr) ||
+                written == 0)
+                return;
         return;
     }
     const char* bytes = text.toRawUTF8();
-    WriteFile(handle, bytes, static_cast<DWORD>(std::strlen(bytes)), &written, nullptr);
+    for (size_t left = std::strlen(bytes); left > 0; left -= written, bytes += written)
+        if (!WriteFile(handle, bytes, static_cast<DWORD>(left), &written, nullptr) || written == 0)
+            return;
 }
+// The console's output code page before prepare; 0: none to give back.
+UINT codePageBefore = 0;
 } // namespace
 
 void ConsoleOutput::prepare()
 {
-    SetConsoleOutputCP(CP_UTF8);
+    codePageBefore = GetConsoleOutputCP();
+    if (codePageBefore != 0 && !SetConsoleOutputCP(CP_UTF8))
+        codePageBefore = 0;
+}
+
+void ConsoleOutput::finish()
+{
+    if (codePageBefore != 0)
+        SetConsoleOutputCP(codePageBefore);
+    codePageBefore = 0;
 }
 
 bool ConsoleOutput::isTerminal()

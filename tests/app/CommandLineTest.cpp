@@ -14,6 +14,8 @@ TEST(CommandLine, OptionsBecomeSettingsOrAReason)
         const char* file; // the update file's name, "" for the default
         double wait;
         const char* error; // a part of the reason, "" when understood
+        double stall = CommandLine::defaultStallSeconds;
+        bool version = false;
     };
     const Row rows[] = {
         {{}, false, false, "", -1, ""},
@@ -33,12 +35,29 @@ TEST(CommandLine, OptionsBecomeSettingsOrAReason)
         {{"--wait", "5s"}, false, false, "", 5, "above 0"},
         {{"--wait", "2000000"}, false, false, "", 2.0e6, "above 0"},
         {{"--console", "--mixer"}, true, false, "", -1, "unknown option \"--mixer\""},
+        {{"--console", "--wait", "1000000", "--stall", "3"}, true, false, "", 1.0e6, "", 3},
+        {{"--console", "--version"}, true, false, "", -1, "", 120, true},
+        {{"--file", "x/ファームウェア 2/更新.upd"}, false, false, "更新.upd", -1, ""},
+        {{"--console", "--wait", "1.2.3"}, true, false, "", -1, "--wait needs a number"},
+        {{"--console", "--wait", "1."}, true, false, "", -1, "--wait needs a number"},
+        {{"--console", "--wait", "1e3"}, true, false, "", -1, "--wait needs a number"},
+        {{"--console", "--wait", "1000000.1"}, true, false, "", -1, "--wait needs a number"},
+        {{"--console", "--stall", ""}, true, false, "", -1, "--stall needs a number"},
+        {{"--console", "--file", "a.upd", "--file", "b.upd"},
+         true,
+         false,
+         "",
+         -1,
+         "more than once"},
+        {{"--wait", "1", "--console", "--wait", "2"}, true, false, "", -1, "more than once"},
+        {{"--wait", "5"}, false, false, "", -1, "--wait is for the console run"},
+        {{"--file", "a.upd", "--stall", "5"}, false, false, "", -1, "--stall is for the console"},
     };
     for (const Row& row : rows)
     {
         juce::StringArray arguments;
         for (const char* a : row.arguments)
-            arguments.add(a);
+            arguments.add(juce::String::fromUTF8(a));
         SCOPED_TRACE(arguments.joinIntoString(" ").toStdString());
         const CommandLine::Settings s = CommandLine::parse(arguments);
         if (*row.error != 0)
@@ -49,8 +68,10 @@ TEST(CommandLine, OptionsBecomeSettingsOrAReason)
         EXPECT_EQ(s.error, "");
         EXPECT_EQ(s.console, row.console);
         EXPECT_EQ(s.help, row.help);
-        EXPECT_EQ(s.programFile.getFileName(), row.file);
+        EXPECT_EQ(s.programFile.getFileName(), juce::String::fromUTF8(row.file));
         EXPECT_EQ(s.waitSeconds, row.wait);
+        EXPECT_EQ(s.stallSeconds, row.stall);
+        EXPECT_EQ(s.version, row.version);
         EXPECT_EQ(CommandLine::asksForConsole(arguments), row.console || row.help);
     }
 }
@@ -62,6 +83,7 @@ TEST(ExitCode, EachOutcomeHasItsCode)
         Phase stage;
         StageResult result;
         ExitCode::Code code;
+        bool unconfirmedEnd = false;
     };
     const Row rows[] = {
         {Phase::initialise, StageResult::code4, ExitCode::initialiseFailed},
@@ -69,8 +91,10 @@ TEST(ExitCode, EachOutcomeHasItsCode)
         {Phase::send, StageResult::code3, ExitCode::sendFailed},
         {Phase::connect, StageResult::cancelled, ExitCode::cancelled},
         {Phase::send, StageResult::success, ExitCode::finished},
+        {Phase::send, StageResult::success, ExitCode::unconfirmed, true},
+        {Phase::send, StageResult::cancelled, ExitCode::cancelled, true},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(ExitCode::of(row.stage, row.result), row.code)
+        EXPECT_EQ(ExitCode::of(row.stage, row.result, row.unconfirmedEnd), row.code)
             << static_cast<int>(row.stage) << " " << static_cast<int>(row.result);
 }

@@ -134,18 +134,21 @@ expect_end
 
 #------------------------------------------------------------------------------
 # On Linux JUCE asks the application to quit on an interrupt signal (and when
-# the X server goes away, as at log-off): the message loop ends, the window is
-# deleted, and the running stage stops with it.
-step "row 13: the system asks the program to quit while it sends"
-make_update_file $((32 * 1024 * 1024))
-to_ready
-start_faulty_mixer --fault no-read
-press_left
-wait_moving_text "Sending the firmware."
-kill -INT "$app_pid"
-# A box would keep the program open until dismissed: it ends without one.
-expect_end
-stop_mixer
+# the X server goes away, as at log-off), and the program on SIGTERM and
+# SIGHUP as well: the message loop ends, the window is deleted, and the
+# running stage stops with it.
+for signal in INT TERM HUP; do
+    step "row 13: the system asks the program to quit while it sends (SIG$signal)"
+    make_update_file $((32 * 1024 * 1024))
+    to_ready
+    start_faulty_mixer --fault no-read
+    press_left
+    wait_moving_text "Sending the firmware."
+    kill -"$signal" "$app_pid"
+    # A box would keep the program open until dismissed: it ends without one.
+    expect_end
+    stop_mixer
+done
 
 #------------------------------------------------------------------------------
 step "row 14: a second network is down but keeps its address"
@@ -212,6 +215,55 @@ app_pid=$first
 mv "$work/first.out" "$work/console.out"
 kill -INT "$app_pid"
 console_end 5 "Connecting cancel."
+
+# The record's closing line: the last one of the record.
+record_ends_with() { tail -n1 "$work/state/KVR516_UPDATE/KVR516_UPDATE.log" | grep -qF -- "$1"; }
+record_closed() {
+    record_ends_with "$1" ||
+        fail "the record's last line is not the closing one with \"$1\": $(tail -n1 "$work/state/KVR516_UPDATE/KVR516_UPDATE.log")"
+}
+for signal in HUP TERM; do
+    step "console: SIG$signal while waiting"
+    console_start
+    wait_for 20 "the announcing" console_said "Announcing on"
+    kill -"$signal" "$app_pid"
+    console_end 5 "Connecting cancel."
+    record_closed "outcome: \"Connecting cancel.\""
+done
+
+# Two interrupts merge unless the second is sent once the first was taken,
+# while the cancel waits for the check held on the update file.
+interrupt_pending() { (((0x$(awk '/^ShdPnd:/ {print $2}' "/proc/$app_pid/status") & 2) != 0)); }
+step "console: a second Ctrl-C ends the run at once, its record closed"
+hold_update_file 4096
+console_start
+wait_for 20 "the check to open the update file" update_file_opened
+kill -INT "$app_pid"
+while interrupt_pending; do :; done
+kill -INT "$app_pid"
+wait_for 5 "the record's closing line" record_ends_with "outcome: cancelled by a second Ctrl-C: ended at once"
+drop_held_file
+console_end 5 ""
+
+step "console: --stall 3 while the mixer takes nothing for 15 s"
+make_update_file $((3 * 1024 * 1024))
+start_faulty_mixer --fault pause:1048576:15
+console_start --stall 3
+console_end 4 "Cannot find the UpdateFile_S3 (S3)"
+record_closed "stalled for 3 s"
+stop_mixer
+
+step "console: --file in a Japanese folder with a space"
+make_update_file 4096 # beside the program, not to be sent
+beside=$update_file
+update_file="$work/ファームウェア 2/更新.upd"
+mkdir -p "${update_file%/*}"
+make_update_file $((64 * 1024 + 7))
+console_start --file "$update_file"
+start_mixer
+console_end 0 "please confirm a screen on KVR-516helix, and reboot after the end."
+expect_mixer_ok
+update_file=$beside
 
 step "console: --wait 2 without a mixer"
 started=$SECONDS
@@ -316,5 +368,30 @@ press_right
 expect_box_then_end "Connecting cancel."
 stop_mixer
 ip netns exec "$ns_pc" nft delete table inet kvr_rows
+
+step "the window sends the file named with --file and names it"
+make_update_file 4096 # beside the program, not to be sent
+beside=$update_file
+update_file="$work/other firmware.upd"
+make_update_file $((2 * 1000 * 1000))
+launch "$PWD" "$work/prog/KVR516_UPDATE" --file "$update_file"
+wait_text "Please choose a language used."
+press_left
+wait_text "File to send: other firmware.upd, 2.0 MB"
+start_mixer
+press_left
+wait_text "Finish sending the firmware."
+expect_mixer_ok
+press_left
+expect_end
+update_file=$beside
+
+step "the window refuses the console's options"
+for option in --wait --stall; do
+    status=0
+    ip netns exec "$ns_pc" "$work/prog/KVR516_UPDATE" "$option" 5 2>"$work/refused.err" || status=$?
+    [ "$status" -eq 1 ] && grep -qF -- "$option is for the console run" "$work/refused.err" ||
+        fail "the window with $option 5: exit code $status, \"$(cat "$work/refused.err")\""
+done
 
 echo "PASS: every row"

@@ -131,6 +131,10 @@ TEST_F(Typefaces, LongestTextsFitTheirBoxesInBothLanguages)
                  s(E::noMixerHintWindows),
              122},
             {"sending, stopped", s(E::stalled).replace("%1", "1234"), 102},
+            {"ready, with the file",
+             s(E::introduction).trimEnd() + "\n" +
+                 s(E::updateFileToSend).replace("%2", "123.4").replace("%1", "KVR516_UPDATE 2.upd"),
+             110},
         };
         for (const Box& box : boxes)
         {
