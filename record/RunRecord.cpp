@@ -1,11 +1,11 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "record/RunRecord.h"
 
-#include "record/DiagnosticLog.h"
-#include "record/ThreadRelease.h"
 #include "platform/AppendFile.h"
 #include "platform/StateFolder.h"
 #include "platform/SystemVersion.h"
+#include "record/DiagnosticLog.h"
+#include "record/ThreadRelease.h"
 
 #include <chrono>
 #include <condition_variable>

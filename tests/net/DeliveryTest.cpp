@@ -1,10 +1,10 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "support/Await.h"
 #include "net/Broadcast.h"
 #include "net/Listener.h"
 #include "net/NetworkSetup.h"
 #include "net/Simulator.h"
 #include "net/Update.h"
+#include "support/Await.h"
 #include "support/NetNamespace.h"
 
 #include <gtest/gtest.h>

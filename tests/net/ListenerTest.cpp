@@ -1,7 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Listener.h"
-#include "support/Await.h"
 #include "net/OpenHandles.h"
+#include "support/Await.h"
 #include "support/NetNamespace.h"
 #include "support/SocketTap.h"
 

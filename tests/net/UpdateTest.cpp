@@ -1,8 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "net/Update.h"
-#include "support/Await.h"
 #include "net/LoopbackPair.h"
 #include "net/SendTap.h"
+#include "support/Await.h"
 
 #include <gtest/gtest.h>
 
