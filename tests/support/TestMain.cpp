@@ -14,9 +14,11 @@ int main(int argc, char** argv)
     // test running beside this one (an end-to-end script) may have started
     // and will end under it. A test that needs a display starts its own and
     // sets DISPLAY; the others get one that no server serves.
+#if JUCE_LINUX
     const char* display = std::getenv("DISPLAY");
     if (display == nullptr || *display == '\0')
         ::setenv("DISPLAY", ":65000", 1);
+#endif
     const juce::ScopedJuceInitialiser_GUI juce;
     return RUN_ALL_TESTS();
 }
