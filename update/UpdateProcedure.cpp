@@ -50,8 +50,10 @@ UpdateProcedure::~UpdateProcedure()
     update.reset();
     listener.reset();
     broadcast.reset();
-    if (ThreadRelease::givenUp() > 0) [[maybe_unused]]
-        auto* keptSetup = setup.release();
+    if (ThreadRelease::givenUp() > 0)
+    {
+        [[maybe_unused]] auto* keptSetup = setup.release();
+    }
     connectedSocket.reset();
     setup.reset();
 }
@@ -122,6 +124,7 @@ void UpdateProcedure::run()
         DiagnosticLog::thrown("the update's worker");
         r = threadNotStarted(p);
         ThreadRelease::release(std::move(update));
+        ThreadRelease::release(std::move(firewall));
         ThreadRelease::release(std::move(broadcast));
         ThreadRelease::release(std::move(listener));
     }
