@@ -45,6 +45,17 @@ void takeStall(Settings& s, const juce::String& value)
     takeSeconds(s, "--stall", value, s.stallSeconds, s.stallText);
 }
 
+// A whole number of mixers, digits only, from 1 to maxMixers.
+void takeMixers(Settings& s, const juce::String& value)
+{
+    s.mixers = value.getIntValue();
+    s.mixersGiven = true;
+    if (value.isEmpty() || value.length() > 2 || !value.containsOnly("0123456789") ||
+        s.mixers < 1 || s.mixers > CommandLine::maxMixers)
+        s.error = "--mixers needs a whole number from 1 to " +
+                  juce::String(CommandLine::maxMixers) + ", not \"" + value + "\"";
+}
+
 struct Option
 {
     const char* name;
@@ -59,12 +70,13 @@ const Option options[] = {
     {"--file", true, takeFile},
     {"--wait", true, takeWait},
     {"--stall", true, takeStall},
+    {"--mixers", true, takeMixers},
     {"--version", false, [](Settings& s, const juce::String&) { s.version = true; }},
 };
 
 // The options only the console run takes: the window waits as long as the
 // user lets it.
-const char* const consoleOnly[] = {"--wait", "--stall"};
+const char* const consoleOnly[] = {"--wait", "--stall", "--mixers"};
 } // namespace
 
 CommandLine::Settings CommandLine::parse(const juce::StringArray& arguments)

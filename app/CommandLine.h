@@ -20,6 +20,8 @@ public:
         juce::String waitText;   // --wait as given
         double stallSeconds = defaultStallSeconds; // --stall (the console run's only)
         juce::String stallText = "120";            // --stall as given
+        int mixers = 1;                            // --mixers (the console run's only)
+        bool mixersGiven = false;
         juce::String error; // why the arguments are not understood; empty when they are
     };
 
@@ -27,6 +29,8 @@ public:
     // ends, unless --stall says otherwise. The window waits for the user.
     static constexpr double defaultStallSeconds = 120;
     static constexpr double maxSeconds = 1.0e6;
+    // The most mixers one console run sends to.
+    static constexpr int maxMixers = 64;
 
     static Settings parse(const juce::StringArray& arguments);
 

@@ -25,30 +25,14 @@ constexpr int pollMs = 50;
 // How often a progress line on a terminal is rewritten.
 constexpr double terminalRedrawMs = 250;
 
-// How long the figure of what the mixer has taken has stayed the same.
-struct StallWatch
-{
-    double since;
-    juce::int64 taken = -1;
-
-    double stalledMs(juce::int64 now, double nowMs)
-    {
-        if (now != taken)
-        {
-            taken = now;
-            since = nowMs;
-        }
-        return nowMs - since;
-    }
-};
-
 // One update, stage after stage, on the console.
 class Session
 {
 public:
     explicit Session(const Options& o)
         : options(o), txt(*TxtLoader::getInstance()), terminal(ConsoleOutput::isTerminal()),
-          procedure(hooks(o), [this] { stageEnded.signal(); })
+          procedure(
+              hooks(o), [this] { stageEnded.signal(); }, o.mixers, o.stallSeconds * 1000)
     {
     }
 
@@ -57,7 +41,7 @@ public:
         for (const Phase stage : {Phase::initialise, Phase::connect, Phase::send})
         {
             const int code = runStage(stage);
-            if (code != ExitCode::finished)
+            if (code != ExitCode::finished || (stage == Phase::send && options.mixersGiven))
                 return code;
         }
         juce::String shown = txt.getString(StringEntry::finished).trimEnd();
@@ -83,20 +67,24 @@ private:
         stageEnded.reset();
         procedure.start(stage);
         const double started = juce::Time::getMillisecondCounterHiRes();
+        if (stage == Phase::connect)
+            waitEndsAt = options.waitSeconds > 0 ? started + options.waitSeconds * 1000 : 0;
         bool timedOut = false;
         bool cancelRequested = false;
-        bool stalled = false;
-        StallWatch stall{started};
         while (!stageEnded.wait(pollMs))
         {
-            const double now = juce::Time::getMillisecondCounterHiRes();
             cancelRequested = CancelRequest::isRequested();
-            timedOut = stage == Phase::connect && options.waitSeconds > 0 &&
-                       now - started >= options.waitSeconds * 1000;
-            stalled = stage == Phase::send && stall.stalledMs(procedure.getSendProgress().taken,
-                                                              now) >= options.stallSeconds * 1000;
-            if (cancelRequested || timedOut || stalled)
+            timedOut = waitEndsAt > 0 && juce::Time::getMillisecondCounterHiRes() >= waitEndsAt;
+            if (cancelRequested || (timedOut && stage == Phase::connect))
                 break;
+            // Several mixers: the wait ends, those connected go on.
+            if (timedOut && procedure.isWaitingForMixers() && !waitStopped)
+            {
+                waitStopped = true;
+                procedure.stopWaitingForMixers();
+                DiagnosticLog::line("no more mixers waited for after " + options.waitText +
+                                    " s (--wait)");
+            }
             show(stage);
         }
         // The worker tells of the stage's end before it returns: the next
@@ -104,29 +92,25 @@ private:
         procedure.stop();
         show(stage);
         endProgressLine();
+        if (stage == Phase::send && options.mixersGiven)
+            return endOfMixers();
 
         StageResult result = procedure.getResult();
-        // A stop that came as the stage succeeded still ends the run; a send
-        // that finished as it was found stalled has finished.
-        if ((cancelRequested || timedOut) && result == StageResult::success)
+        // A stop that came as the stage succeeded still ends the run.
+        if ((cancelRequested || (timedOut && stage == Phase::connect)) &&
+            result == StageResult::success)
             result = StageResult::cancelled;
-        stalled = stalled && !cancelRequested && result == StageResult::cancelled;
-        if (stalled)
-        {
-            // The code of a send that cannot go on, as when the connection fails.
-            result = StageResult::code3;
-            DiagnosticLog::line("the mixer had taken nothing for " + options.stallText +
-                                " s (--stall): the send ends");
-        }
+        const std::vector<MixerDelivery::Report> mixers = procedure.getDeliveries();
+        const bool stalled = stage == Phase::send && !mixers.empty() && mixers.front().stalled;
 
         if (result == StageResult::success)
         {
-            if (stage == Phase::connect)
+            if (stage == Phase::connect && !options.mixersGiven)
                 say(txt.getString(StringEntry::connectedFrom)
                         .replace("%1", procedure.getMixerAddress()));
             return ExitCode::finished;
         }
-        if (timedOut && result == StageResult::cancelled)
+        if (timedOut && stage == Phase::connect && result == StageResult::cancelled)
         {
             const juce::String text =
                 txt.getString(StringEntry::noMixerInTime).replace("%1", options.waitText);
@@ -150,9 +134,62 @@ private:
         return ExitCode::of(stage, result);
     }
 
+    // Several mixers: a line per mixer and how many finished, then how many
+    // connected when fewer came; the code of the whole run.
+    int endOfMixers()
+    {
+        std::vector<ExitCode::Code> codes;
+        int finished = 0;
+        for (const MixerDelivery::Report& r : procedure.getDeliveries())
+        {
+            juce::String shown;
+            if (r.result == StageResult::success)
+                shown = txt.getString(r.unconfirmed ? StringEntry::mixerUnconfirmed
+                                                    : StringEntry::mixerFinished);
+            else
+                shown = txt.getString(ResultMessages::entryFor(Phase::send, r.result));
+            if (r.result != StageResult::success && r.result != StageResult::cancelled)
+                shown << " (S" << static_cast<int>(r.result) << ")";
+            say(txt.getString(StringEntry::mixerEnded)
+                    .replace("%1", r.address)
+                    .replace("%2", shown));
+            finished += r.result == StageResult::success ? 1 : 0;
+            codes.push_back(ExitCode::of(Phase::send, r.result, r.unconfirmed));
+        }
+        const int wanted = procedure.getMixersWanted();
+        const int came = static_cast<int>(codes.size());
+        const bool cancelled = procedure.getResult() == StageResult::cancelled;
+        juce::String outcome = txt.getString(StringEntry::mixersFinished)
+                                   .replace("%1", juce::String(finished))
+                                   .replace("%2", juce::String(wanted));
+        say(outcome);
+
+        const StageResult waitResult = procedure.getMixerWaitResult();
+        ExitCode::Code fewer = cancelled ? ExitCode::cancelled : ExitCode::noMixerInTime;
+        if (came < wanted && !cancelled)
+        {
+            juce::String why = txt.getString(StringEntry::mixersConnectedWithin)
+                                   .replace("%1", juce::String(came))
+                                   .replace("%2", juce::String(wanted))
+                                   .replace("%3", options.waitText);
+            if (waitResult != StageResult::success)
+            {
+                fewer = ExitCode::connectFailed;
+                why = txt.getString(ResultMessages::entryFor(Phase::connect, waitResult)) + " (C" +
+                      juce::String(static_cast<int>(waitResult)) + ")";
+            }
+            say(why);
+            outcome << "; " << why;
+        }
+        RunRecord::noteOutcome(outcome);
+        return ExitCode::ofMixers(codes, wanted, fewer);
+    }
+
     // What the stage shows now, printed when it changes.
     void show(Phase stage)
     {
+        if (options.mixersGiven && stage != Phase::initialise)
+            sayMixersConnected();
         if (stage == Phase::connect)
         {
             const juce::StringArray now = procedure.getAnnouncedAddresses().value_or(announced);
@@ -171,8 +208,55 @@ private:
             if (at - waitingSince >= NoMixerHint::afterMs && hint != hintShown)
                 say(hintShown = hint);
         }
+        else if (stage == Phase::send && options.mixersGiven)
+            showMixersProgress();
         else if (stage == Phase::send)
             showProgress(procedure.getSendProgress());
+    }
+
+    // Each mixer as it connects, once.
+    void sayMixersConnected()
+    {
+        const std::vector<MixerDelivery::Report> mixers = procedure.getDeliveries();
+        for (; mixersSaid < mixers.size(); ++mixersSaid)
+        {
+            endProgressLine();
+            say(txt.getString(StringEntry::mixerConnected)
+                    .replace("%1", juce::String(mixersSaid + 1))
+                    .replace("%2", juce::String(procedure.getMixersWanted()))
+                    .replace("%3", mixers[mixersSaid].address));
+        }
+    }
+
+    // How many mixers have ended, and the slowest of those still sending:
+    // its address and its progress line, as for one mixer.
+    void showMixersProgress()
+    {
+        const std::vector<MixerDelivery::Report> mixers = procedure.getDeliveries();
+        const MixerDelivery::Report* slowest = nullptr;
+        int ended = 0;
+        for (const MixerDelivery::Report& r : mixers)
+        {
+            ended += r.ended ? 1 : 0;
+            if (!r.ended && (slowest == nullptr || r.figures.taken < slowest->figures.taken))
+                slowest = &r;
+        }
+        if (slowest == nullptr)
+            return;
+        SendProgress::Figures f = slowest->figures;
+        if (f.total <= 0 || !f.hasReading)
+            return;
+        const juce::String text = txt.getString(StringEntry::mixersSending)
+                                      .replace("%1", juce::String(ended))
+                                      .replace("%2", juce::String(mixers.size()))
+                                      .replace("%3", slowest->address)
+                                      .replace("%4", ProgressText::line(f));
+        // A line on a pipe each time one more has ended, as at each tenth.
+        if (!terminal && (ended != endedShown || mixers.size() != mixersShown))
+            tenthShown = -1;
+        endedShown = ended;
+        mixersShown = mixers.size();
+        showLine(text, f);
     }
 
     // On a terminal, one line rewritten in place a few times a second;
@@ -181,7 +265,11 @@ private:
     {
         if (f.total <= 0 || !f.hasReading)
             return;
-        const juce::String text = ProgressText::line(f);
+        showLine(ProgressText::line(f), f);
+    }
+
+    void showLine(const juce::String& text, const SendProgress::Figures& f)
+    {
         const double now = juce::Time::getMillisecondCounterHiRes();
         if (terminal)
         {
@@ -215,6 +303,11 @@ private:
     const TxtLoader& txt;
     const bool terminal;
     juce::WaitableEvent stageEnded{true};
+    double waitEndsAt = 0; // --wait: when the wait for mixers ends; 0: never
+    bool waitStopped = false;
+    std::size_t mixersSaid = 0;
+    int endedShown = 0;
+    std::size_t mixersShown = 0;
     juce::StringArray announced;
     bool saidNoNetwork = false;
     double waitingSince = 0;
@@ -298,7 +391,7 @@ void ConsoleRun::refuse(const juce::String& reason)
 juce::String ConsoleRun::helpText()
 {
     return R"(Usage: KVR516_UPDATE --console [--file PATH] [--wait SECONDS]
-                               [--stall SECONDS]
+                               [--stall SECONDS] [--mixers N]
        KVR516_UPDATE [--file PATH]
        KVR516_UPDATE --help | --version
 
@@ -317,9 +410,17 @@ window sends the file, the one named with --file if given.
                   (default: wait for ever)
   --stall SECONDS end the send (code S3) when the mixer has taken nothing
                   for SECONDS (default: 120)
+  --mixers N      send to N mixers (1 to 64) side by side: wait until N
+                  have connected or --wait ends, send to each as it
+                  connects; a line per mixer and how many finished at the end
   --help          this text
   --version       the program's version and commit
 
 Exit codes:
-)" + ExitCode::helpLines();
+)" + ExitCode::helpLines() +
+           R"(
+With --mixers, the first that holds of 5 (cancelled), 4 (a send failed:
+each failed mixer's line gives its address and code), 6 or 3 (fewer mixers
+came), 8 (some end not confirmed), else 0.
+)";
 }

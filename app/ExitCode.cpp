@@ -1,6 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "app/ExitCode.h"
 
+#include <algorithm>
+
 const std::vector<ExitCode::Row>& ExitCode::table()
 {
     static const std::vector<Row> rows{
@@ -27,6 +29,20 @@ ExitCode::Code ExitCode::of(Phase stage, StageResult result, bool unconfirmedEnd
     return stage == Phase::initialise ? initialiseFailed
            : stage == Phase::connect  ? connectFailed
                                       : sendFailed;
+}
+
+ExitCode::Code ExitCode::ofMixers(const std::vector<Code>& mixers, int wanted, Code fewer) noexcept
+{
+    const auto any = [&mixers](Code c)
+    { return std::find(mixers.begin(), mixers.end(), c) != mixers.end(); };
+    const bool missing = static_cast<int>(mixers.size()) < wanted;
+    if (any(cancelled) || (missing && fewer == cancelled))
+        return cancelled;
+    if (any(sendFailed))
+        return sendFailed;
+    if (missing)
+        return fewer;
+    return any(unconfirmed) ? unconfirmed : finished;
 }
 
 juce::String ExitCode::helpLines()

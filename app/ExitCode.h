@@ -37,6 +37,13 @@ public:
     // not confirm that the mixer received the end of the file).
     static Code of(Phase stage, StageResult result, bool unconfirmedEnd = false) noexcept;
 
+    // The code of a run for wanted mixers: mixers holds the code of each
+    // that connected (as of gives it for its send), fewer the code for the
+    // mixers that did not come (noMixerInTime, connectFailed or cancelled).
+    // A cancel comes first, then a failed send, then the mixers missing, then
+    // an end not confirmed; finished only when every mixer finished confirmed.
+    static Code ofMixers(const std::vector<Code>& mixers, int wanted, Code fewer) noexcept;
+
     // Every code, in order.
     static const std::vector<Row>& table();
 

@@ -5,7 +5,8 @@
 #include "platform/SocketOptions.h"
 #include "record/DiagnosticLog.h"
 
-Listener::Listener() : juce::Thread("KVR516_UPDATE")
+Listener::Listener(int connections)
+    : juce::Thread("KVR516_UPDATE"), wanted(juce::jmax(1, connections))
 {
     addListener(&closeOnStop);
 }
@@ -25,8 +26,18 @@ Listener::~Listener()
     listeningSocket.reset();
 
     // A connection accepted while its taker gave up waiting belongs to nobody
-    // else: it is closed here rather than left open until the process ends.
-    delete connectedSocket.exchange(nullptr, std::memory_order_acq_rel);
+    // else: it is closed here (accepted's) rather than left open until the
+    // process ends.
+}
+
+juce::StreamingSocket* Listener::getConnectedSocket()
+{
+    const std::lock_guard<std::mutex> guard(lock);
+    if (accepted.empty())
+        return nullptr;
+    juce::StreamingSocket* taken = accepted.front().release();
+    accepted.pop_front();
+    return taken;
 }
 
 void Listener::close()
@@ -103,8 +114,8 @@ void Listener::listenAndAccept()
             break; // signalled, or the wait failed
 
         AcceptFailure::clear();
-        std::unique_ptr<juce::StreamingSocket> accepted(listeningSocket->waitForNextConnection());
-        if (accepted == nullptr)
+        std::unique_ptr<juce::StreamingSocket> peer(listeningSocket->waitForNextConnection());
+        if (peer == nullptr)
         {
             if (AcceptFailure::peerGaveUp())
                 continue;
@@ -112,18 +123,23 @@ void Listener::listenAndAccept()
         }
 
         const std::lock_guard<std::mutex> guard(lock);
-        if (closing || !accepted->isConnected())
-            break; // accepted's destructor closes it: it is handed to nobody
+        if (closing)
+            break; // peer's destructor closes it: it is handed to nobody
+        if (!peer->isConnected())
+            continue;
 
-        DiagnosticLog::line("connected from " + accepted->getHostName());
+        DiagnosticLog::line("connected from " + peer->getHostName());
         // JUCE turns Nagle's algorithm off on the accepted connection without
         // looking at the outcome: the last piece must leave at once, not wait
         // for an acknowledgement of the one before.
-        if (!SocketOptions::set(accepted->getRawSocketHandle(), SocketOptions::Option::noDelay, 1))
+        if (!SocketOptions::set(peer->getRawSocketHandle(), SocketOptions::Option::noDelay, 1))
             DiagnosticLog::line("cannot send each piece at once on the connection (TCP_NODELAY)");
-        connectedSocket.store(accepted.release(), std::memory_order_release);
-        finish(Status::connected);
-        return;
+        accepted.push_back(std::move(peer));
+        if (++acceptedCount == wanted)
+        {
+            finish(Status::connected);
+            return;
+        }
     }
 
     finish(Status::noConnection);

@@ -8,11 +8,14 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <mutex>
 
-// Listens on TCP port 54000 on every address and accepts the first peer that
-// connects: the mixer. Accepts exactly one connection in its lifetime.
+// Listens on TCP port 54000 on every address and accepts the peers that
+// connect, the mixers, up to the number it was made for (one unless asked):
+// then it accepts no more, and once its owner lets it go the port is closed,
+// so that any other peer is refused.
 class Listener : public juce::Thread
 {
 public:
@@ -25,7 +28,8 @@ public:
         noConnection = 2
     };
 
-    Listener();
+    // Accepts at most connections peers in its lifetime.
+    explicit Listener(int connections = 1);
 
     // Ends a pending wait at once, waits for the thread to return (which it
     // does at once), then closes and releases the listening socket, and a
@@ -44,17 +48,16 @@ public:
     // True from the moment the port listens; it stays true after the wait ends.
     bool isListening() const noexcept { return listening.load(std::memory_order_acquire); }
 
-    // Read with acquire: once it is 0, getConnectedSocket() hands the connection over.
+    // Read with acquire: it is 0 once every connection it was made for has
+    // been accepted, and stays running while it accepts more. Each
+    // connection can be taken (getConnectedSocket) as soon as it is accepted.
     Status getStatus() const noexcept { return status.load(std::memory_order_acquire); }
 
-    // Hands the accepted connection over to the caller, who owns it from then
-    // on; null when there is none or it was taken before. The exchange leaves
-    // each connection with exactly one owner: the first caller, or else the
-    // listener, whose destructor closes it.
-    juce::StreamingSocket* getConnectedSocket() noexcept
-    {
-        return connectedSocket.exchange(nullptr, std::memory_order_acq_rel);
-    }
+    // Hands the oldest accepted connection not yet taken over to the caller,
+    // who owns it from then on; null when there is none. Each connection has
+    // exactly one owner: its taker, or else the listener, whose destructor
+    // closes it.
+    juce::StreamingSocket* getConnectedSocket();
 
     void run() override;
 
@@ -75,13 +78,15 @@ private:
     std::atomic<bool> listening{false};
     juce::WaitableEvent settled{true}; // signalled once listening, or once run has ended
     std::unique_ptr<juce::StreamingSocket> listeningSocket;
-    std::atomic<juce::StreamingSocket*> connectedSocket{nullptr};
+    const int wanted;
 
     // The destructor's request to end the wait: closing is set under lock, which
     // run also holds while it sets up listening and while it hands a connection
     // over; wakeUp ends the wait.
     std::mutex lock;
     bool closing = false;
+    std::deque<std::unique_ptr<juce::StreamingSocket>> accepted; // not taken yet
+    int acceptedCount = 0;
     WakeUp wakeUp;
     CloseOnStop closeOnStop{*this};
 };

@@ -22,8 +22,9 @@ double millisecondsSince(double start)
 } // namespace
 
 Update::Update(std::shared_ptr<juce::StreamingSocket> s, const juce::File& program,
-               const UpdateFile::Measure& measured)
+               const UpdateFile::Measure& measured, const juce::String& mixerName)
     : juce::Thread("KVR516_UPDATE"), socket(std::move(s)), programFile(program), checked(measured),
+      logPrefix(mixerName.isEmpty() ? juce::String() : "mixer " + mixerName + ": "),
       delivery(socket != nullptr ? socket->getRawSocketHandle() : -1)
 {
 }
@@ -33,6 +34,11 @@ Update::Update(juce::StreamingSocket* s, const juce::File& program,
     : Update(std::shared_ptr<juce::StreamingSocket>(s, [](juce::StreamingSocket*) {}), program,
              measured)
 {
+}
+
+void Update::log(const juce::String& text) const
+{
+    DiagnosticLog::line(logPrefix + text);
 }
 
 Update::~Update()
@@ -52,9 +58,8 @@ void Update::run()
     {
         const double started = juce::Time::getMillisecondCounterHiRes();
         outcome = transfer();
-        DiagnosticLog::line("sent " + juce::String(bytesSent.load()) +
-                            " bytes (length and file) in " +
-                            juce::String(juce::roundToInt(millisecondsSince(started))) + " ms");
+        log("sent " + juce::String(bytesSent.load()) + " bytes (length and file) in " +
+            juce::String(juce::roundToInt(millisecondsSince(started))) + " ms");
     }
     catch (...)
     {
@@ -78,14 +83,13 @@ Update::Status Update::transfer()
     const juce::int64 size = in.regularFileSize();
     if (size < 0)
     {
-        DiagnosticLog::line("update file " + file.getFullPathName() +
-                            " cannot be opened: " + in.whyNotOpened());
+        log("update file " + file.getFullPathName() + " cannot be opened: " + in.whyNotOpened());
         return Status::noFile;
     }
     if (size < Protocol::tagSize || size > UpdateFile::maxSize || size != checked.size)
     {
-        DiagnosticLog::line("update file is " + juce::String(size) + " bytes, " +
-                            juce::String(checked.size) + " when checked: not sent");
+        log("update file is " + juce::String(size) + " bytes, " + juce::String(checked.size) +
+            " when checked: not sent");
         return Status::noFile;
     }
 
@@ -105,10 +109,10 @@ Update::Status Update::transfer()
     // Without the system's SHA-256 the bytes cannot be shown to be those
     // checked: not even the length is sent, and a failure later keeps the
     // last piece back, as for a file that changed.
-    const auto hashFailed = [&hash]
+    const auto hashFailed = [this, &hash]
     {
-        DiagnosticLog::line("the system's SHA-256 failed (" + hash.failure() +
-                            "): the update file is not sent as checked");
+        log("the system's SHA-256 failed (" + hash.failure() +
+            "): the update file is not sent as checked");
         return Status::noFile;
     };
     if (hash.failure().isNotEmpty())
@@ -119,8 +123,8 @@ Update::Status Update::transfer()
         const int n = static_cast<int>(std::min<juce::int64>(left, Protocol::pieceSize));
         if (!in.readExactly(piece, n))
         {
-            DiagnosticLog::line("the update file ended " + juce::String(left) +
-                                " bytes early: it changed after it was checked");
+            log("the update file ended " + juce::String(left) +
+                " bytes early: it changed after it was checked");
             return Status::contentFailed;
         }
         if (!hash.add(piece, static_cast<std::size_t>(n)))
@@ -158,11 +162,11 @@ Update::Status Update::transfer()
 
 bool Update::isChecked(const Sha256::Digest& read) const
 {
-    DiagnosticLog::line("SHA-256 of the bytes read " + Sha256::hex(read) +
-                        ", of the file checked " + Sha256::hex(checked.hash));
+    log("SHA-256 of the bytes read " + Sha256::hex(read) + ", of the file checked " +
+        Sha256::hex(checked.hash));
     if (read == checked.hash)
         return true;
-    DiagnosticLog::line("the update file changed after it was checked: its last piece is not sent");
+    log("the update file changed after it was checked: its last piece is not sent");
     return false;
 }
 
@@ -223,19 +227,19 @@ Update::Status Update::awaitAcknowledgement(double lengthAt)
         switch (delivery.poll(written()))
         {
         case DeliveryWatch::State::all:
-            DiagnosticLog::line("the mixer acknowledged the last byte " +
-                                juce::String(juce::roundToInt(millisecondsSince(lengthAt))) +
-                                " ms after the length was written");
+            log("the mixer acknowledged the last byte " +
+                juce::String(juce::roundToInt(millisecondsSince(lengthAt))) +
+                " ms after the length was written");
             deliveryMs = millisecondsSince(lengthAt);
             confirmed = true;
             return Status::done;
         case DeliveryWatch::State::failed:
-            DiagnosticLog::line("the connection broke, or this system stopped telling, before the "
-                                "mixer acknowledged every byte");
+            log("the connection broke, or this system stopped telling, before the "
+                "mixer acknowledged every byte");
             return Status::contentFailed;
         case DeliveryWatch::State::unknown:
-            DiagnosticLog::line("this system does not tell whether the mixer acknowledged every "
-                                "byte: the transfer counts as done once the last byte was written");
+            log("this system does not tell whether the mixer acknowledged every "
+                "byte: the transfer counts as done once the last byte was written");
             deliveryMs = millisecondsSince(lengthAt);
             return Status::done;
         case DeliveryWatch::State::pending:

@@ -41,8 +41,10 @@ public:
     // is closed once the last of them lets go, so a thread that was given up
     // (ThreadRelease) never writes to a closed connection, and holds it only
     // until it is deleted.
+    // mixerName, when given, begins each of its diagnostic lines, so that
+    // those of several mixers sent to at once can be told apart.
     Update(std::shared_ptr<juce::StreamingSocket> socket, const juce::File& programFile,
-           const UpdateFile::Measure& checked);
+           const UpdateFile::Measure& checked, const juce::String& mixerName = {});
     // As above, with a socket that is not owned and never closed.
     Update(juce::StreamingSocket* socket, const juce::File& programFile,
            const UpdateFile::Measure& checked);
@@ -82,6 +84,7 @@ private:
     };
 
     Status transfer();
+    void log(const juce::String& text) const;
     // Whether read, the SHA-256 of every byte read, is the one checked; the
     // log says both.
     bool isChecked(const Sha256::Digest& read) const;
@@ -104,6 +107,7 @@ private:
     const std::shared_ptr<juce::StreamingSocket> socket;
     const juce::File programFile;
     const UpdateFile::Measure checked;
+    const juce::String logPrefix;
     // The connection's one watch: the progress readings and the final wait
     // share what its first reading decided.
     DeliveryWatch delivery;

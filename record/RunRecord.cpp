@@ -238,7 +238,7 @@ void RunRecord::noteMixer(const juce::String& address)
 {
     const std::lock_guard<std::mutex> guard(record().lock);
     if (record().run != nullptr)
-        record().run->mixer = address;
+        record().run->mixer << (record().run->mixer.isEmpty() ? "" : ", ") << address;
 }
 
 void RunRecord::noteDelivery(double msFromLength, bool acknowledged)

@@ -50,7 +50,8 @@ public:
     // bytes, SHA-256 as 64 lower-case hex digits.
     static void noteUpdateFile(const juce::String& fileName, juce::int64 size,
                                const juce::String& sha256Hex);
-    // The mixer's address as the connection reports it.
+    // A mixer's address as the connection reports it; several are listed in
+    // the order noted.
     static void noteMixer(const juce::String& address);
     // A whole transfer: milliseconds from the write of the length to the
     // mixer's acknowledgement of the last byte; where the system does not tell

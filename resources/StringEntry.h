@@ -74,4 +74,18 @@ struct StringEntry
     // Beneath the ready screen's message: the update file that START sends
     // (%1: its name, %2: its size in MB).
     static constexpr int updateFileToSend = 59;
+
+    // The console run for several mixers: each mixer as it connects ("Mixer
+    // %1 of %2 connected from %3"); while sending, how many have ended and
+    // the slowest one's address and progress line; at the end a line per
+    // mixer ("Mixer %1: %2", its address and how it ended: finished,
+    // finished unconfirmed, or the failure's text and code), how many
+    // finished of those asked for, and how many connected within --wait.
+    static constexpr int mixerConnected = 60;
+    static constexpr int mixersSending = 61;
+    static constexpr int mixerEnded = 62;
+    static constexpr int mixerFinished = 63;
+    static constexpr int mixerUnconfirmed = 64;
+    static constexpr int mixersFinished = 65;
+    static constexpr int mixersConnectedWithin = 66;
 };

@@ -5,7 +5,6 @@
 #include "net/Listener.h"
 #include "net/NetworkSetup.h"
 #include "net/NetworkSetupThread.h"
-#include "net/Update.h"
 #include "net/UpdateFile.h"
 #include "record/DiagnosticLog.h"
 #include "record/RunRecord.h"
@@ -30,8 +29,9 @@ StageResult threadNotStarted(Phase stage) noexcept
 }
 } // namespace
 
-UpdateProcedure::UpdateProcedure(Hooks h, StageEnded ended)
-    : juce::Thread("KVR516_UPDATE"), hooks(std::move(h)), stageEnded(std::move(ended))
+UpdateProcedure::UpdateProcedure(Hooks h, StageEnded ended, int mixers, double stall)
+    : juce::Thread("KVR516_UPDATE"), hooks(std::move(h)), stageEnded(std::move(ended)),
+      wanted(juce::jmax(1, mixers)), stallMs(stall)
 {
     if (hooks.programFile == juce::File())
         hooks.programFile = UpdateFile::thisProgram();
@@ -41,20 +41,25 @@ UpdateProcedure::~UpdateProcedure()
 {
     stop();
 
-    // The stages have released their threads; what is left is a stopped
-    // broadcast, the mixer's connection and the interface list. A sending
-    // thread that was given up (ThreadRelease) shares the connection, which
-    // closes once it has been deleted too; a thread of the connect stage
-    // given up may still read the interface list, which then stays until the
-    // process ends.
-    update.reset();
+    // The stages have released their threads; what is left is each mixer's
+    // delivery, a stopped broadcast (or, between the connect and the send
+    // stage of several mixers, a running one and the listener) and the
+    // interface list. A sending thread that was given up (ThreadRelease)
+    // shares its connection, which closes once it has been deleted too; a
+    // thread of the connect stage given up may still read the interface
+    // list, which then stays until the process ends.
+    stopDeliveries();
+    {
+        const std::lock_guard<std::mutex> lock(shownLock);
+        deliveries.clear();
+    }
+    ThreadRelease::release(std::move(firewall));
     listener.reset();
     broadcast.reset();
     if (ThreadRelease::givenUp() > 0)
     {
         [[maybe_unused]] auto* keptSetup = setup.release();
     }
-    connectedSocket.reset();
     setup.reset();
 }
 
@@ -123,7 +128,8 @@ void UpdateProcedure::run()
     {
         DiagnosticLog::thrown("the update's worker");
         r = threadNotStarted(p);
-        ThreadRelease::release(std::move(update));
+        stopDeliveries();
+        accepting = false;
         ThreadRelease::release(std::move(firewall));
         ThreadRelease::release(std::move(broadcast));
         ThreadRelease::release(std::move(listener));
@@ -194,7 +200,9 @@ StageResult UpdateProcedure::runConnect()
         const std::lock_guard<std::mutex> lock(shownLock);
         announced.reset();
     }
-    listener = std::make_unique<::Listener>();
+    enoughMixers = false;
+    mixerWaitResult = StageResult::success;
+    listener = std::make_unique<::Listener>(wanted);
     if (!startStageThread(*listener))
     {
         listener.reset();
@@ -222,21 +230,17 @@ StageResult UpdateProcedure::runConnect()
             firewall.reset();
     }
 
-    const double broadcastFrom = juce::Time::getMillisecondCounterHiRes();
+    announcingSince = juce::Time::getMillisecondCounterHiRes();
     for (;;)
     {
+        // Read first: once it says every mixer came, all are there to take.
         const ::Listener::Status s = listener->getStatus();
-        if (s == ::Listener::Status::connected)
+        if (takeConnections() > 0)
         {
-            connectedSocket.reset(listener->getConnectedSocket());
-            {
-                const std::lock_guard<std::mutex> lock(shownLock);
-                mixerAddress = connectedSocket->getHostName();
-            }
-            RunRecord::noteMixer(connectedSocket->getHostName());
-            broadcast->stopThread(-1);
-            ThreadRelease::release(std::move(listener));
-            ThreadRelease::release(std::move(firewall));
+            // One mixer: any other connection is refused from now on.
+            accepting = true;
+            if (wanted == 1 || s == ::Listener::Status::connected)
+                endAccepting();
             return StageResult::success;
         }
         if (s != ::Listener::Status::running)
@@ -251,120 +255,167 @@ StageResult UpdateProcedure::runConnect()
 
         if (threadShouldExit())
             return endConnect(StageResult::cancelled);
-        // Broadcast lists its first networks as it starts, and none is empty
-        // then (the initialise stage found one, or announcing has failed): an
-        // empty list before it has listed is no listing yet.
-        const juce::StringArray now = broadcast->getAnnouncedAddresses();
-        const bool noNetwork = broadcast->isOnNoNetwork();
-        if (!now.isEmpty() || noNetwork ||
-            juce::Time::getMillisecondCounterHiRes() - broadcastFrom >= Broadcast::relistMs)
-        {
-            const std::lock_guard<std::mutex> lock(shownLock);
-            announced = now;
-            onNoNetwork = noNetwork;
-        }
-        if (firewall != nullptr)
-        {
-            firewall->setAddresses(now);
-            firewallVerdict.store(firewall->getVerdict());
-        }
+        noteAnnouncing();
         wait(pollMs);
     }
 }
 
+void UpdateProcedure::noteAnnouncing()
+{
+    // Broadcast lists its first networks as it starts, and none is empty
+    // then (the initialise stage found one, or announcing has failed): an
+    // empty list before it has listed is no listing yet.
+    const juce::StringArray now = broadcast->getAnnouncedAddresses();
+    const bool noNetwork = broadcast->isOnNoNetwork();
+    if (!now.isEmpty() || noNetwork ||
+        juce::Time::getMillisecondCounterHiRes() - announcingSince >= Broadcast::relistMs)
+    {
+        const std::lock_guard<std::mutex> lock(shownLock);
+        announced = now;
+        onNoNetwork = noNetwork;
+    }
+    if (firewall != nullptr)
+    {
+        firewall->setAddresses(now);
+        firewallVerdict.store(firewall->getVerdict());
+    }
+}
+
+int UpdateProcedure::takeConnections()
+{
+    int taken = 0;
+    while (juce::StreamingSocket* accepted = listener->getConnectedSocket())
+    {
+        const std::shared_ptr<juce::StreamingSocket> socket(accepted);
+        const juce::String address = socket->getHostName();
+        // Where there are several, each sending thread's lines name their mixer.
+        auto delivery = std::make_unique<MixerDelivery>(
+            socket, hooks.programFile, setup->getUpdateFile(), stallMs, wanted > 1 ? address : "");
+        RunRecord::noteMixer(address);
+        const std::lock_guard<std::mutex> lock(shownLock);
+        if (deliveries.empty())
+            mixerAddress = address;
+        deliveries.push_back(std::move(delivery));
+        ++taken;
+    }
+    return taken;
+}
+
+void UpdateProcedure::keepAccepting()
+{
+    const ::Listener::Status s = listener->getStatus();
+    takeConnections();
+    const Broadcast::Status b = broadcast->getStatus();
+    StageResult failed = StageResult::success;
+    if (s != ::Listener::Status::running && s != ::Listener::Status::connected)
+        failed = stageResultOf(s);
+    else if (b != Broadcast::Status::running && b != Broadcast::Status::stopped)
+        failed = stageResultOf(b);
+    if (s == ::Listener::Status::connected || failed != StageResult::success || enoughMixers)
+    {
+        if (failed != StageResult::success)
+            DiagnosticLog::line(
+                "waiting for more mixers ended: " +
+                describe(Phase::connect, failed).fromLastOccurrenceOf(": ", false, false));
+        mixerWaitResult = failed;
+        endAccepting();
+        return;
+    }
+    noteAnnouncing();
+}
+
+void UpdateProcedure::endAccepting()
+{
+    if (broadcast != nullptr)
+        broadcast->stopThread(-1);
+    ThreadRelease::release(std::move(listener));
+    ThreadRelease::release(std::move(firewall));
+    accepting = false;
+}
+
+void UpdateProcedure::stopDeliveries()
+{
+    for (const auto& delivery : deliveries)
+        delivery->stop();
+    for (const auto& delivery : deliveries)
+        delivery->poll();
+}
+
 StageResult UpdateProcedure::endConnect(StageResult r)
 {
+    accepting = false;
     ThreadRelease::release(std::move(broadcast));
     ThreadRelease::release(std::move(listener));
     ThreadRelease::release(std::move(firewall));
     return r;
 }
 
+// Each mixer's send starts as it connects and is looked at a few times a
+// second until it ends; the stage ends once no more mixers are awaited and
+// every send has ended. Its result is the first failure of a mixer, in the
+// order they connected.
 StageResult UpdateProcedure::runSend()
 {
-    const UpdateFile::Measure& file = setup->getUpdateFile();
+    const auto startThread = [this](juce::Thread& thread) { return startStageThread(thread); };
+    std::size_t started = 0;
+    std::vector<bool> noted;
+    while (!threadShouldExit())
     {
-        const std::lock_guard<std::mutex> lock(shownLock);
-        // Told under the lock: noted here, logged once it is let go.
-        progress = std::make_unique<SendProgress>(file.size, [this](double lengthMs)
-                                                  { endedPauseMs = lengthMs; });
-    }
-
-    update = std::make_unique<Update>(connectedSocket, hooks.programFile, file);
-    if (!startStageThread(*update))
-    {
-        update.reset();
-        return threadNotStarted(Phase::send);
-    }
-
-    Update::Status s = Update::Status::running;
-    double nextReading = 0;
-    for (;;)
-    {
-        s = update->getStatus();
-        if (s != Update::Status::running || threadShouldExit())
+        if (accepting)
+            keepAccepting();
+        for (; started < deliveries.size(); ++started)
+            deliveries[started]->start(startThread);
+        bool allEnded = true;
+        noted.resize(deliveries.size());
+        for (std::size_t i = 0; i < deliveries.size(); ++i)
+            if (deliveries[i]->poll())
+            {
+                if (!noted[i])
+                    noteDeliveryEnd(deliveries[i]->report());
+                noted[i] = true;
+            }
+            else
+                allEnded = false;
+        if (allEnded && !accepting)
             break;
-        if (juce::Time::getMillisecondCounterHiRes() >= nextReading)
-        {
-            noteProgress(*update);
-            nextReading = juce::Time::getMillisecondCounterHiRes() + progressReadingMs;
-        }
         wait(pollMs);
     }
-
-    deliveryUnconfirmed = s == Update::Status::done && !update->isConfirmed();
-    if (s == Update::Status::done)
-        RunRecord::noteDelivery(update->getDeliveryMs(), update->isConfirmed());
+    if (threadShouldExit())
     {
-        const std::lock_guard<std::mutex> lock(shownLock);
-        const double now = juce::Time::getMillisecondCounterHiRes();
-        if (s == Update::Status::done)
-            progress->finish(now);
-        else
-            progress->end(now);
+        if (accepting)
+            endAccepting();
+        stopDeliveries();
+        for (std::size_t i = 0; i < deliveries.size(); ++i)
+            if (!noted[i])
+                noteDeliveryEnd(deliveries[i]->report());
+        return StageResult::cancelled;
     }
-    logEndedPause();
-    ThreadRelease::release(std::move(update));
-    const bool ended = s != Update::Status::running && s != Update::Status::stopped;
-    return ended ? stageResultOf(s) : StageResult::cancelled;
+
+    for (const auto& delivery : deliveries)
+        if (const MixerDelivery::Report r = delivery->report(); r.result != StageResult::success)
+            return r.result;
+    return StageResult::success;
 }
 
-// Read here, on the worker, a few times a second, through the connection's
-// DeliveryWatch, whose first reading decides for the whole connection whether
-// the system tells: the sending thread makes no call for it. The figure is
-// what the mixer's stack has acknowledged; where the system does not tell,
-// what was written. The length's bytes are not the file's.
-void UpdateProcedure::noteProgress(Update& running)
+void UpdateProcedure::noteDeliveryEnd(const MixerDelivery::Report& r) const
 {
-    const juce::int64 written = running.getBytesWritten();
-    const DeliveryWatch::Progress delivery = running.readDelivery();
-    std::optional<juce::int64> acknowledged;
-    if (delivery.systemTells)
-        acknowledged = juce::jmax<juce::int64>(0, static_cast<juce::int64>(delivery.acknowledged) -
-                                                      Protocol::lengthSize);
-    bool countsWritten = false;
-    {
-        const std::lock_guard<std::mutex> lock(shownLock);
-        progress->note(juce::jmax<juce::int64>(0, written - Protocol::lengthSize), acknowledged,
-                       juce::Time::getMillisecondCounterHiRes());
-        countsWritten = !progress->isAcknowledged();
-    }
-    logEndedPause();
-    if (countsWritten && !saidFigureIsWritten)
-    {
-        saidFigureIsWritten = true;
-        DiagnosticLog::line("this system does not tell what the mixer has acknowledged: the "
-                            "sending figure counts the bytes written");
-    }
-}
-
-void UpdateProcedure::logEndedPause()
-{
-    if (endedPauseMs <= 0)
-        return;
-    DiagnosticLog::line("the mixer had taken nothing for " +
-                        juce::String(juce::roundToInt(endedPauseMs / 1000)) + " s until now");
-    endedPauseMs = 0;
+    const UpdateFile::Measure& file = setup->getUpdateFile();
+    juce::String line = "mixer " + r.address + ": ";
+    if (r.bytesWritten == file.size)
+        line << "the whole file sent, " << file.size << " bytes, SHA-256 "
+             << Sha256::hex(file.hash);
+    else
+        line << r.bytesWritten << " of " << file.size << " bytes sent";
+    line << "; outcome: ";
+    if (r.result == StageResult::success)
+        line << (r.unconfirmed ? "finished, its end not confirmed" : "finished");
+    else if (r.result == StageResult::cancelled)
+        line << "cancelled";
+    else
+        line << "_S" << static_cast<int>(r.result) << (r.stalled ? ", stalled" : "");
+    DiagnosticLog::line(line);
+    if (wanted == 1 && r.result == StageResult::success)
+        RunRecord::noteDelivery(r.deliveryMs, !r.unconfirmed);
 }
 
 std::optional<juce::StringArray> UpdateProcedure::getAnnouncedAddresses() const
@@ -390,6 +441,23 @@ juce::int64 UpdateProcedure::getUpdateFileSize() const
     return updateFileSize;
 }
 
+bool UpdateProcedure::isDeliveryUnconfirmed() const
+{
+    for (const MixerDelivery::Report& r : getDeliveries())
+        if (r.unconfirmed)
+            return true;
+    return false;
+}
+
+std::vector<MixerDelivery::Report> UpdateProcedure::getDeliveries() const
+{
+    const std::lock_guard<std::mutex> lock(shownLock);
+    std::vector<MixerDelivery::Report> reports;
+    for (const auto& delivery : deliveries)
+        reports.push_back(delivery->report());
+    return reports;
+}
+
 juce::String UpdateProcedure::getMixerAddress() const
 {
     const std::lock_guard<std::mutex> lock(shownLock);
@@ -399,6 +467,5 @@ juce::String UpdateProcedure::getMixerAddress() const
 SendProgress::Figures UpdateProcedure::getSendProgress() const
 {
     const std::lock_guard<std::mutex> lock(shownLock);
-    return progress != nullptr ? progress->figures(juce::Time::getMillisecondCounterHiRes())
-                               : SendProgress::Figures{};
+    return deliveries.empty() ? SendProgress::Figures{} : deliveries.front()->report().figures;
 }

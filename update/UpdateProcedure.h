@@ -3,6 +3,7 @@
 
 #include "platform/FirewallCheck.h"
 #include "platform/InterfaceQuery.h"
+#include "update/MixerDelivery.h"
 #include "update/Phase.h"
 #include "update/SendProgress.h"
 #include "update/StageResult.h"
@@ -14,21 +15,27 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 class Broadcast;
 class FirewallWatch;
 class Listener;
 class NetworkSetup;
-class Update;
 
 // One update, without a window: the three stages (initialise: the update file
 // and the network interfaces are checked; connect: the computer is announced
 // and the mixer's connection accepted; send: the file goes to the mixer), in
 // that order, each run on this object's own worker thread, one stage per
 // start. It owns what the stages make: the check's result, the Broadcast and
-// Listener threads, the mixer's connection and the Update thread. Whoever
-// drives it (the window, the console) starts each stage, is told on the worker
+// Listener threads, and each mixer's delivery (MixerDelivery). Whoever drives
+// it (the window, the console) starts each stage, is told on the worker
 // thread when it has ended, and reads its result.
+//
+// An update can be for several mixers at once. The connect stage then ends
+// with the first mixer's connection, and the send stage goes on announcing
+// and accepting until every mixer asked for has connected (or the driver
+// stops the wait): each mixer's send starts as it connects, beside the
+// others', and the stage ends once every one has ended.
 class UpdateProcedure : private juce::Thread
 {
 public:
@@ -55,7 +62,9 @@ public:
     // read (or on the caller's thread when the worker cannot be started).
     using StageEnded = std::function<void()>;
 
-    UpdateProcedure(Hooks hooks, StageEnded stageEnded);
+    // For mixers mixers (one unless asked). stallMs above 0: a mixer that
+    // takes nothing for that long has its send ended ("_S3").
+    UpdateProcedure(Hooks hooks, StageEnded stageEnded, int mixers = 1, double stallMs = 0);
     // Stops the worker without a time limit, then releases what the stages
     // made; a thread given up keeps the connection and the check's result.
     ~UpdateProcedure() override;
@@ -75,8 +84,8 @@ public:
     // The result of the stage that ran last.
     StageResult getResult() const noexcept { return result.load(); }
     // After a send stage that succeeded: true where the system could not tell
-    // whether the mixer acknowledged the end of the file.
-    bool isDeliveryUnconfirmed() const noexcept { return deliveryUnconfirmed; }
+    // whether a mixer acknowledged the end of the file.
+    bool isDeliveryUnconfirmed() const;
 
     // What the user is shown while a stage runs; from any thread. The
     // addresses the connect stage announces on now, in the order listed;
@@ -85,21 +94,32 @@ public:
     // True while the connect stage finds the computer on no network but
     // loopback: it waits for one, and the user is to connect it.
     bool isOnNoNetwork() const;
-    // The mixer's address once the connect stage has succeeded; empty before.
+    // The first mixer's address once the connect stage has succeeded; empty before.
     juce::String getMixerAddress() const;
     // The update file the stages check and send (beside the program, or the
     // one named as Hooks.programFile), and its size in bytes as the check
     // measured it: -1 before a check that could read it.
     juce::File getUpdateFile() const;
     juce::int64 getUpdateFileSize() const;
-    // The send stage's figures, during it and after.
+    // The first mixer's send figures, during the send stage and after.
     SendProgress::Figures getSendProgress() const;
+
+    // How many mixers the update is for.
+    int getMixersWanted() const noexcept { return wanted; }
+    // Every mixer connected so far, in the order they connected: its address,
+    // figures and, once ended, its outcome.
+    std::vector<MixerDelivery::Report> getDeliveries() const;
+    // Ends the wait for more mixers: those connected go on to their end.
+    void stopWaitingForMixers() noexcept { enoughMixers = true; }
+    // True while the update announces and accepts more mixers.
+    bool isWaitingForMixers() const noexcept { return accepting; }
+    // How the wait for more mixers ended: success when every mixer came or
+    // the driver stopped it, otherwise the connect stage's code of the
+    // failure ("_C1" to "_C4").
+    StageResult getMixerWaitResult() const noexcept { return mixerWaitResult; }
     // While the connect stage waits: what the firewall does to the mixer's
     // connection on the networks announced on, judged again every few seconds.
     FirewallCheck::Verdict getFirewallVerdict() const noexcept { return firewallVerdict.load(); }
-
-    // How often the send stage reads what the mixer has taken.
-    static constexpr int progressReadingMs = 100;
 
     // The stage's name and its result as the diagnostic log and the record give them.
     static juce::String describe(Phase stage, StageResult result);
@@ -114,19 +134,30 @@ private:
     // Releases the connect stage's threads (Broadcast first) and returns r.
     StageResult endConnect(StageResult r);
     StageResult runSend();
-    // One reading of what the mixer has taken, into progress.
-    void noteProgress(Update& running);
-    // Logs the pause that progress told of last, if any: never under shownLock.
-    void logEndedPause();
+    // Makes a delivery of each connection the listener has accepted; how many.
+    int takeConnections();
+    // Publishes the addresses announced on and the firewall's verdict.
+    void noteAnnouncing();
+    // In the send stage: more connections, and the end of the wait for them.
+    void keepAccepting();
+    // No more mixers: the announcing stops and the port is closed.
+    void endAccepting();
+    // Asks every delivery to stop, then ends each.
+    void stopDeliveries();
+    // The record's line on a mixer whose delivery has ended.
+    void noteDeliveryEnd(const MixerDelivery::Report& report) const;
 
     Hooks hooks;
     StageEnded stageEnded;
 
+    const int wanted;
+    const double stallMs;
     std::atomic<StageResult> result{StageResult::success};
     Phase stagePhase = Phase::notShown; // set before each start of the worker, read by it
-    bool deliveryUnconfirmed = false;   // written by the worker before its result
-    bool saidFigureIsWritten = false;   // the worker's: the log told the figure's kind
-    double endedPauseMs = 0;            // the worker's: a pause progress told of, not yet logged
+    double announcingSince = 0;         // the worker's: when the announcing started
+    std::atomic<bool> enoughMixers{false};
+    std::atomic<bool> accepting{false};
+    std::atomic<StageResult> mixerWaitResult{StageResult::success};
 
     // Written by the worker, read by the window or the console.
     mutable std::mutex shownLock;
@@ -134,15 +165,14 @@ private:
     bool onNoNetwork = false;
     juce::String mixerAddress;
     juce::int64 updateFileSize = -1;
-    std::unique_ptr<SendProgress> progress;
+    // Added to by the worker alone, which reads them without the lock.
+    std::vector<std::unique_ptr<MixerDelivery>> deliveries;
     std::atomic<FirewallCheck::Verdict> firewallVerdict{FirewallCheck::Verdict::unknown};
 
     // Made and used by the worker only, released after it has stopped.
     std::unique_ptr<Broadcast> broadcast;
     std::unique_ptr<FirewallWatch> firewall;
     std::unique_ptr<::Listener> listener; // the network class, not a thread listener
-    std::shared_ptr<juce::StreamingSocket> connectedSocket; // shared with Update
-    std::unique_ptr<Update> update;
     std::unique_ptr<NetworkSetup> setup;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(UpdateProcedure)

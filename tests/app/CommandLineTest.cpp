@@ -16,6 +16,7 @@ TEST(CommandLine, OptionsBecomeSettingsOrAReason)
         const char* error; // a part of the reason, "" when understood
         double stall = CommandLine::defaultStallSeconds;
         bool version = false;
+        int mixers = 1;
     };
     const Row rows[] = {
         {{}, false, false, "", -1, ""},
@@ -52,6 +53,13 @@ TEST(CommandLine, OptionsBecomeSettingsOrAReason)
         {{"--wait", "1", "--console", "--wait", "2"}, true, false, "", -1, "more than once"},
         {{"--wait", "5"}, false, false, "", -1, "--wait is for the console run"},
         {{"--file", "a.upd", "--stall", "5"}, false, false, "", -1, "--stall is for the console"},
+        {{"--console", "--mixers", "64"}, true, false, "", -1, "", 120, false, 64},
+        {{"--console", "--mixers", "1"}, true, false, "", -1, "", 120, false, 1},
+        {{"--console", "--mixers", "65"}, true, false, "", -1, "from 1 to 64, not \"65\""},
+        {{"--console", "--mixers", "0"}, true, false, "", -1, "--mixers needs a whole number"},
+        {{"--console", "--mixers", "+3"}, true, false, "", -1, "--mixers needs a whole number"},
+        {{"--console", "--mixers", "003"}, true, false, "", -1, "--mixers needs a whole number"},
+        {{"--mixers", "3"}, false, false, "", -1, "--mixers is for the console"},
     };
     for (const Row& row : rows)
     {
@@ -72,6 +80,7 @@ TEST(CommandLine, OptionsBecomeSettingsOrAReason)
         EXPECT_EQ(s.waitSeconds, row.wait);
         EXPECT_EQ(s.stallSeconds, row.stall);
         EXPECT_EQ(s.version, row.version);
+        EXPECT_EQ(s.mixers, row.mixers);
         EXPECT_EQ(CommandLine::asksForConsole(arguments), row.console || row.help);
     }
 }
@@ -97,4 +106,31 @@ TEST(ExitCode, EachOutcomeHasItsCode)
     for (const Row& row : rows)
         EXPECT_EQ(ExitCode::of(row.stage, row.result, row.unconfirmedEnd), row.code)
             << static_cast<int>(row.stage) << " " << static_cast<int>(row.result);
+}
+
+// Several mixers: a cancel, then a failed send, then the mixers missing, then
+// an end not confirmed.
+TEST(ExitCode, SeveralMixersTakeTheCodeThatComesFirst)
+{
+    using C = ExitCode::Code;
+    struct Row
+    {
+        std::vector<C> mixers;
+        int wanted;
+        C fewer;
+        C code;
+    };
+    const Row rows[] = {
+        {{C::finished, C::finished, C::finished}, 3, C::noMixerInTime, C::finished},
+        {{C::finished, C::unconfirmed, C::finished}, 3, C::noMixerInTime, C::unconfirmed},
+        {{C::unconfirmed, C::sendFailed, C::finished}, 3, C::noMixerInTime, C::sendFailed},
+        {{C::finished, C::unconfirmed}, 3, C::noMixerInTime, C::noMixerInTime},
+        {{C::finished}, 3, C::connectFailed, C::connectFailed},
+        {{C::sendFailed}, 3, C::connectFailed, C::sendFailed},
+        {{C::finished, C::sendFailed, C::cancelled}, 3, C::noMixerInTime, C::cancelled},
+        {{C::finished, C::finished}, 3, C::cancelled, C::cancelled},
+        {{C::unconfirmed}, 1, C::noMixerInTime, C::unconfirmed},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ExitCode::ofMixers(row.mixers, row.wanted, row.fewer), row.code) << &row - rows;
 }
