@@ -442,8 +442,8 @@ start_mixers() {
         start_mixer_from "$k" "${@:2}"
     done
 }
-# Waits for them (120 s at most), leaves mixer K's exit code in mixer_status[K]
-# and removes their addresses.
+# Once the program has ended, waits for them (20 s at most), leaves mixer K's
+# exit code in mixer_status[K] and removes their addresses.
 mixers_done() {
     local pid
     for pid in "${mixer_pids[@]}"; do
@@ -452,7 +452,7 @@ mixers_done() {
 }
 end_mixers() {
     local k
-    wait_for 120 "the mixer simulators" mixers_done
+    wait_for 20 "the mixer simulators to end" mixers_done
     mixer_status=()
     for k in "${!mixer_pids[@]}"; do
         mixer_status[k]=0
