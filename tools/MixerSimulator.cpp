@@ -513,7 +513,7 @@ void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::
         const bool ended = got < 0 || msLeft(deadline) > 0;
         if (got <= 0 && ended)
             s.closedMs = msBetween(connectedAt, firstByteAt);
-        s.result = got < 0 ? "reset" : ended ? "short-length" : "timeout";
+        s.result = got < 0 ? "reset" : got == 0 && !ended ? "timeout" : "short-length";
         ::close(fd);
         return;
     }
