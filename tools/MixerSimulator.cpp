@@ -47,6 +47,10 @@ const char* const usage =
     "  --expect FILE        compare the received content with FILE\n"
     "  --timeout SECONDS    give up after this long (default 30)\n"
     "  --port PORT          UDP port to listen on (default 56000)\n"
+    "  --from ADDRESS       connect from this local IPv4 address (bound before\n"
+    "                       connecting), so that several simulators in one\n"
+    "                       network namespace are each a mixer of their own;\n"
+    "                       the datagrams are still taken on every address\n"
     "  --fault MODE         misbehave as a faulty mixer (default none):\n"
     "      reset-on-connect     reset the connection right after connecting\n"
     "      reset-in-length:N    reset after N (0 to 3) of the 4 length bytes\n"
@@ -55,7 +59,8 @@ const char* const usage =
     "      stall-then-reset     read nothing until the program's writes stop\n"
     "                           coming (the buffers are full and it waits for\n"
     "                           room), then reset the connection\n"
-    "      second-connection    open a second connection after the first and\n"
+    "      second-connection    open a second connection after the first, watch\n"
+    "                           it for up to 3 s before reading the first, and\n"
     "                           check that it is never served\n"
     "      slow-read            read 1 KiB at a time, with a 5 ms pause after each\n"
     "      pause:N:S            with a small receive buffer, read N content bytes,\n"
@@ -77,14 +82,16 @@ const char* const usage =
     "source is the last datagram's sender, ports every source port seen,\n"
     "cadence_ms the gaps between datagrams (min/avg/max), length the announced\n"
     "length, first_byte_ms the time from connecting to the first byte,\n"
-    "transfer_ms from the first byte to the last. second_bytes (with\n"
-    "second-connection) counts the bytes served on the second connection,\n"
+    "transfer_ms from the first byte to the last. closed_ms, when the connection\n"
+    "ended before its first byte, is the time from connecting to its end (0 when\n"
+    "refused). second_bytes (with second-connection) counts the bytes served on\n"
+    "the second connection, second_closed_ms the time from its connect to its\n"
+    "refusal (0), reset or close by the program (none: still open after 3 s).\n"
     "first_datagram_at is the wall-clock time of the first datagram in seconds,\n"
     "reset_at (with stall-then-reset) that of the reset.\n"
     "result is ok, or what went wrong: bad-datagram, no-datagram, cannot-listen,\n"
-    "cannot-connect, reset, short-length, short, mismatch, extra-bytes,\n"
-    "cannot-vanish, "
-    "second-served, timeout.\n"
+    "cannot-bind, refused, cannot-connect, reset, short-length, short, mismatch,\n"
+    "extra-bytes, cannot-vanish, second-served, timeout.\n"
     "\n"
     "Exit code: 0 when result=ok, 1 otherwise, 2 for unknown options.\n";
 
@@ -98,6 +105,7 @@ struct Options
     int pauseSeconds = 0;
     int timeoutSeconds = 30;
     int port = 56000;
+    in_addr from{}; // the local address connections go out from; any by default
 };
 
 struct Summary
@@ -111,7 +119,9 @@ struct Summary
     long long received = 0;
     double firstByteMs = -1;
     double transferMs = -1;
+    double closedMs = -1; // the connection ended before its first byte
     long long secondBytes = -1;
+    double secondClosedMs = -1;  // -1: still open at the end of the watch
     double firstDatagramAt = -1; // wall-clock seconds, comparable with other processes
     double resetAt = -1;         // wall-clock seconds
     std::string result = "timeout";
@@ -150,6 +160,11 @@ bool parse(int argc, char** argv, Options& o)
             o.timeoutSeconds = std::atoi(value.c_str());
         else if (arg == "--port")
             o.port = std::atoi(value.c_str());
+        else if (arg == "--from")
+        {
+            if (::inet_pton(AF_INET, value.c_str(), &o.from) != 1)
+                return false;
+        }
         else if (arg == "--fault")
         {
             o.fault = value;
@@ -322,26 +337,97 @@ bool collectDatagrams(const Options& o, Summary& s, sockaddr_in& announced,
 // the bytes it read can have been acknowledged before it vanishes.
 constexpr int vanishingReceiveBuffer = 4096;
 
-int connectTo(const sockaddr_in& to, Clock::time_point deadline, int receiveBuffer = 0)
+// Why a connection attempt gave no connection.
+enum class ConnectFailure
 {
+    none,
+    bind,    // the local address (--from) could not be taken
+    refused, // the program's side answered with a reset: nothing listens
+    other    // no answer before the deadline, no route, ...
+};
+
+int connectTo(const sockaddr_in& to, in_addr from, Clock::time_point deadline,
+              ConnectFailure& failure, int receiveBuffer = 0)
+{
+    failure = ConnectFailure::other;
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0)
         return -1;
     if (receiveBuffer > 0)
         ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof(receiveBuffer));
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof(to)) != 0)
+    if (from.s_addr != htonl(INADDR_ANY))
     {
-        pollfd p{fd, POLLOUT, 0};
-        int error = 0;
-        socklen_t length = sizeof(error);
-        if (errno != EINPROGRESS || ::poll(&p, 1, msLeft(deadline)) <= 0 ||
-            ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0)
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr = from;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0)
         {
+            failure = ConnectFailure::bind;
             ::close(fd);
             return -1;
         }
     }
+    int error = 0;
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof(to)) != 0)
+    {
+        error = errno;
+        if (error == EINPROGRESS)
+        {
+            pollfd p{fd, POLLOUT, 0};
+            socklen_t length = sizeof(error);
+            error = ETIMEDOUT;
+            if (::poll(&p, 1, msLeft(deadline)) > 0 &&
+                ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0)
+                error = errno;
+        }
+    }
+    if (error != 0)
+    {
+        failure = error == ECONNREFUSED ? ConnectFailure::refused : ConnectFailure::other;
+        ::close(fd);
+        return -1;
+    }
+    failure = ConnectFailure::none;
     ::fcntl(fd, F_SETFL, 0); // blocking again; every read below is bounded by poll
+    return fd;
+}
+
+// The second-connection fault's second connection, opened once the program
+// has the first: a program that serves one mixer refuses it, or resets or
+// closes it. Watched for at most this long before the first is read.
+constexpr int secondWatchMs = 3000;
+
+// Returns the second connection while it is still open, else -1; counts what
+// it was sent and when it ended.
+int watchSecond(const Options& o, Summary& s, const sockaddr_in& announced)
+{
+    const auto startedAt = Clock::now();
+    const auto watchEnd = startedAt + std::chrono::milliseconds(secondWatchMs);
+    s.secondBytes = 0;
+    ConnectFailure failure;
+    const int fd = connectTo(announced, o.from, watchEnd, failure);
+    if (fd < 0)
+    {
+        if (failure == ConnectFailure::refused)
+            s.secondClosedMs = 0;
+        return -1;
+    }
+    while (msLeft(watchEnd) > 0)
+    {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, msLeft(watchEnd)) <= 0)
+            break;
+        char buffer[256];
+        const ssize_t n = ::recv(fd, buffer, sizeof(buffer), MSG_DONTWAIT);
+        if (n > 0)
+            s.secondBytes += n;
+        else if (n == 0 || (errno != EINTR && errno != EAGAIN))
+        {
+            s.secondClosedMs = msBetween(startedAt, Clock::now());
+            ::close(fd);
+            return -1;
+        }
+    }
     return fd;
 }
 
@@ -357,10 +443,16 @@ void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::
 {
     const bool vanishes = o.fault == "vanish-before-end";
     const bool pauses = o.fault == "pause";
-    const int fd = connectTo(announced, deadline, vanishes || pauses ? vanishingReceiveBuffer : 0);
+    ConnectFailure failure;
+    const int fd = connectTo(announced, o.from, deadline, failure,
+                             vanishes || pauses ? vanishingReceiveBuffer : 0);
     if (fd < 0)
     {
-        s.result = "cannot-connect";
+        s.result = failure == ConnectFailure::bind      ? "cannot-bind"
+                   : failure == ConnectFailure::refused ? "refused"
+                                                        : "cannot-connect";
+        if (failure == ConnectFailure::refused)
+            s.closedMs = 0;
         return;
     }
     const auto connectedAt = Clock::now();
@@ -372,9 +464,8 @@ void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::
         return;
     }
 
-    int second = -1;
-    if (o.fault == "second-connection")
-        second = connectTo(announced, deadline);
+    const bool twice = o.fault == "second-connection";
+    const int second = twice ? watchSecond(o, s, announced) : -1;
 
     if (o.fault == "no-read")
     {
@@ -418,7 +509,11 @@ void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::
     const auto firstByteAt = Clock::now();
     if (got != 4)
     {
-        s.result = got < 0 ? "reset" : "short-length";
+        // Ended by the program before the deadline: refused as a mixer.
+        const bool ended = got < 0 || msLeft(deadline) > 0;
+        if (got <= 0 && ended)
+            s.closedMs = msBetween(connectedAt, firstByteAt);
+        s.result = got < 0 ? "reset" : got == 0 && !ended ? "timeout" : "short-length";
         ::close(fd);
         return;
     }
@@ -490,19 +585,19 @@ void receive(const Options& o, Summary& s, const sockaddr_in& announced, Clock::
 
     if (second >= 0)
     {
-        // The program must never have taken the second connection as the mixer.
+        // Still open after the watch: nothing may have come on it since.
         char buffer[256];
-        s.secondBytes = 0;
         pollfd p{second, POLLIN, 0};
         if (::poll(&p, 1, 0) > 0)
         {
             const ssize_t m = ::recv(second, buffer, sizeof(buffer), MSG_DONTWAIT);
-            s.secondBytes = m > 0 ? m : 0;
+            s.secondBytes += m > 0 ? m : 0;
         }
-        if (s.secondBytes != 0 && s.result == "ok")
-            s.result = "second-served";
         ::close(second);
     }
+    // The program must never have taken the second connection as the mixer.
+    if (twice && s.secondBytes != 0 && s.result == "ok")
+        s.result = "second-served";
     ::close(fd);
 }
 
@@ -524,8 +619,16 @@ void print(const Summary& s)
                 "received=%lld first_byte_ms=%.2f transfer_ms=%.2f",
                 s.datagrams, s.bad, s.source.c_str(), ports.empty() ? "-" : ports.c_str(), lo, avg,
                 hi, s.length, s.received, s.firstByteMs, s.transferMs);
+    if (s.closedMs >= 0)
+        std::printf(" closed_ms=%.2f", s.closedMs);
     if (s.secondBytes >= 0)
+    {
         std::printf(" second_bytes=%lld", s.secondBytes);
+        if (s.secondClosedMs >= 0)
+            std::printf(" second_closed_ms=%.2f", s.secondClosedMs);
+        else
+            std::printf(" second_closed_ms=none");
+    }
     if (s.firstDatagramAt >= 0)
         std::printf(" first_datagram_at=%.6f", s.firstDatagramAt);
     if (s.resetAt >= 0)

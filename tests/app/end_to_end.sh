@@ -31,6 +31,7 @@ ns_mixer="kvr-e2e-$$-mixer"
 xvfb_pid=""
 app_pid=""
 sim_pid=""
+mixer_pids=() # start_mixers' simulators, by mixer number
 wm_pid=""
 xsettings_pid=""
 locked_xvfb_pid=""
@@ -44,8 +45,8 @@ cleanup() {
     local pid
     # The held file's server first: its end lets a program waiting to open the
     # file go on, so that the program can end.
-    for pid in "$held_pid" "$app_pid" "${second:-}" "$sim_pid" "$xev_pid" "$wm_pid" "$xsettings_pid" \
-        "$locked_xvfb_pid" "$xvfb_pid"; do
+    for pid in "$held_pid" "$app_pid" "${second:-}" "$sim_pid" "${mixer_pids[@]}" "$xev_pid" "$wm_pid" \
+        "$xsettings_pid" "$locked_xvfb_pid" "$xvfb_pid"; do
         [ -n "$pid" ] || continue
         kill "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
@@ -421,6 +422,68 @@ start_faulty_mixer() {
         >"$work/mixer.log" 2>&1 &
     sim_pid=$!
 }
+
+# Several mixers at once, in the mixer's namespace: mixer K connects from
+# 198.51.100.(20 + K), an address added to its link for it, saves what it gets
+# to $work/received.K and its summary to $work/mixer.K.log.
+# start_mixer_from K [OPTIONS...]: mixer K, with start_mixer's options and more.
+start_mixer_from() {
+    local k=$1
+    shift
+    ip -n "$ns_mixer" addr replace "198.51.100.$((20 + k))/24" dev "ke$$b"
+    ip netns exec "$ns_mixer" "$simulator" --from "198.51.100.$((20 + k))" --expect "$update_file" \
+        --save "$work/received.$k" --timeout 120 "$@" >"$work/mixer.$k.log" 2>&1 &
+    mixer_pids[k]=$!
+}
+# start_mixers N [OPTIONS...]: mixers 1 to N alike.
+start_mixers() {
+    local k
+    for ((k = 1; k <= $1; k++)); do
+        start_mixer_from "$k" "${@:2}"
+    done
+}
+# Once the program has ended, waits for them (20 s at most), leaves mixer K's
+# exit code in mixer_status[K] and removes their addresses.
+mixers_done() {
+    local pid
+    for pid in "${mixer_pids[@]}"; do
+        ! kill -0 "$pid" 2>/dev/null || return 1
+    done
+}
+end_mixers() {
+    local k
+    wait_for 20 "the mixer simulators to end" mixers_done
+    mixer_status=()
+    for k in "${!mixer_pids[@]}"; do
+        mixer_status[k]=0
+        wait "${mixer_pids[k]}" || mixer_status[k]=$?
+        unset "mixer_pids[k]"
+        ip -n "$ns_mixer" addr del "198.51.100.$((20 + k))/24" dev "ke$$b"
+        echo "    mixer $k: $(cat "$work/mixer.$k.log")"
+    done
+}
+# expect_mixers_ok K...: each of these mixers took the whole file byte-exact.
+expect_mixers_ok() {
+    local k
+    for k in "$@"; do
+        [ "${mixer_status[k]}" -eq 0 ] && cmp -s "$update_file" "$work/received.$k" ||
+            fail "mixer $k (198.51.100.$((20 + k))) did not take the file: $(cat "$work/mixer.$k.log")"
+    done
+}
+
+# The console run's account of several mixers in $work/console.out: each of
+# the lines "Mixer K of N connected from ADDRESS" for K = 1 to N, each mixer's
+# address in one (said_of_mixers N), and mixer K's last line (said_for_mixer K
+# TEXT, TEXT a pattern: "finished", for instance).
+said_of_mixers() {
+    local n=$1 k
+    for ((k = 1; k <= n; k++)); do
+        grep -qE "^Mixer $k of $n connected from 198\.51\.100\.2[1-9]"$'\r?$' "$work/console.out" &&
+            grep -qE "^Mixer [1-9] of $n connected from 198\.51\.100\.$((20 + k))"$'\r?$' "$work/console.out" ||
+            fail "no \"Mixer $k of $n connected from\" line, or none from 198.51.100.$((20 + k)): $(cat "$work/console.out")"
+    done
+}
+said_for_mixer() { grep -qxE "Mixer 198\.51\.100\.$((20 + $1)): $2"$'\r?' "$work/console.out"; }
 
 # A second network on the computer that is down but keeps its address, as an
 # interface an administrator took down or a VPN that is not connected: it is

@@ -202,6 +202,48 @@ console_start
 console_end 4 "Cannot find the UpdateFile_S3 (S3)"
 stop_mixer
 
+step "console: --mixers 3, each from its own address, each takes the file"
+make_update_file $((1024 * 1024 + 123))
+start_mixers 3
+console_start --mixers 3
+console_end 0 "3 of 3 mixers finished"
+end_mixers
+expect_mixers_ok 1 2 3
+said_of_mixers 3
+for k in 1 2 3; do
+    said_for_mixer $k finished || fail "mixer $k has no line that it finished: $(cat "$work/console.out")"
+done
+
+step "console: --mixers 3, the one at 198.51.100.22 resets the connection, the others take the file"
+start_mixer_from 1
+start_mixer_from 2 --fault reset-after:100000
+start_mixer_from 3
+console_start --mixers 3
+console_end 4 "2 of 3 mixers finished"
+end_mixers
+expect_mixers_ok 1 3
+[ "${mixer_status[2]}" -eq 0 ] && said_for_mixer 2 "Cannot find the UpdateFile_S3 \(S3\)" ||
+    fail "the reset of mixer 2 is not told: $(cat "$work/console.out")"
+
+step "console: --mixers 3 --wait 4 with two mixers"
+start_mixers 2
+console_start --mixers 3 --wait 4
+console_end 6 "2 of 3 mixers connected within 4 s."
+end_mixers
+expect_mixers_ok 1 2
+
+step "console: a second mixer while one is served is refused or closed within 1 s"
+start_mixers 2 --timeout 20
+console_start
+console_end 0 "please confirm a screen on KVR-516helix, and reboot after the end."
+end_mixers
+served=$(sed -n 's/^Connected from 198\.51\.100\.2\([12]\)$/\1/p' "$work/console.out")
+[ -n "$served" ] || fail "the console names neither mixer: $(cat "$work/console.out")"
+expect_mixers_ok "$served"
+closed=$(sed -n 's/.* received=0 .* closed_ms=\([0-9]*\)\..*/\1/p' "$work/mixer.$((3 - served)).log")
+[ -n "$closed" ] && [ "$closed" -le 1000 ] ||
+    fail "the other mixer was not refused or closed within 1 s: $(cat "$work/mixer.$((3 - served)).log")"
+
 step "console: the hint after 15 s, a second copy, then Ctrl-C while waiting"
 console_start
 first=$app_pid

@@ -8,7 +8,8 @@
 # Runs a whole update in English (with a second copy that gives way, its
 # diagnostic lines on redirected standard error and the record of the run in
 # %LOCALAPPDATA%), --version without a display, a whole update by the console
-# twin (KVR516_UPDATE.com --console, no display), the language screen of a
+# twin (KVR516_UPDATE.com --console, no display) to one mixer and to three at
+# once (--mixers 3), the language screen of a
 # Japanese user (left with Escape), a missing update file, Cancel while
 # waiting for the mixer, a mixer that resets in the middle of the transfer, a
 # second network that is down, a mixer that stalls and then resets, the
@@ -149,15 +150,23 @@ beside=$update_file
 update_file="$work/ファームウェア 2/更新.upd"
 mkdir -p "${update_file%/*}"
 make_update_file $((256 * 1024 + 5))
-ip netns exec "$ns_pc" env -i HOME="$work/home" LANG="$user_locale" LC_ALL="$user_locale" PATH=/usr/bin:/bin \
-    "$wine_run" "$work/wine" "$work/prog/KVR516_UPDATE.com" --console --file "Z:${update_file//\//\\}" \
-    >"$work/console.out" 2>>"$work/app.err" &
-app_pid=$!
+# console_twin [ARGUMENTS...]: the twin with these after --console, then
+# --file; end_console_twin waits for it and leaves its exit code in status.
+console_twin() {
+    ip netns exec "$ns_pc" env -i HOME="$work/home" LANG="$user_locale" LC_ALL="$user_locale" PATH=/usr/bin:/bin \
+        "$wine_run" "$work/wine" "$work/prog/KVR516_UPDATE.com" --console "$@" --file "Z:${update_file//\//\\}" \
+        >"$work/console.out" 2>>"$work/app.err" &
+    app_pid=$!
+}
+end_console_twin() {
+    wait_for 120 "the console twin to end" program_ended
+    status=0
+    wait "$app_pid" || status=$?
+    app_pid=""
+}
+console_twin
 start_mixer
-wait_for 120 "the console twin to end" program_ended
-status=0
-wait "$app_pid" || status=$?
-app_pid=""
+end_console_twin
 # Wine tells nothing of what the mixer acknowledged: exit code 8, with the
 # line that says so last; Windows itself tells it, and the run ends with 0.
 unconfirmed="This computer could not confirm that the mixer received the end of the file."
@@ -165,6 +174,22 @@ grep -qF "Connected from 198.51.100.20" "$work/console.out" &&
     { [ "$status" -eq 0 ] || { [ "$status" -eq 8 ] && [ "$(tail -n1 "$work/console.out" | tr -d '\r')" = "$unconfirmed" ]; }; } ||
     fail "the console twin ended with exit code $status: $(cat "$work/console.out")"
 expect_mixer_ok
+
+step "the console twin with --mixers 3, each mixer from its own address: exit code 0 or 8"
+start_mixers 3
+console_twin --mixers 3
+end_console_twin
+{ [ "$status" -eq 0 ] || [ "$status" -eq 8 ]; } &&
+    [ "$(tail -n1 "$work/console.out" | tr -d '\r')" = "3 of 3 mixers finished" ] ||
+    fail "the console twin with three mixers ended with exit code $status: $(cat "$work/console.out")"
+end_mixers
+expect_mixers_ok 1 2 3
+said_of_mixers 3
+# Exit code 8: the mixers' lines say, as Wine makes them, "finished, unconfirmed".
+[ "$status" -eq 0 ] && finished=finished || finished="finished, unconfirmed"
+for k in 1 2 3; do
+    said_for_mixer $k "$finished" || fail "no \"Mixer 198.51.100.2$k: $finished\": $(cat "$work/console.out")"
+done
 update_file=$beside
 
 #------------------------------------------------------------------------------

@@ -127,6 +127,8 @@ TEST_F(DeliveryTest, SecondConnectionIsNeverServed)
     const std::string line = simulator.summary();
     EXPECT_EQ(Simulator::field(line, "result"), "ok") << line;
     EXPECT_EQ(Simulator::field(line, "second_bytes"), "0") << line;
+    const std::string closed = Simulator::field(line, "second_closed_ms"); // "none": still open
+    EXPECT_TRUE(!closed.empty() && closed != "none" && std::stod(closed) <= 1000.0) << line;
 }
 
 TEST_F(DeliveryTest, MixerResettingMidStreamGives3)

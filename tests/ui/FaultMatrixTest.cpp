@@ -468,7 +468,8 @@ TEST_F(FaultMatrix, SlowMixerGetsTheWholeFile)
     EXPECT_EQ(Simulator::field(line, "received"), std::to_string(300 * 1024 + 3)) << line;
 }
 
-// 5. Two peers connect: the first is served, the second never gets a byte.
+// 5. Two peers connect: the first is served, the second never gets a byte
+//    and is refused, reset or closed within 1 s.
 TEST_F(FaultMatrix, OnlyTheFirstOfTwoPeersIsServed)
 {
     ASSERT_TRUE(link());
@@ -482,6 +483,8 @@ TEST_F(FaultMatrix, OnlyTheFirstOfTwoPeersIsServed)
     const std::string line = sim->summary();
     EXPECT_EQ(Simulator::field(line, "result"), "ok") << line;
     EXPECT_EQ(Simulator::field(line, "second_bytes"), "0") << line;
+    const std::string closed = Simulator::field(line, "second_closed_ms"); // "none": still open
+    EXPECT_TRUE(!closed.empty() && closed != "none" && std::stod(closed) <= 1000.0) << line;
 }
 
 // 6. Another program holds TCP port 54000 exclusively: nothing is announced,
