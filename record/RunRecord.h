@@ -56,6 +56,7 @@ public:
     // A whole transfer: milliseconds from the write of the length to the
     // mixer's acknowledgement of the last byte; where the system does not tell
     // the acknowledgements (acknowledged false), to the write of the last byte.
+    // Of several mixers, the longest such transfer is noted.
     static void noteDelivery(double msFromLength, bool acknowledged = true);
 
     // What the user was shown at the end (the finish screen, a message box, or

@@ -391,10 +391,24 @@ StageResult UpdateProcedure::runSend()
         return StageResult::cancelled;
     }
 
+    // The record's transfer is the longest of those that finished.
+    StageResult r = StageResult::success;
+    std::optional<MixerDelivery::Report> longest;
+    bool allConfirmed = true;
     for (const auto& delivery : deliveries)
-        if (const MixerDelivery::Report r = delivery->report(); r.result != StageResult::success)
-            return r.result;
-    return StageResult::success;
+    {
+        const MixerDelivery::Report report = delivery->report();
+        if (r == StageResult::success)
+            r = report.result;
+        if (report.result != StageResult::success)
+            continue;
+        allConfirmed = allConfirmed && !report.unconfirmed;
+        if (!longest || report.deliveryMs > longest->deliveryMs)
+            longest = report;
+    }
+    if (longest)
+        RunRecord::noteDelivery(longest->deliveryMs, allConfirmed);
+    return r;
 }
 
 void UpdateProcedure::noteDeliveryEnd(const MixerDelivery::Report& r) const
@@ -414,8 +428,6 @@ void UpdateProcedure::noteDeliveryEnd(const MixerDelivery::Report& r) const
     else
         line << "_S" << static_cast<int>(r.result) << (r.stalled ? ", stalled" : "");
     DiagnosticLog::line(line);
-    if (wanted == 1 && r.result == StageResult::success)
-        RunRecord::noteDelivery(r.deliveryMs, !r.unconfirmed);
 }
 
 std::optional<juce::StringArray> UpdateProcedure::getAnnouncedAddresses() const
