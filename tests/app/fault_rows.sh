@@ -232,6 +232,17 @@ console_end 6 "2 of 3 mixers connected within 4 s."
 end_mixers
 expect_mixers_ok 1 2
 
+step "console: --mixers 2 --stall 3, the one at 198.51.100.22 takes nothing for 8 s"
+make_update_file $((3 * 1024 * 1024))
+start_mixer_from 1
+start_mixer_from 2 --fault pause:1048576:8
+console_start --mixers 2 --stall 3
+console_end 4 "1 of 2 mixers finished"
+end_mixers
+expect_mixers_ok 1
+said_for_mixer 2 "Cannot find the UpdateFile_S3 \(S3\)" && grep -qE "mixer 198\.51\.100\.22: [0-9]+ of [0-9]+ bytes sent; outcome: _S3, stalled" "$work/app.log" ||
+    fail "the stall of mixer 2 alone is not told: $(cat "$work/console.out")"
+
 step "console: a second mixer while one is served is refused or closed within 1 s"
 start_mixers 2 --timeout 20
 console_start
