@@ -106,13 +106,13 @@ protected:
         return ::accept4(listening, nullptr, nullptr, SOCK_CLOEXEC);
     }
 
-    std::unique_ptr<Listener> startListener() const
+    std::unique_ptr<Listener> startListener(int connections = 1) const
     {
         std::unique_ptr<Listener> listener;
         ns->runInside(
             [&]
             {
-                listener = std::make_unique<Listener>();
+                listener = std::make_unique<Listener>(connections);
                 listener->startThread();
             });
         return listener;
@@ -122,45 +122,58 @@ protected:
 };
 } // namespace
 
-TEST_F(ListenerTest, AcceptsTheFirstPeerAndNeverASecond)
+// Made for one peer or for three: each is handed over in the order they
+// came, and the listener stays running until the last it was made for.
+TEST_F(ListenerTest, AcceptsThePeersItWasMadeForAndNeverOneMore)
 {
-    auto listener = startListener();
-    ASSERT_TRUE(listener->waitUntilListening(10000));
-    EXPECT_TRUE(listener->isListening());
-    EXPECT_EQ(listener->getStatus(), Listener::Status::running);
+    for (const int wanted : {1, 3})
+    {
+        SCOPED_TRACE(wanted);
+        auto listener = startListener(wanted);
+        ASSERT_TRUE(listener->waitUntilListening(10000));
+        EXPECT_TRUE(listener->isListening());
 
-    const int first = connectPeer();
-    ASSERT_GE(first, 0);
-    ASSERT_TRUE(Await::until([&] { return listener->getStatus() != Listener::Status::running; }));
-    ASSERT_EQ(listener->getStatus(), Listener::Status::connected);
+        std::vector<int> peers;
+        std::vector<std::unique_ptr<juce::StreamingSocket>> mixers;
+        for (int k = 0; k < wanted; ++k)
+        {
+            EXPECT_EQ(listener->getStatus(), Listener::Status::running);
+            peers.push_back(connectPeer());
+            ASSERT_GE(peers.back(), 0);
+            juce::StreamingSocket* taken = nullptr;
+            ASSERT_TRUE(Await::until([&] { return (taken = listener->getConnectedSocket()); }));
+            mixers.emplace_back(taken);
+            const int handle = taken->getRawSocketHandle();
+            EXPECT_EQ(localPort(handle, true), localPort(peers.back(), false));
+            int noDelay = 0;
+            socklen_t size = sizeof(noDelay);
+            ASSERT_EQ(::getsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &noDelay, &size), 0);
+            EXPECT_EQ(noDelay, 1);
+        }
+        ASSERT_TRUE(
+            Await::until([&] { return listener->getStatus() != Listener::Status::running; }));
+        ASSERT_EQ(listener->getStatus(), Listener::Status::connected);
 
-    std::unique_ptr<juce::StreamingSocket> mixer(listener->getConnectedSocket());
-    ASSERT_NE(mixer, nullptr);
-    EXPECT_TRUE(mixer->isConnected());
-    const int handle = mixer->getRawSocketHandle();
-    EXPECT_EQ(localPort(handle, true), localPort(first, false)); // the first peer's connection
-    int noDelay = 0;
-    socklen_t size = sizeof(noDelay);
-    ASSERT_EQ(::getsockopt(handle, IPPROTO_TCP, TCP_NODELAY, &noDelay, &size), 0);
-    EXPECT_EQ(noDelay, 1);
+        // One more peer gets into the queue but is never accepted; its attempt
+        // ends when the listener goes.
+        const int extra = connectPeer();
+        ASSERT_GE(extra, 0);
+        EXPECT_TRUE(Await::returns([&] { listener.reset(); }));
+        pollfd p{extra, POLLIN, 0};
+        ASSERT_EQ(::poll(&p, 1, 5000), 1);
+        char byte;
+        EXPECT_LE(::recv(extra, &byte, 1, 0), 0);
+        EXPECT_FALSE(portHeld());
 
-    // A second peer gets into the queue but is never accepted; its attempt ends
-    // when the listener goes.
-    const int second = connectPeer();
-    ASSERT_GE(second, 0);
-    EXPECT_TRUE(Await::returns([&] { listener.reset(); }));
-    pollfd p{second, POLLIN, 0};
-    ASSERT_EQ(::poll(&p, 1, 5000), 1);
-    char byte;
-    EXPECT_LE(::recv(second, &byte, 1, 0), 0);
-    EXPECT_FALSE(portHeld());
-
-    // The accepted connection outlives the listener.
-    EXPECT_TRUE(mixer->isConnected());
-    ASSERT_EQ(mixer->write("x", 1), 1);
-    EXPECT_EQ(::recv(first, &byte, 1, 0), 1);
-    ::close(first);
-    ::close(second);
+        // The accepted connections outlive the listener.
+        for (std::size_t k = 0; k < mixers.size(); ++k)
+        {
+            ASSERT_EQ(mixers[k]->write("x", 1), 1);
+            EXPECT_EQ(::recv(peers[k], &byte, 1, 0), 1);
+            ::close(peers[k]);
+        }
+        ::close(extra);
+    }
 }
 
 // The connection goes to exactly one owner: the first to take it, or else the
