@@ -356,6 +356,10 @@ StageResult UpdateProcedure::endConnect(StageResult r)
 // order they connected.
 StageResult UpdateProcedure::runSend()
 {
+    // Without a connection nothing can be sent: the length's code, as for a
+    // connection that fails at once.
+    if (deliveries.empty() && !accepting)
+        return StageResult::code2;
     const auto startThread = [this](juce::Thread& thread) { return startStageThread(thread); };
     std::size_t started = 0;
     std::vector<bool> noted;
