@@ -12,7 +12,7 @@ const std::vector<ExitCode::Row>& ExitCode::table()
         {connectFailed, "connecting failed (code C1-C9)"},
         {sendFailed, "sending failed (code S1-S9)"},
         {cancelled, "cancelled (Ctrl-C, or the process was asked to end)"},
-        {noMixerInTime, "no mixer connected within --wait"},
+        {noMixerInTime, "no mixer connected within --wait (with --mixers: fewer than N)"},
         {alreadyRunning, "another copy of KVR516_UPDATE is already running"},
         {unconfirmed, "finished, but this computer could not confirm that the mixer "
                       "received the end of the file (the last line says so)"},
