@@ -28,17 +28,16 @@
 // the goal (2 % over the floor) is reported in the table but is not an error,
 // since other work on the machine can cause it.
 
+#include "BenchSupport.h"
 #include "SendClock.h"
 #include "net/Update.h"
 
 #include <juce_core/juce_core.h>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <netinet/in.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
@@ -49,27 +48,8 @@
 namespace
 {
 using Clock = std::chrono::steady_clock;
+using BenchSupport::median;
 constexpr double goal = 1.02;
-
-// A loopback connection: the program's side as a StreamingSocket, the other
-// side's handle in peer.
-std::unique_ptr<juce::StreamingSocket> connectLoopback(int& peer)
-{
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof(a);
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&a), n) != 0 || ::listen(listener, 1) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &n) != 0)
-        return nullptr;
-    auto socket = std::make_unique<juce::StreamingSocket>();
-    if (!socket->connect("127.0.0.1", ntohs(a.sin_port), 5000))
-        return nullptr;
-    peer = ::accept(listener, nullptr, nullptr);
-    ::close(listener);
-    return peer >= 0 ? std::move(socket) : nullptr;
-}
 
 bool batchedReader = false;
 
@@ -127,15 +107,6 @@ std::vector<std::thread> keepCoresAwake(std::atomic<bool>& awake)
 double ms(Clock::duration d)
 {
     return std::chrono::duration<double, std::milli>(d).count();
-}
-
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
 struct Run
@@ -199,7 +170,7 @@ Run transferOnce(const juce::File& program, long long size)
 {
     Run run;
     int peer = -1;
-    auto socket = connectLoopback(peer);
+    auto socket = BenchSupport::connectLoopback(peer);
     if (socket == nullptr)
         return run;
 
