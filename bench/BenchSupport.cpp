@@ -1,6 +1,8 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "BenchSupport.h"
 
+#include "net/Protocol.h"
+
 #include <algorithm>
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -34,4 +36,23 @@ double BenchSupport::median(std::vector<double> values)
     std::sort(values.begin(), values.end());
     const std::size_t n = values.size();
     return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+std::vector<double> BenchSupport::piecePauses(const std::vector<SendClock::Send>& sends,
+                                              long long total)
+{
+    std::vector<double> pauses;
+    long long sent = 0;
+    for (std::size_t i = 0; i + 1 < sends.size(); ++i)
+    {
+        sent += std::max(0L, sends[i].bytes);
+        const bool pieceEnded =
+            sent > Protocol::lengthSize &&
+            ((sent - Protocol::lengthSize) % Protocol::pieceSize == 0 || sent == total);
+        if (pieceEnded)
+            pauses.push_back(
+                std::chrono::duration<double, std::milli>(sends[i + 1].begin - sends[i].end)
+                    .count());
+    }
+    return pauses;
 }

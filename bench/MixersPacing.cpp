@@ -24,10 +24,15 @@
 //                       reader's own is reader% (of one core), not in them;
 //   peak_MiB            the sending process's peak resident memory (VmHWM),
 //                       the making and check of the file included;
+//   pause_*             the first mixer's pauses, in ms, between the end of one
+//                       piece's write and the next write (a send() shim,
+//                       SendClock, notes its first 16384 writes): median,
+//                       mean, 99th percentile, longest; none may be under 1;
 //   load                the machine's 1-minute load average as the run began.
 // The goals are set for 8 mixers: a pacing of at most 1.05 and a run of at most
 // 1.10 times one mixer's floor. Other counts are shown against them too, as
-// measured. Exits 1 when a delivery did not succeed or a reader missed bytes.
+// measured. Exits 1 when a delivery did not succeed, a reader missed bytes or a
+// pause was under 1 ms.
 //
 // The sending threads read the file each for itself, a piece at a time, so the
 // memory must not grow with the file nor much with the mixers:
@@ -261,6 +266,8 @@ int measure(int mixers, long long mib)
         static_cast<double>((size + Protocol::pieceSize - 1) / Protocol::pieceSize);
     const auto giveUp = Clock::now() + std::chrono::milliseconds(static_cast<int>(floorMs) * 10) +
                         std::chrono::seconds(60);
+    // A bounded record, so that the memory is the same for any file.
+    SendClock::watch(ours.front(), 16384);
     rusage before{};
     ::getrusage(RUSAGE_SELF, &before);
     const std::int64_t startNs = nowNs();
@@ -281,6 +288,14 @@ int measure(int mixers, long long mib)
     const std::int64_t endNs = nowNs();
     rusage after{};
     ::getrusage(RUSAGE_SELF, &after);
+    SendClock::stop();
+    std::vector<double> pauses = BenchSupport::piecePauses(SendClock::sends(), total);
+    std::sort(pauses.begin(), pauses.end());
+    if (pauses.empty())
+        pauses.push_back(0);
+    double pauseSum = 0;
+    for (const double p : pauses)
+        pauseSum += p;
     bool ok = true;
     for (const auto& delivery : deliveries)
         ok = ok && delivery->report().result == StageResult::success;
@@ -302,16 +317,19 @@ int measure(int mixers, long long mib)
     const double wallS = static_cast<double>(endNs - startNs) / 1e9;
     const double n = mixers;
     const char* verdict = !ok                                        ? "FAILED"
+                          : pauses.front() < 1.0                     ? "FASTER-THAN-FLOOR"
                           : paceMax > paceGoal || runRatio > runGoal ? "over-goal"
                                                                      : "ok";
     std::printf("%6d %5lld %9.0f %8.3f %8.3f %6.3f %9.2f %10.3f %10.2f %12.1f %7.1f %8.1f %6.2f "
-                "%5.2f %5.2f %s\n",
+                "%9.4f %9.4f %9.3f %9.2f %5.2f %5.2f %s\n",
                 mixers, mib, floorMs, BenchSupport::median(paces), paceMax, runRatio, wallS,
                 cpu / n, cpu * 1000 / (n * static_cast<double>(mib)), 100 * cpu / wallS / n,
-                100 * cpuSeconds(readerUsage) / wallS, peakMiB(), load, paceGoal, runGoal, verdict);
+                100 * cpuSeconds(readerUsage) / wallS, peakMiB(), load,
+                BenchSupport::median(pauses), pauseSum / static_cast<double>(pauses.size()),
+                pauses[pauses.size() * 99 / 100], pauses.back(), paceGoal, runGoal, verdict);
     std::fflush(stdout);
     folder.deleteRecursively();
-    return ok ? 0 : 1;
+    return ok && pauses.front() >= 1.0 ? 0 : 1;
 }
 
 // Runs this program again with --one count, so that each run's peak memory is
@@ -373,10 +391,11 @@ int main(int argc, char** argv)
                 "1024-byte piece; pacing: each mixer's first to last byte read; goals for 8 "
                 "mixers; the reader is a process of its own, not counted)\n",
                 mib, runs);
-    std::printf("%6s %5s %9s %8s %8s %6s %9s %10s %10s %12s %7s %8s %6s %5s %5s %s\n", "mixers",
-                "MiB", "floor_ms", "pace_med", "pace_max", "run", "run_s", "cpu_s/mixer",
-                "cpu_ms/MiB", "core%/sender", "reader%", "peak_MiB", "load", "pgoal", "rgoal",
-                "verdict");
+    std::printf("%6s %5s %9s %8s %8s %6s %9s %10s %10s %12s %7s %8s %6s %9s %9s %9s %9s %5s %5s "
+                "%s\n",
+                "mixers", "MiB", "floor_ms", "pace_med", "pace_max", "run", "run_s", "cpu_s/mixer",
+                "cpu_ms/MiB", "core%/sender", "reader%", "peak_MiB", "load", "pause_med",
+                "pause_avg", "pause_p99", "pause_max", "pgoal", "rgoal", "verdict");
     int failures = 0;
     for (const int count : counts)
         for (int r = 0; r < runs; ++r)

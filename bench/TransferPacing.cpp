@@ -123,23 +123,13 @@ struct Run
 };
 
 // The pauses between the end of one content piece's write and the start of the
-// next write; writes that handed over part of a piece are followed by the rest
-// without a pause, so only piece boundaries count.
+// next write, and the writes themselves.
 void measurePauses(const std::vector<SendClock::Send>& sends, long long total, Run& run)
 {
-    std::vector<double> pauses;
+    const std::vector<double> pauses = BenchSupport::piecePauses(sends, total);
     std::vector<double> writes;
-    long long sent = 0;
-    for (std::size_t i = 0; i < sends.size(); ++i)
-    {
-        writes.push_back(ms(sends[i].end - sends[i].begin));
-        sent += std::max(0L, sends[i].bytes);
-        const bool pieceEnded =
-            sent > Protocol::lengthSize &&
-            ((sent - Protocol::lengthSize) % Protocol::pieceSize == 0 || sent == total);
-        if (pieceEnded && i + 1 < sends.size())
-            pauses.push_back(ms(sends[i + 1].begin - sends[i].end));
-    }
+    for (const SendClock::Send& send : sends)
+        writes.push_back(ms(send.end - send.begin));
     if (!pauses.empty())
         run.shortestPauseMs = *std::min_element(pauses.begin(), pauses.end());
     run.medianPauseMs = median(pauses);
