@@ -28,10 +28,12 @@
 //                       piece's write and the next write (a send() shim,
 //                       SendClock, notes its first 16384 writes): median,
 //                       mean, 99th percentile, longest; none may be under 1;
-//   write_us, cpu_us    the first mixer's median write, and the median of its
-//                       thread's processor time between two writes, the
-//                       writes' own not counted: the next piece's read and
-//                       hash, and the pause's sleep and awake stretch;
+//   write_us, cpu_us,   the first mixer's median write (us), and the median
+//   cpu_avg             and mean of its thread's processor time between two
+//                       writes, the writes' own not counted: the next piece's
+//                       read and hash, the pause's sleep and awake stretch;
+//                       thread% is that thread's processor time from its
+//                       first to its last write (% of one core);
 //   load                the machine's 1-minute load average as the run began.
 // The goals are set for 8 mixers: a pacing of at most 1.05 and a run of at most
 // 1.10 times one mixer's floor. Other counts are shown against them too, as
@@ -199,6 +201,14 @@ template <typename Duration> double us(Duration d)
     return std::chrono::duration<double, std::micro>(d).count();
 }
 
+double mean(const std::vector<double>& values)
+{
+    double sum = 0;
+    for (const double v : values)
+        sum += v;
+    return values.empty() ? 0 : sum / static_cast<double>(values.size());
+}
+
 double seconds(const timeval& t)
 {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
@@ -312,12 +322,14 @@ int measure(int mixers, long long mib)
         if (i > 0)
             betweenUs.push_back(us(sends[i].threadTime - sends[i - 1].threadTime) - write);
     }
+    // Its thread's whole processor time between its first and its last write.
+    const double threadPercent =
+        sends.size() < 2 ? 0
+                         : 100 * us(sends.back().threadTime - sends.front().threadTime) /
+                               us(sends.back().end - sends.front().end);
     std::sort(pauses.begin(), pauses.end());
     if (pauses.empty())
         pauses.push_back(0);
-    double pauseSum = 0;
-    for (const double p : pauses)
-        pauseSum += p;
     bool ok = true;
     for (const auto& delivery : deliveries)
         ok = ok && delivery->report().result == StageResult::success;
@@ -343,13 +355,13 @@ int measure(int mixers, long long mib)
                           : paceMax > paceGoal || runRatio > runGoal ? "over-goal"
                                                                      : "ok";
     std::printf("%6d %5lld %9.0f %8.3f %8.3f %6.3f %9.2f %10.3f %10.2f %12.1f %7.1f %8.1f %6.2f "
-                "%9.4f %9.4f %9.3f %9.2f %8.1f %8.1f %5.2f %5.2f %s\n",
+                "%9.4f %9.4f %9.3f %9.2f %8.1f %8.1f %8.1f %7.1f %5.2f %5.2f %s\n",
                 mixers, mib, floorMs, BenchSupport::median(paces), paceMax, runRatio, wallS,
                 cpu / n, cpu * 1000 / (n * static_cast<double>(mib)), 100 * cpu / wallS / n,
                 100 * cpuSeconds(readerUsage) / wallS, peakMiB(), load,
-                BenchSupport::median(pauses), pauseSum / static_cast<double>(pauses.size()),
-                pauses[pauses.size() * 99 / 100], pauses.back(), BenchSupport::median(writeUs),
-                BenchSupport::median(betweenUs), paceGoal, runGoal, verdict);
+                BenchSupport::median(pauses), mean(pauses), pauses[pauses.size() * 99 / 100],
+                pauses.back(), BenchSupport::median(writeUs), BenchSupport::median(betweenUs),
+                mean(betweenUs), threadPercent, paceGoal, runGoal, verdict);
     std::fflush(stdout);
     folder.deleteRecursively();
     return ok && pauses.front() >= 1.0 ? 0 : 1;
@@ -414,12 +426,12 @@ int main(int argc, char** argv)
                 "1024-byte piece; pacing: each mixer's first to last byte read; goals for 8 "
                 "mixers; the reader is a process of its own, not counted)\n",
                 mib, runs);
-    std::printf(
-        "%6s %5s %9s %8s %8s %6s %9s %10s %10s %12s %7s %8s %6s %9s %9s %9s %9s %8s %8s %5s %5s "
-        "%s\n",
-        "mixers", "MiB", "floor_ms", "pace_med", "pace_max", "run", "run_s", "cpu_s/mixer",
-        "cpu_ms/MiB", "core%/sender", "reader%", "peak_MiB", "load", "pause_med", "pause_avg",
-        "pause_p99", "pause_max", "write_us", "cpu_us", "pgoal", "rgoal", "verdict");
+    std::printf("%6s %5s %9s %8s %8s %6s %9s %10s %10s %12s %7s %8s %6s %9s %9s %9s %9s %8s %8s "
+                "%8s %7s %5s %5s %s\n",
+                "mixers", "MiB", "floor_ms", "pace_med", "pace_max", "run", "run_s", "cpu_s/mixer",
+                "cpu_ms/MiB", "core%/sender", "reader%", "peak_MiB", "load", "pause_med",
+                "pause_avg", "pause_p99", "pause_max", "write_us", "cpu_us", "cpu_avg", "thread%",
+                "pgoal", "rgoal", "verdict");
     int failures = 0;
     for (const int count : counts)
         for (int r = 0; r < runs; ++r)
