@@ -28,17 +28,16 @@
 // the goal (2 % over the floor) is reported in the table but is not an error,
 // since other work on the machine can cause it.
 
+#include "BenchSupport.h"
 #include "SendClock.h"
 #include "net/Update.h"
 
 #include <juce_core/juce_core.h>
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <atomic>
 #include <cstdio>
 #include <cstring>
-#include <netinet/in.h>
 #include <poll.h>
 #include <pthread.h>
 #include <sched.h>
@@ -49,27 +48,8 @@
 namespace
 {
 using Clock = std::chrono::steady_clock;
+using BenchSupport::median;
 constexpr double goal = 1.02;
-
-// A loopback connection: the program's side as a StreamingSocket, the other
-// side's handle in peer.
-std::unique_ptr<juce::StreamingSocket> connectLoopback(int& peer)
-{
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t n = sizeof(a);
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&a), n) != 0 || ::listen(listener, 1) != 0 ||
-        ::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &n) != 0)
-        return nullptr;
-    auto socket = std::make_unique<juce::StreamingSocket>();
-    if (!socket->connect("127.0.0.1", ntohs(a.sin_port), 5000))
-        return nullptr;
-    peer = ::accept(listener, nullptr, nullptr);
-    ::close(listener);
-    return peer >= 0 ? std::move(socket) : nullptr;
-}
 
 bool batchedReader = false;
 
@@ -129,15 +109,6 @@ double ms(Clock::duration d)
     return std::chrono::duration<double, std::milli>(d).count();
 }
 
-double median(std::vector<double> values)
-{
-    if (values.empty())
-        return 0;
-    std::sort(values.begin(), values.end());
-    const std::size_t n = values.size();
-    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
-}
-
 struct Run
 {
     double elapsedMs = 0;
@@ -152,23 +123,13 @@ struct Run
 };
 
 // The pauses between the end of one content piece's write and the start of the
-// next write; writes that handed over part of a piece are followed by the rest
-// without a pause, so only piece boundaries count.
+// next write, and the writes themselves.
 void measurePauses(const std::vector<SendClock::Send>& sends, long long total, Run& run)
 {
-    std::vector<double> pauses;
+    const std::vector<double> pauses = BenchSupport::piecePauses(sends, total);
     std::vector<double> writes;
-    long long sent = 0;
-    for (std::size_t i = 0; i < sends.size(); ++i)
-    {
-        writes.push_back(ms(sends[i].end - sends[i].begin));
-        sent += std::max(0L, sends[i].bytes);
-        const bool pieceEnded =
-            sent > Protocol::lengthSize &&
-            ((sent - Protocol::lengthSize) % Protocol::pieceSize == 0 || sent == total);
-        if (pieceEnded && i + 1 < sends.size())
-            pauses.push_back(ms(sends[i + 1].begin - sends[i].end));
-    }
+    for (const SendClock::Send& send : sends)
+        writes.push_back(ms(send.end - send.begin));
     if (!pauses.empty())
         run.shortestPauseMs = *std::min_element(pauses.begin(), pauses.end());
     run.medianPauseMs = median(pauses);
@@ -199,7 +160,7 @@ Run transferOnce(const juce::File& program, long long size)
 {
     Run run;
     int peer = -1;
-    auto socket = connectLoopback(peer);
+    auto socket = BenchSupport::connectLoopback(peer);
     if (socket == nullptr)
         return run;
 
