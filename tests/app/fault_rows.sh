@@ -284,6 +284,20 @@ for signal in HUP TERM; do
     record_closed "outcome: \"Connecting cancel.\""
 done
 
+step "console: --mixers 2, SIGTERM while neither mixer reads cancels both sends"
+make_update_file $((8 * 1024 * 1024))
+# They hold their connections 8 s: the program's close waits behind its unsent bytes.
+start_mixers 2 --fault no-read --timeout 8
+console_start --mixers 2
+wait_for 20 "both mixers" console_said "Mixer 2 of 2 connected from"
+kill -TERM "$app_pid"
+console_end 5 "0 of 2 mixers finished"
+end_mixers
+for k in 1 2; do
+    said_for_mixer $k "Sending cancel\." || fail "mixer $k's send was not cancelled: $(cat "$work/console.out")"
+done
+record_closed "outcome: 0 of 2 mixers finished"
+
 # Two interrupts merge unless the second is sent once the first was taken,
 # while the cancel waits for the check held on the update file.
 interrupt_pending() { (((0x$(awk '/^ShdPnd:/ {print $2}' "/proc/$app_pid/status") & 2) != 0)); }
