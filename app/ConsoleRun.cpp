@@ -130,7 +130,7 @@ private:
             return ExitCode::of(stage, result);
         }
         // The code on the last line, whatever the text says.
-        say(text + " (" + stageLetter(stage) + juce::String(static_cast<int>(result)) + ")");
+        say(text + codeOf(stage, result));
         return ExitCode::of(stage, result);
     }
 
@@ -149,7 +149,7 @@ private:
             else
                 shown = txt.getString(ResultMessages::entryFor(Phase::send, r.result));
             if (r.result != StageResult::success && r.result != StageResult::cancelled)
-                shown << " (S" << static_cast<int>(r.result) << ")";
+                shown << codeOf(Phase::send, r.result);
             say(txt.getString(StringEntry::mixerEnded)
                     .replace("%1", r.address)
                     .replace("%2", shown));
@@ -175,8 +175,8 @@ private:
             if (waitResult != StageResult::success)
             {
                 fewer = ExitCode::connectFailed;
-                why = txt.getString(ResultMessages::entryFor(Phase::connect, waitResult)) + " (C" +
-                      juce::String(static_cast<int>(waitResult)) + ")";
+                why = txt.getString(ResultMessages::entryFor(Phase::connect, waitResult)) +
+                      codeOf(Phase::connect, waitResult);
             }
             say(why);
             outcome << "; " << why;
@@ -295,6 +295,13 @@ private:
         if (lineShown.isNotEmpty())
             ConsoleOutput::write("\n");
         lineShown = {};
+    }
+
+    // A failure's code as the last line gives it after the text: " (S3)".
+    static juce::String codeOf(Phase stage, StageResult result)
+    {
+        return juce::String(" (") + stageLetter(stage) + juce::String(static_cast<int>(result)) +
+               ")";
     }
 
     static void say(const juce::String& text) { ConsoleOutput::write(text + "\n"); }

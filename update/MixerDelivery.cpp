@@ -21,13 +21,12 @@ juce::int64 ofTheFile(juce::int64 bytes)
 MixerDelivery::MixerDelivery(std::shared_ptr<juce::StreamingSocket> s,
                              const juce::File& programFile, const UpdateFile::Measure& checked,
                              double stall, const juce::String& mixerName)
-    : address(s != nullptr ? s->getHostName() : juce::String()),
-      logPrefix(mixerName.isEmpty() ? juce::String() : "mixer " + mixerName + ": "), stallMs(stall),
+    : logPrefix(mixerName.isEmpty() ? juce::String() : "mixer " + mixerName + ": "), stallMs(stall),
       socket(std::move(s)),
       update(std::make_unique<Update>(socket, programFile, checked, mixerName)),
       progress(checked.size, [this](double lengthMs) { endedPauseMs = lengthMs; })
 {
-    shown.address = address;
+    shown.address = socket != nullptr ? socket->getHostName() : juce::String();
 }
 
 MixerDelivery::~MixerDelivery()
@@ -67,7 +66,11 @@ bool MixerDelivery::poll()
         }
         if (stallMs <= 0)
             return false;
-        const juce::int64 taken = report().figures.taken;
+        juce::int64 taken = 0;
+        {
+            const std::lock_guard<std::mutex> guard(lock);
+            taken = progress.figures(now).taken;
+        }
         if (taken != stillAt)
         {
             stillAt = taken;

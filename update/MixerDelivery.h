@@ -59,14 +59,12 @@ public:
     void stop();
 
     Report report() const;
-    const juce::String& getAddress() const noexcept { return address; }
 
 private:
     void noteProgress(double now);
     void end(StageResult r, double now);
     void logEndedPause();
 
-    const juce::String address;
     const juce::String logPrefix;
     const double stallMs;
     std::shared_ptr<juce::StreamingSocket> socket;

@@ -314,9 +314,8 @@ void UpdateProcedure::keepAccepting()
     if (s == ::Listener::Status::connected || failed != StageResult::success || enoughMixers)
     {
         if (failed != StageResult::success)
-            DiagnosticLog::line(
-                "waiting for more mixers ended: " +
-                describe(Phase::connect, failed).fromLastOccurrenceOf(": ", false, false));
+            DiagnosticLog::line("waiting for more mixers ended: _C" +
+                                juce::String(static_cast<int>(failed)));
         mixerWaitResult = failed;
         endAccepting();
         return;
