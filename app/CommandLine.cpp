@@ -42,7 +42,11 @@ void takeWait(Settings& s, const juce::String& value)
 
 void takeStall(Settings& s, const juce::String& value)
 {
-    takeSeconds(s, "--stall", value, s.stallSeconds, s.stallText);
+    if (takeSeconds(s, "--stall", value, s.stallSeconds, s.stallText) &&
+        s.stallSeconds < CommandLine::minStallSeconds)
+        s.error = "--stall needs at least " +
+                  juce::String(static_cast<int>(CommandLine::minStallSeconds)) +
+                  " seconds (what the mixer has taken is read every 0.1 s), not \"" + value + "\"";
 }
 
 // A whole number of mixers, digits only, from 1 to maxMixers.

@@ -19,8 +19,8 @@ public:
         double waitSeconds = -1; // --wait; -1: for ever
         juce::String waitText;   // --wait as given
         double stallSeconds = defaultStallSeconds; // --stall (the console run's only)
-        juce::String stallText = "120";            // --stall as given
-        int mixers = 1;                            // --mixers (the console run's only)
+        juce::String stallText = juce::String(static_cast<int>(defaultStallSeconds)); // as given
+        int mixers = 1; // --mixers (the console run's only)
         bool mixersGiven = false;
         juce::String error; // why the arguments are not understood; empty when they are
     };
@@ -28,6 +28,10 @@ public:
     // How long the console run lets the mixer take nothing before the send
     // ends, unless --stall says otherwise. The window waits for the user.
     static constexpr double defaultStallSeconds = 120;
+    // The shortest --stall: what the mixer has taken is read every 0.1 s, and
+    // one reading missed holds the figure for up to a second, so a shorter
+    // limit would end a healthy mixer's send.
+    static constexpr double minStallSeconds = 2;
     static constexpr double maxSeconds = 1.0e6;
     // The most mixers one console run sends to.
     static constexpr int maxMixers = 64;

@@ -16,9 +16,16 @@
 #include "ui/ResultMessages.h"
 #include "update/UpdateProcedure.h"
 
+#include <atomic>
+#include <vector>
+
 namespace
 {
 using Options = CommandLine::Settings;
+
+// The run's exit code once its record is closed: a second Ctrl-C after that
+// ends the process with it, as the run would have.
+std::atomic<int> codeOfTheRun{-1};
 
 // How often the run looks at the stage, the cancel request and the deadline.
 constexpr int pollMs = 50;
@@ -140,22 +147,27 @@ private:
     {
         std::vector<ExitCode::Code> codes;
         int finished = 0;
+        // A send not ended by now counts as one that failed, never as a finish.
         for (const MixerDelivery::Report& r : procedure.getDeliveries())
         {
             juce::String shown;
-            if (r.result == StageResult::success)
+            if (r.finished())
                 shown = txt.getString(r.unconfirmed ? StringEntry::mixerUnconfirmed
                                                     : StringEntry::mixerFinished);
             else
                 shown = txt.getString(ResultMessages::entryFor(Phase::send, r.result));
-            if (r.result != StageResult::success && r.result != StageResult::cancelled)
+            if (!r.finished() && r.result != StageResult::cancelled)
                 shown << codeOf(Phase::send, r.result);
             say(txt.getString(StringEntry::mixerEnded)
-                    .replace("%1", r.address)
+                    .replace("%1", mixerName(r.address, r.attempt))
                     .replace("%2", shown));
-            finished += r.result == StageResult::success ? 1 : 0;
-            codes.push_back(ExitCode::of(Phase::send, r.result, r.unconfirmed));
+            finished += r.finished() ? 1 : 0;
+            codes.push_back(ExitCode::of(Phase::send, r.result, r.finished() && r.unconfirmed));
         }
+        for (const juce::String& address : procedure.getTurnedAway())
+            say(txt.getString(StringEntry::mixerEnded)
+                    .replace("%1", address)
+                    .replace("%2", txt.getString(StringEntry::mixerTurnedAway)));
         const int wanted = procedure.getMixersWanted();
         const int came = static_cast<int>(codes.size());
         const bool cancelled = procedure.getResult() == StageResult::cancelled;
@@ -214,18 +226,31 @@ private:
             showProgress(procedure.getSendProgress());
     }
 
-    // Each mixer as it connects, once.
+    // Each mixer as it connects, and again at each later try.
     void sayMixersConnected()
     {
         const std::vector<MixerDelivery::Report> mixers = procedure.getDeliveries();
-        for (; mixersSaid < mixers.size(); ++mixersSaid)
+        triesSaid.resize(mixers.size(), 0);
+        for (std::size_t i = 0; i < mixers.size(); ++i)
         {
+            if (triesSaid[i] >= mixers[i].attempt)
+                continue;
+            triesSaid[i] = mixers[i].attempt;
             endProgressLine();
             say(txt.getString(StringEntry::mixerConnected)
-                    .replace("%1", juce::String(mixersSaid + 1))
+                    .replace("%1", juce::String(i + 1))
                     .replace("%2", juce::String(procedure.getMixersWanted()))
-                    .replace("%3", mixers[mixersSaid].address));
+                    .replace("%3", mixerName(mixers[i].address, mixers[i].attempt)));
         }
+    }
+
+    // A mixer's address, and which try it is after the first.
+    juce::String mixerName(const juce::String& address, int attempt) const
+    {
+        if (attempt <= 1)
+            return address;
+        const int entry = attempt == 2 ? StringEntry::mixerSecondTry : StringEntry::mixerLaterTry;
+        return txt.getString(entry).replace("%1", address).replace("%2", juce::String(attempt));
     }
 
     // How many mixers have ended, and the slowest of those still sending:
@@ -300,8 +325,7 @@ private:
     // A failure's code as the last line gives it after the text: " (S3)".
     static juce::String codeOf(Phase stage, StageResult result)
     {
-        return juce::String(" (") + stageLetter(stage) + juce::String(static_cast<int>(result)) +
-               ")";
+        return " (" + juce::String(stageCode(stage, result)) + ")";
     }
 
     static void say(const juce::String& text) { ConsoleOutput::write(text + "\n"); }
@@ -312,7 +336,7 @@ private:
     juce::WaitableEvent stageEnded{true};
     double waitEndsAt = 0; // --wait: when the wait for mixers ends; 0: never
     bool waitStopped = false;
-    std::size_t mixersSaid = 0;
+    std::vector<int> triesSaid; // of each mixer's place
     int endedShown = 0;
     std::size_t mixersShown = 0;
     juce::StringArray announced;
@@ -359,6 +383,11 @@ int ConsoleRun::run(const juce::StringArray& arguments)
     CancelRequest::install(
         []
         {
+            if (const int fixed = codeOfTheRun.load(); fixed >= 0)
+            {
+                ConsoleOutput::finish();
+                return fixed;
+            }
             RunRecord::noteOutcome("cancelled by a second Ctrl-C: ended at once");
             RunRecord::close();
             ConsoleOutput::finish();
@@ -380,6 +409,7 @@ int ConsoleRun::run(const juce::StringArray& arguments)
             RunRecord::open(RunRecord::defaultFolder(), ProgramVersion::text() + ", console run");
             RunRecord::noteLanguage(txt->getLanguageName(txt->getLanguage()));
             code = Session(options).run();
+            codeOfTheRun = code;
             RunRecord::close();
         }
     }
@@ -416,10 +446,14 @@ window sends the file, the one named with --file if given.
   --wait SECONDS  give up when no mixer has connected within SECONDS
                   (default: wait for ever)
   --stall SECONDS end the send (code S3) when the mixer has taken nothing
-                  for SECONDS (default: 120)
-  --mixers N      send to N mixers (1 to 64) side by side: wait until N
-                  have connected or --wait ends, send to each as it
-                  connects; a line per mixer and how many finished at the end
+                  for SECONDS, at least )" +
+           juce::String(static_cast<int>(CommandLine::minStallSeconds)) +
+           " (default: " + juce::String(static_cast<int>(CommandLine::defaultStallSeconds)) + R"()
+  --mixers N      send to N mixers (1 to 64) side by side: wait until N,
+                  told apart by their address, have connected or --wait
+                  ends, send to each as it connects; a mixer whose send
+                  failed may connect again for a second try; a line per
+                  mixer and how many finished at the end
   --help          this text
   --version       the program's version and commit
 

@@ -277,8 +277,8 @@ int measure(int mixers, long long mib)
 
     std::vector<std::unique_ptr<MixerDelivery>> deliveries;
     for (const auto& socket : sockets)
-        deliveries.push_back(std::make_unique<MixerDelivery>(socket, program, checked, stallMs,
-                                                             mixers > 1 ? "127.0.0.1" : ""));
+        deliveries.push_back(
+            std::make_unique<MixerDelivery>(socket, program, checked, stallMs, 1, mixers > 1));
     sockets.clear();
 
     const double floorMs =

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 
@@ -28,8 +29,10 @@ public:
         noConnection = 2
     };
 
-    // Accepts at most connections peers in its lifetime.
+    // Accepts at most connections peers in its lifetime: untilClosed, as
+    // many as come until close.
     explicit Listener(int connections = 1);
+    static constexpr int untilClosed = std::numeric_limits<int>::max();
 
     // Ends a pending wait at once, waits for the thread to return (which it
     // does at once), then closes and releases the listening socket, and a

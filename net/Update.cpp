@@ -22,10 +22,9 @@ double millisecondsSince(double start)
 } // namespace
 
 Update::Update(std::shared_ptr<juce::StreamingSocket> s, const juce::File& program,
-               const UpdateFile::Measure& measured, const juce::String& mixerName)
+               const UpdateFile::Measure& measured, const juce::String& linePrefix)
     : juce::Thread("KVR516_UPDATE"), socket(std::move(s)), programFile(program), checked(measured),
-      logPrefix(mixerName.isEmpty() ? juce::String() : "mixer " + mixerName + ": "),
-      delivery(socket != nullptr ? socket->getRawSocketHandle() : -1)
+      logPrefix(linePrefix), delivery(socket != nullptr ? socket->getRawSocketHandle() : -1)
 {
 }
 

@@ -41,10 +41,11 @@ public:
     // is closed once the last of them lets go, so a thread that was given up
     // (ThreadRelease) never writes to a closed connection, and holds it only
     // until it is deleted.
-    // mixerName, when given, begins each of its diagnostic lines, so that
-    // those of several mixers sent to at once can be told apart.
+    // linePrefix ("mixer 198.51.100.21: "), when given, begins each of its
+    // diagnostic lines, so that those of several mixers sent to at once can
+    // be told apart.
     Update(std::shared_ptr<juce::StreamingSocket> socket, const juce::File& programFile,
-           const UpdateFile::Measure& checked, const juce::String& mixerName = {});
+           const UpdateFile::Measure& checked, const juce::String& linePrefix = {});
     // As above, with a socket that is not owned and never closed.
     Update(juce::StreamingSocket* socket, const juce::File& programFile,
            const UpdateFile::Measure& checked);

@@ -110,7 +110,30 @@ class Writer : public juce::Thread
 public:
     explicit Writer(std::shared_ptr<Run> of) : juce::Thread("run record"), state(std::move(of)) {}
 
+    // Whatever is thrown (no memory for the trim's copy, say) ends the
+    // record, as a file that cannot be written does.
     void run() override
+    {
+        try
+        {
+            write();
+        }
+        catch (...)
+        {
+            DiagnosticLog::thrown("the record's writer");
+            try
+            {
+                stop("the record of this run stops here: its writer failed");
+            }
+            catch (...)
+            {
+                // Not even that could be said: the line above has told why.
+            }
+        }
+    }
+
+private:
+    void write()
     {
         const juce::File path = state->folder.getChildFile(RunRecord::fileName);
         std::unique_ptr<AppendFile> file;
@@ -170,7 +193,6 @@ public:
         }
     }
 
-private:
     void stop(const juce::String& why)
     {
         {

@@ -28,6 +28,14 @@ GivenUp& givenUpThreads()
     static GivenUp* const list = new GivenUp;
     return *list;
 }
+// Keeps a thread that may still be running until it has returned.
+void keep(std::unique_ptr<juce::Thread> thread)
+{
+    GivenUp& list = givenUpThreads();
+    const std::lock_guard<std::mutex> guard(list.lock);
+    list.sweep();
+    list.threads.push_back(std::move(thread));
+}
 } // namespace
 
 bool ThreadRelease::release(std::unique_ptr<juce::Thread> thread, int limitMs)
@@ -42,11 +50,17 @@ bool ThreadRelease::release(std::unique_ptr<juce::Thread> thread, int limitMs)
 
     DiagnosticLog::line("a thread did not end within " + juce::String(limitMs) +
                         " ms of its stop request: it is left to end by itself");
-    GivenUp& list = givenUpThreads();
-    const std::lock_guard<std::mutex> guard(list.lock);
-    list.sweep();
-    list.threads.push_back(std::move(thread));
+    keep(std::move(thread));
     return false;
+}
+
+void ThreadRelease::letGo(std::unique_ptr<juce::Thread> thread)
+{
+    if (thread == nullptr)
+        return;
+    thread->signalThreadShouldExit();
+    thread->notify();
+    keep(std::move(thread));
 }
 
 int ThreadRelease::givenUp()

@@ -27,6 +27,12 @@ public:
     // released at once.
     static bool release(std::unique_ptr<juce::Thread> thread, int limitMs = waitMs);
 
+    // Asks thread to stop as release does, without waiting: it is deleted
+    // once it has returned from run (at the next release or givenUp), or left
+    // when the process ends first. For a thread that shares nothing with
+    // what goes on, so that nothing waits for it.
+    static void letGo(std::unique_ptr<juce::Thread> thread);
+
     // The threads given up that have not returned yet; those that have are
     // deleted first.
     static int givenUp();

@@ -88,4 +88,10 @@ struct StringEntry
     static constexpr int mixerUnconfirmed = 64;
     static constexpr int mixersFinished = 65;
     static constexpr int mixersConnectedWithin = 66;
+    // A mixer's later try, after its delivery failed ("%1 (second try)",
+    // "%1 (try %2)": the address, the try's number), and a mixer turned away
+    // because every mixer asked for had come.
+    static constexpr int mixerSecondTry = 67;
+    static constexpr int mixerLaterTry = 68;
+    static constexpr int mixerTurnedAway = 69;
 };

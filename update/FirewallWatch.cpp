@@ -3,6 +3,7 @@
 
 #include "net/Protocol.h"
 #include "net/UpdateFile.h"
+#include "record/DiagnosticLog.h"
 
 #include <utility>
 
@@ -34,17 +35,28 @@ void FirewallWatch::setAddresses(const juce::StringArray& now)
     notify();
 }
 
+// Whatever is thrown out of a judgement (no memory, a system service's
+// failure) ends the watch: the verdict goes back to unknown, which gives no
+// hint, and the log says why.
 void FirewallWatch::run()
 {
-    while (!threadShouldExit())
+    try
     {
-        juce::StringArray now;
+        while (!threadShouldExit())
         {
-            const std::lock_guard<std::mutex> hold(lock);
-            now = addresses;
+            juce::StringArray now;
+            {
+                const std::lock_guard<std::mutex> hold(lock);
+                now = addresses;
+            }
+            verdict.store(check(now));
+            ++judgements;
+            wait(judgeEveryMs);
         }
-        verdict.store(check(now));
-        ++judgements;
-        wait(judgeEveryMs);
+    }
+    catch (...)
+    {
+        verdict.store(FirewallCheck::Verdict::unknown);
+        DiagnosticLog::thrown("judging the firewall");
     }
 }

@@ -4,6 +4,7 @@
 #include "net/Update.h"
 #include "record/DiagnosticLog.h"
 #include "record/ThreadRelease.h"
+#include "update/Phase.h"
 
 namespace
 {
@@ -20,13 +21,25 @@ juce::int64 ofTheFile(juce::int64 bytes)
 
 MixerDelivery::MixerDelivery(std::shared_ptr<juce::StreamingSocket> s,
                              const juce::File& programFile, const UpdateFile::Measure& checked,
-                             double stall, const juce::String& mixerName)
-    : logPrefix(mixerName.isEmpty() ? juce::String() : "mixer " + mixerName + ": "), stallMs(stall),
-      socket(std::move(s)),
-      update(std::make_unique<Update>(socket, programFile, checked, mixerName)),
+                             double stall, int attempt, bool nameInLines)
+    : name(nameOf(s != nullptr ? s->getHostName() : juce::String(), attempt)),
+      logPrefix(nameInLines ? name + ": " : juce::String()), fileSize(checked.size),
+      fileHash(Sha256::hex(checked.hash)), stallMs(stall), socket(std::move(s)),
+      update(std::make_unique<Update>(socket, programFile, checked, logPrefix)),
       progress(checked.size, [this](double lengthMs) { endedPauseMs = lengthMs; })
 {
     shown.address = socket != nullptr ? socket->getHostName() : juce::String();
+    shown.attempt = attempt;
+}
+
+juce::String MixerDelivery::nameOf(const juce::String& address, int attempt)
+{
+    juce::String text = "mixer " + address;
+    if (attempt == 2)
+        text << " (second try)";
+    else if (attempt > 2)
+        text << " (try " << attempt << ")";
+    return text;
 }
 
 MixerDelivery::~MixerDelivery()
@@ -37,6 +50,7 @@ MixerDelivery::~MixerDelivery()
 bool MixerDelivery::start(const std::function<bool(juce::Thread&)>& startThread)
 {
     stillSinceMs = nowMs();
+    started = true;
     if (startThread(*update))
         return true;
     update.reset();
@@ -44,8 +58,10 @@ bool MixerDelivery::start(const std::function<bool(juce::Thread&)>& startThread)
     return false;
 }
 
-void MixerDelivery::stop()
+void MixerDelivery::stop(StageResult why)
 {
+    if (!stopAsked)
+        stopResult = why;
     stopAsked = true;
     if (update != nullptr)
         update->signalThreadShouldExit();
@@ -85,7 +101,7 @@ bool MixerDelivery::poll()
             const std::lock_guard<std::mutex> guard(lock);
             shown.stalled = true;
         }
-        stop();
+        stop(StageResult::code3);
         return false;
     }
 
@@ -95,12 +111,13 @@ bool MixerDelivery::poll()
     else if (s != Update::Status::running && s != Update::Status::stopped)
         end(stageResultOf(s), now);
     else
-        end(shown.stalled ? StageResult::code3 : StageResult::cancelled, now);
+        end(stopResult, now);
     return true;
 }
 
 void MixerDelivery::end(StageResult r, double now)
 {
+    Report ended;
     {
         const std::lock_guard<std::mutex> guard(lock);
         shown.ended = true;
@@ -115,9 +132,30 @@ void MixerDelivery::end(StageResult r, double now)
             progress.finish(now);
         else
             progress.end(now);
+        ended = shown;
     }
     logEndedPause();
+    logEnd(ended);
     ThreadRelease::release(std::move(update));
+}
+
+// The record's line on how the mixer's delivery ended, with what it was sent.
+void MixerDelivery::logEnd(const Report& r) const
+{
+    juce::String line = name + ": ";
+    if (r.bytesWritten == fileSize)
+        line << "the whole file sent, " << fileSize << " bytes, SHA-256 " << fileHash;
+    else
+        line << r.bytesWritten << " of " << fileSize << " bytes sent";
+    line << "; outcome: ";
+    if (r.result == StageResult::success)
+        line << (r.unconfirmed ? "finished, its end not confirmed" : "finished");
+    else if (r.result == StageResult::cancelled)
+        line << "cancelled";
+    else
+        line << "_" << juce::String(stageCode(Phase::send, r.result))
+             << (r.stalled ? ", stalled" : "");
+    DiagnosticLog::line(line);
 }
 
 MixerDelivery::Report MixerDelivery::report() const

@@ -25,38 +25,51 @@ public:
     struct Report
     {
         juce::String address;
+        int attempt = 1; // 2 for the mixer's second try, and so on
         SendProgress::Figures figures;
         bool ended = false;
-        StageResult result = StageResult::success; // once ended
-        bool unconfirmed = false;                  // ended in success, its end not confirmed
-        bool stalled = false;                      // ended by the stall limit ("_S3")
-        juce::int64 bytesWritten = 0;              // of the file, the length's bytes not counted
-        double deliveryMs = 0;                     // a whole transfer: from the length to its end
+        // Until the delivery has ended, what a send that never ended counts
+        // as ("_S4"): never a finish.
+        StageResult result = StageResult::code4;
+        bool unconfirmed = false;     // ended in success, its end not confirmed
+        bool stalled = false;         // ended by the stall limit ("_S3")
+        juce::int64 bytesWritten = 0; // of the file, the length's bytes not counted
+        double deliveryMs = 0;        // a whole transfer: from the length to its end
+
+        bool finished() const noexcept { return ended && result == StageResult::success; }
     };
 
     // How often poll reads what the mixer has taken.
     static constexpr int progressReadingMs = 100;
 
     // The file beside programFile, as the check measured it, goes out on
-    // socket. stallMs above 0: the send ends ("_S3") once the mixer has taken
-    // nothing for that long. mixerName begins the sending thread's diagnostic
-    // lines (empty: none, where there is only one mixer).
+    // socket, the mixer's attempt-th try. stallMs above 0: the send ends
+    // ("_S3") once the mixer has taken nothing for that long. Where several
+    // mixers are sent to (nameInLines), every diagnostic line begins with the
+    // mixer's name; the line on its end always does.
     MixerDelivery(std::shared_ptr<juce::StreamingSocket> socket, const juce::File& programFile,
-                  const UpdateFile::Measure& checked, double stallMs,
-                  const juce::String& mixerName);
+                  const UpdateFile::Measure& checked, double stallMs, int attempt,
+                  bool nameInLines);
     // Releases the sending thread (ThreadRelease); the connection closes once
     // the thread lets it go too.
     ~MixerDelivery();
 
+    // The mixer as the diagnostic lines name it: "mixer 198.51.100.21", with
+    // " (second try)" or " (try 3)" after a failed one.
+    static juce::String nameOf(const juce::String& address, int attempt);
+
     // Starts sending through startThread; false when the thread cannot be
     // started, and the delivery has then ended with "_S4".
     bool start(const std::function<bool(juce::Thread&)>& startThread);
+    bool hasStarted() const noexcept { return started; }
     // One look, on the owner's thread: a reading of what the mixer has taken
-    // when one is due, the stall limit, the end. True once it has ended.
+    // when one is due, the stall limit, the end (whose line it logs, once).
+    // True once it has ended.
     bool poll();
-    // Asks the sending thread to stop: the delivery ends at the next poll,
-    // cancelled unless it finished first.
-    void stop();
+    // Asks the sending thread to stop: the delivery ends at the next poll
+    // with why (a cancel, or the code of a failure of the whole send),
+    // unless it finished first.
+    void stop(StageResult why = StageResult::cancelled);
 
     Report report() const;
 
@@ -64,8 +77,12 @@ private:
     void noteProgress(double now);
     void end(StageResult r, double now);
     void logEndedPause();
+    void logEnd(const Report& r) const;
 
+    const juce::String name;
     const juce::String logPrefix;
+    const juce::int64 fileSize;
+    const juce::String fileHash;
     const double stallMs;
     std::shared_ptr<juce::StreamingSocket> socket;
     std::unique_ptr<Update> update;
@@ -74,7 +91,9 @@ private:
     double nextReadingMs = 0;
     double stillSinceMs = 0;
     juce::int64 stillAt = -1;
+    bool started = false;
     bool stopAsked = false;
+    StageResult stopResult = StageResult::cancelled;
     bool saidFigureIsWritten = false;
     double endedPauseMs = 0; // a pause progress told of, not yet logged
 

@@ -1,7 +1,10 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "update/StageResult.h"
+
 #include <cstdint>
+#include <string>
 
 // Where the update stands. 0 to 5 each have their own screen; 1, 3 and 4 are
 // the stages, which run on the update procedure's worker thread.
@@ -21,4 +24,10 @@ enum class Phase : std::int32_t
 constexpr char stageLetter(Phase stage) noexcept
 {
     return stage == Phase::initialise ? 'I' : stage == Phase::connect ? 'C' : 'S';
+}
+
+// A failure's code as the user sees it after the text: "I4", "C2", "S3".
+inline std::string stageCode(Phase stage, StageResult failure)
+{
+    return std::string(1, stageLetter(stage)) + std::to_string(static_cast<int>(failure));
 }

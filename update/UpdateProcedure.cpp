@@ -10,6 +10,9 @@
 #include "record/RunRecord.h"
 #include "record/ThreadRelease.h"
 #include "update/FirewallWatch.h"
+#include "update/MixerIntake.h"
+
+#include <utility>
 
 namespace
 {
@@ -73,7 +76,7 @@ juce::String UpdateProcedure::describe(Phase stage, StageResult r)
         return text + "ok";
     if (r == StageResult::cancelled)
         return text + "cancelled";
-    return text + "_" + stageLetter(stage) + juce::String(static_cast<int>(r));
+    return text + "_" + stageCode(stage, r);
 }
 
 void UpdateProcedure::start(Phase stage)
@@ -128,9 +131,11 @@ void UpdateProcedure::run()
     {
         DiagnosticLog::thrown("the update's worker");
         r = threadNotStarted(p);
-        stopDeliveries();
+        // A failure, not a cancel: each mixer still sending ends with the
+        // stage's code, and says so in the record.
+        stopDeliveries(r);
         accepting = false;
-        ThreadRelease::release(std::move(firewall));
+        ThreadRelease::letGo(std::move(firewall));
         ThreadRelease::release(std::move(broadcast));
         ThreadRelease::release(std::move(listener));
     }
@@ -202,7 +207,10 @@ StageResult UpdateProcedure::runConnect()
     }
     enoughMixers = false;
     mixerWaitResult = StageResult::success;
-    listener = std::make_unique<::Listener>(wanted);
+    // One mixer: the listener takes one connection and refuses the rest.
+    // Several: it accepts until the mixers asked for have come (told apart by
+    // their address) and is closed then.
+    listener = std::make_unique<::Listener>(wanted == 1 ? 1 : ::Listener::untilClosed);
     if (!startStageThread(*listener))
     {
         listener.reset();
@@ -237,9 +245,8 @@ StageResult UpdateProcedure::runConnect()
         const ::Listener::Status s = listener->getStatus();
         if (takeConnections() > 0)
         {
-            // One mixer: any other connection is refused from now on.
             accepting = true;
-            if (wanted == 1 || s == ::Listener::Status::connected)
+            if (static_cast<int>(deliveries.size()) >= wanted)
                 endAccepting();
             return StageResult::success;
         }
@@ -288,14 +295,40 @@ int UpdateProcedure::takeConnections()
     {
         const std::shared_ptr<juce::StreamingSocket> socket(accepted);
         const juce::String address = socket->getHostName();
+        std::vector<MixerDelivery::Report> mixers;
+        for (const auto& delivery : deliveries)
+            mixers.push_back(delivery->report());
+        const MixerIntake::Decision d = MixerIntake::admit(address, mixers, wanted);
+        if (d.admission == MixerIntake::Admission::turnedAway)
+        {
+            DiagnosticLog::line("the connection from " + address + " is closed at once: " + d.why);
+            socket->close();
+            if (d.place == mixers.size())
+            {
+                const std::lock_guard<std::mutex> lock(shownLock);
+                turnedAway.add(address);
+            }
+            continue;
+        }
         // Where there are several, each sending thread's lines name their mixer.
         auto delivery = std::make_unique<MixerDelivery>(
-            socket, hooks.programFile, setup->getUpdateFile(), stallMs, wanted > 1 ? address : "");
-        RunRecord::noteMixer(address);
-        const std::lock_guard<std::mutex> lock(shownLock);
-        if (deliveries.empty())
-            mixerAddress = address;
-        deliveries.push_back(std::move(delivery));
+            socket, hooks.programFile, setup->getUpdateFile(), stallMs, d.attempt, wanted > 1);
+        if (d.attempt > 1)
+            DiagnosticLog::line(MixerDelivery::nameOf(address, d.attempt) + ": connected again");
+        RunRecord::noteMixer(
+            d.attempt > 1
+                ? MixerDelivery::nameOf(address, d.attempt).fromFirstOccurrenceOf(" ", false, false)
+                : address);
+        std::unique_ptr<MixerDelivery> lastTry;
+        {
+            const std::lock_guard<std::mutex> lock(shownLock);
+            if (deliveries.empty())
+                mixerAddress = address;
+            if (d.admission == MixerIntake::Admission::newMixer)
+                deliveries.push_back(std::move(delivery));
+            else
+                lastTry = std::exchange(deliveries[d.place], std::move(delivery));
+        }
         ++taken;
     }
     return taken;
@@ -311,11 +344,12 @@ void UpdateProcedure::keepAccepting()
         failed = stageResultOf(s);
     else if (b != Broadcast::Status::running && b != Broadcast::Status::stopped)
         failed = stageResultOf(b);
-    if (s == ::Listener::Status::connected || failed != StageResult::success || enoughMixers)
+    if (static_cast<int>(deliveries.size()) >= wanted || failed != StageResult::success ||
+        enoughMixers)
     {
         if (failed != StageResult::success)
-            DiagnosticLog::line("waiting for more mixers ended: _C" +
-                                juce::String(static_cast<int>(failed)));
+            DiagnosticLog::line("waiting for more mixers ended: _" +
+                                stageCode(Phase::connect, failed));
         mixerWaitResult = failed;
         endAccepting();
         return;
@@ -325,17 +359,25 @@ void UpdateProcedure::keepAccepting()
 
 void UpdateProcedure::endAccepting()
 {
+    // A mixer accepted before the port closes is served, or named as turned
+    // away: never dropped unsaid.
+    if (listener != nullptr)
+    {
+        listener->close();
+        takeConnections();
+    }
     if (broadcast != nullptr)
         broadcast->stopThread(-1);
     ThreadRelease::release(std::move(listener));
-    ThreadRelease::release(std::move(firewall));
+    // It shares nothing with the sends, which need not wait for its judgement.
+    ThreadRelease::letGo(std::move(firewall));
     accepting = false;
 }
 
-void UpdateProcedure::stopDeliveries()
+void UpdateProcedure::stopDeliveries(StageResult why)
 {
     for (const auto& delivery : deliveries)
-        delivery->stop();
+        delivery->stop(why);
     for (const auto& delivery : deliveries)
         delivery->poll();
 }
@@ -345,14 +387,15 @@ StageResult UpdateProcedure::endConnect(StageResult r)
     accepting = false;
     ThreadRelease::release(std::move(broadcast));
     ThreadRelease::release(std::move(listener));
-    ThreadRelease::release(std::move(firewall));
+    ThreadRelease::letGo(std::move(firewall));
     return r;
 }
 
 // Each mixer's send starts as it connects and is looked at a few times a
 // second until it ends; the stage ends once no more mixers are awaited and
 // every send has ended. Its result is the first failure of a mixer, in the
-// order they connected.
+// order they came. Each delivery knows whether it has started and logs its
+// own end: a stop at any instant finds nothing half made.
 StageResult UpdateProcedure::runSend()
 {
     // Without a connection nothing can be sent: the length's code, as for a
@@ -360,26 +403,24 @@ StageResult UpdateProcedure::runSend()
     if (deliveries.empty() && !accepting)
         return StageResult::code2;
     const auto startThread = [this](juce::Thread& thread) { return startStageThread(thread); };
-    std::size_t started = 0;
-    std::vector<bool> noted;
     while (!threadShouldExit())
     {
-        if (accepting)
-            keepAccepting();
-        for (; started < deliveries.size(); ++started)
-            deliveries[started]->start(startThread);
+        // Each send is looked at before more connections are taken, so that a
+        // mixer whose send has just failed is known as such when it comes back.
         bool allEnded = true;
-        noted.resize(deliveries.size());
-        for (std::size_t i = 0; i < deliveries.size(); ++i)
-            if (deliveries[i]->poll())
-            {
-                if (!noted[i])
-                    noteDeliveryEnd(deliveries[i]->report());
-                noted[i] = true;
-            }
-            else
-                allEnded = false;
-        if (allEnded && !accepting)
+        for (const auto& delivery : deliveries)
+        {
+            if (!delivery->hasStarted())
+                delivery->start(startThread);
+            allEnded = delivery->poll() && allEnded;
+        }
+        // One more pass once the wait has ended starts what it took.
+        if (accepting)
+        {
+            keepAccepting();
+            allEnded = false;
+        }
+        if (allEnded)
             break;
         wait(pollMs);
     }
@@ -387,50 +428,25 @@ StageResult UpdateProcedure::runSend()
     {
         if (accepting)
             endAccepting();
-        stopDeliveries();
-        for (std::size_t i = 0; i < deliveries.size(); ++i)
-            if (!noted[i])
-                noteDeliveryEnd(deliveries[i]->report());
+        stopDeliveries(StageResult::cancelled);
         return StageResult::cancelled;
     }
 
-    // The record's transfer is the longest of those that finished.
+    // The record's transfer is the longest of those that finished, with its
+    // own confirmation.
     StageResult r = StageResult::success;
     std::optional<MixerDelivery::Report> longest;
-    bool allConfirmed = true;
     for (const auto& delivery : deliveries)
     {
         const MixerDelivery::Report report = delivery->report();
-        if (r == StageResult::success)
+        if (r == StageResult::success && !report.finished())
             r = report.result;
-        if (report.result != StageResult::success)
-            continue;
-        allConfirmed = allConfirmed && !report.unconfirmed;
-        if (!longest || report.deliveryMs > longest->deliveryMs)
+        if (report.finished() && (!longest || report.deliveryMs > longest->deliveryMs))
             longest = report;
     }
     if (longest)
-        RunRecord::noteDelivery(longest->deliveryMs, allConfirmed);
+        RunRecord::noteDelivery(longest->deliveryMs, !longest->unconfirmed);
     return r;
-}
-
-void UpdateProcedure::noteDeliveryEnd(const MixerDelivery::Report& r) const
-{
-    const UpdateFile::Measure& file = setup->getUpdateFile();
-    juce::String line = "mixer " + r.address + ": ";
-    if (r.bytesWritten == file.size)
-        line << "the whole file sent, " << file.size << " bytes, SHA-256 "
-             << Sha256::hex(file.hash);
-    else
-        line << r.bytesWritten << " of " << file.size << " bytes sent";
-    line << "; outcome: ";
-    if (r.result == StageResult::success)
-        line << (r.unconfirmed ? "finished, its end not confirmed" : "finished");
-    else if (r.result == StageResult::cancelled)
-        line << "cancelled";
-    else
-        line << "_S" << static_cast<int>(r.result) << (r.stalled ? ", stalled" : "");
-    DiagnosticLog::line(line);
 }
 
 std::optional<juce::StringArray> UpdateProcedure::getAnnouncedAddresses() const
@@ -462,6 +478,12 @@ bool UpdateProcedure::isDeliveryUnconfirmed() const
         if (r.unconfirmed)
             return true;
     return false;
+}
+
+juce::StringArray UpdateProcedure::getTurnedAway() const
+{
+    const std::lock_guard<std::mutex> lock(shownLock);
+    return turnedAway;
 }
 
 std::vector<MixerDelivery::Report> UpdateProcedure::getDeliveries() const

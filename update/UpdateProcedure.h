@@ -106,9 +106,13 @@ public:
 
     // How many mixers the update is for.
     int getMixersWanted() const noexcept { return wanted; }
-    // Every mixer connected so far, in the order they connected: its address,
-    // figures and, once ended, its outcome.
+    // Every mixer come so far, in the order they came: its address, figures
+    // and, once ended, its outcome; of a mixer that came again after a
+    // failure, its last try.
     std::vector<MixerDelivery::Report> getDeliveries() const;
+    // New mixers that connected once every mixer asked for had come, in the
+    // order they came: accepted, and closed at once.
+    juce::StringArray getTurnedAway() const;
     // Ends the wait for more mixers: those connected go on to their end.
     void stopWaitingForMixers() noexcept { enoughMixers = true; }
     // True while the update announces and accepts more mixers.
@@ -134,7 +138,8 @@ private:
     // Releases the connect stage's threads (Broadcast first) and returns r.
     StageResult endConnect(StageResult r);
     StageResult runSend();
-    // Makes a delivery of each connection the listener has accepted; how many.
+    // Makes a delivery of each connection the listener has accepted that
+    // MixerIntake admits, and closes the others; how many it made.
     int takeConnections();
     // Publishes the addresses announced on and the firewall's verdict.
     void noteAnnouncing();
@@ -142,10 +147,9 @@ private:
     void keepAccepting();
     // No more mixers: the announcing stops and the port is closed.
     void endAccepting();
-    // Asks every delivery to stop, then ends each.
-    void stopDeliveries();
-    // The record's line on a mixer whose delivery has ended.
-    void noteDeliveryEnd(const MixerDelivery::Report& report) const;
+    // Asks every delivery to stop, then ends each: cancelled, or with the
+    // code of the failure that stopped them all.
+    void stopDeliveries(StageResult why = StageResult::cancelled);
 
     Hooks hooks;
     StageEnded stageEnded;
@@ -164,8 +168,9 @@ private:
     std::optional<juce::StringArray> announced;
     bool onNoNetwork = false;
     juce::String mixerAddress;
+    juce::StringArray turnedAway;
     juce::int64 updateFileSize = -1;
-    // Added to by the worker alone, which reads them without the lock.
+    // Changed by the worker alone, under the lock, which reads them without it.
     std::vector<std::unique_ptr<MixerDelivery>> deliveries;
     std::atomic<FirewallCheck::Verdict> firewallVerdict{FirewallCheck::Verdict::unknown};
 

@@ -44,6 +44,9 @@ TEST(CommandLine, OptionsBecomeSettingsOrAReason)
         {{"--console", "--wait", "1e3"}, true, false, "", -1, "--wait needs a number"},
         {{"--console", "--wait", "1000000.1"}, true, false, "", -1, "--wait needs a number"},
         {{"--console", "--stall", ""}, true, false, "", -1, "--stall needs a number"},
+        {{"--console", "--stall", "0.1"}, true, false, "", -1, "at least 2 seconds"},
+        {{"--console", "--stall", "1.9"}, true, false, "", -1, "at least 2 seconds, not \"1.9\""},
+        {{"--console", "--stall", "2"}, true, false, "", -1, "", 2},
         {{"--console", "--file", "a.upd", "--file", "b.upd"},
          true,
          false,
@@ -79,6 +82,7 @@ TEST(CommandLine, OptionsBecomeSettingsOrAReason)
         EXPECT_EQ(s.programFile.getFileName(), juce::String::fromUTF8(row.file));
         EXPECT_EQ(s.waitSeconds, row.wait);
         EXPECT_EQ(s.stallSeconds, row.stall);
+        EXPECT_EQ(s.stallText.getDoubleValue(), row.stall);
         EXPECT_EQ(s.version, row.version);
         EXPECT_EQ(s.mixers, row.mixers);
         EXPECT_EQ(CommandLine::asksForConsole(arguments), row.console || row.help);

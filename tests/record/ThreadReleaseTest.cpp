@@ -58,4 +58,15 @@ TEST(ThreadRelease, ThreadThatOverrunsIsGivenUpNeverKilledAndDeletedOnceItEnds)
     letGo.signal();
     EXPECT_TRUE(Await::until([&] { return ThreadRelease::givenUp() == before; }));
     EXPECT_EQ(held, 3);
+
+    // Let go: asked to stop and kept without a wait, even while it is held.
+    std::atomic<int> busy{0};
+    thread = std::make_unique<Worker>(true, busy);
+    juce::WaitableEvent& release = thread->letGo;
+    ASSERT_TRUE(thread->startThread());
+    ThreadRelease::letGo(std::move(thread));
+    EXPECT_EQ(ThreadRelease::givenUp(), before + 1);
+    release.signal();
+    EXPECT_TRUE(Await::until([&] { return ThreadRelease::givenUp() == before; }));
+    EXPECT_EQ(busy, 3);
 }

@@ -72,7 +72,8 @@ TEST_F(TxtLoaderOnTables, LookupsOutOfRangeGiveTheEmptyText)
     EXPECT_FALSE(texts->isLanguageAvailable(-1));
     EXPECT_EQ(texts->getString(40), "Send error 9");
     EXPECT_TRUE(texts->getString(StringEntry::finishUnconfirmed).startsWith("This computer could"));
-    EXPECT_EQ(texts->getString(TxtLoader::stringCount - 1), "%1 of %2 mixers connected within %3 s.");
+    EXPECT_EQ(texts->getString(TxtLoader::stringCount - 1),
+              "turned away: every mixer asked for had come");
 }
 
 TEST_F(TxtLoaderOnTables, EntryZeroIsEmptyAndTheTitleIsTheSameInBothLanguages)

@@ -84,10 +84,13 @@ bool NetNamespace::linkTo(const NetNamespace& other, const std::string& thisAddr
 
     const std::string a = nextLinkName();
     const std::string b = nextLinkName();
-    return shell("ip link add " + a + " netns " + nsName + " type veth peer name " + b + " netns " +
-                 other.nsName) &&
-           ip("addr add " + thisAddress + " dev " + a) && ip("link set " + a + " up") &&
-           other.ip("addr add " + otherAddress + " dev " + b) && other.ip("link set " + b + " up");
+    bool made = shell("ip link add " + a + " netns " + nsName + " type veth peer name " + b +
+                      " netns " + other.nsName) &&
+                ip("addr add " + thisAddress + " dev " + a) && ip("link set " + a + " up");
+    std::istringstream addresses(otherAddress);
+    for (std::string address; made && addresses >> address;)
+        made = other.ip("addr add " + address + " dev " + b);
+    return made && other.ip("link set " + b + " up");
 }
 
 bool NetNamespace::addAddress(const std::string& cidr)

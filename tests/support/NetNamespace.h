@@ -25,7 +25,8 @@ public:
     bool ip(const std::string& args) const;
 
     // Joins this namespace and other by a veth pair with the addresses given
-    // in CIDR form, for example "198.51.100.10/24"; both ends are brought up.
+    // in CIDR form, for example "198.51.100.10/24" (otherAddress may list
+    // several, split by spaces); both ends are brought up.
     bool linkTo(const NetNamespace& other, const std::string& thisAddress,
                 const std::string& otherAddress);
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <mutex>
+#include <stdexcept>
 
 TEST(FirewallWatch, JudgesAtOnceAndAgainForTheNetworksAnnouncedOnNow)
 {
@@ -36,4 +37,15 @@ TEST(FirewallWatch, JudgesAtOnceAndAgainForTheNetworksAnnouncedOnNow)
             const std::lock_guard<std::mutex> hold(lock);
             return judged == both && watch.getVerdict() == FirewallCheck::Verdict::blocks;
         }));
+}
+
+// A judgement that throws ends the watch, the verdict unknown, never the
+// process.
+TEST(FirewallWatch, AJudgementThatThrowsEndsTheWatchOnly)
+{
+    FirewallWatch watch([](const juce::StringArray&) -> FirewallCheck::Verdict
+                        { throw std::runtime_error("no rules"); });
+    ASSERT_TRUE(watch.startThread());
+    EXPECT_TRUE(Await::until([&] { return !watch.isThreadRunning(); }));
+    EXPECT_EQ(watch.getVerdict(), FirewallCheck::Verdict::unknown);
 }
