@@ -8,6 +8,8 @@
 
 #include <future>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace
 {
@@ -81,4 +83,57 @@ TEST_F(ChannelFixture, APipeLeftBehindIsTakenOver)
     ASSERT_TRUE(pumpUntil([&] { return texts.size() == 1; }));
     EXPECT_TRUE(sent.get());
     EXPECT_EQ(texts[0], "KVR516_UPDATE/x");
+}
+
+// The console run takes the window's single-instance lock by the name
+// lockNameFor gives: held under that name in another process, it makes JUCE's
+// own start-up of the window find a copy running, and not once let go.
+TEST(InstanceLock, TheConsolesNameIsTheLockTheWindowTakes)
+{
+    struct Window : juce::JUCEApplicationBase
+    {
+        explicit Window(const juce::String& n) : name(n) {}
+        const juce::String getApplicationName() override { return name; }
+        const juce::String getApplicationVersion() override { return "1"; }
+        bool moreThanOneInstanceAllowed() override { return false; }
+        void initialise(const juce::String&) override {}
+        void shutdown() override {}
+        void anotherInstanceStarted(const juce::String&) override {}
+        void systemRequestedQuit() override {}
+        void suspended() override {}
+        void resumed() override {}
+        void unhandledException(const std::exception*, const juce::String&, int) override {}
+        const juce::String name;
+    };
+    const juce::String name = "KVR516_UPDATE_lock_test_" + juce::String(getpid());
+    int held[2], letGo[2];
+    ASSERT_EQ(pipe(held), 0);
+    ASSERT_EQ(pipe(letGo), 0);
+    const pid_t other = fork();
+    ASSERT_GE(other, 0);
+    if (other == 0)
+    {
+        juce::InterProcessLock lock(InstanceChannel::lockNameFor(name));
+        const char entered = lock.enter(0) ? 1 : 0;
+        char any = 0;
+        if (write(held[1], &entered, 1) == 1 && read(letGo[0], &any, 1) >= 0)
+            lock.exit();
+        _exit(0);
+    }
+    char entered = 0;
+    ASSERT_EQ(read(held[0], &entered, 1), 1);
+    ASSERT_EQ(entered, 1);
+    {
+        Window window(name);
+        EXPECT_TRUE(window.sendCommandLineToPreexistingInstance());
+    }
+    ASSERT_EQ(write(letGo[1], "x", 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(other, &status, 0), other);
+    Window window(name);
+    EXPECT_FALSE(window.sendCommandLineToPreexistingInstance());
+    for (const int fd : {held[0], held[1], letGo[0], letGo[1]})
+        close(fd);
+    for (const char* folder : {"/var/tmp", "/tmp"})
+        juce::File(folder).getChildFile(InstanceChannel::lockNameFor(name)).deleteFile();
 }

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstring>
 #include <netinet/in.h>
+#include <stdexcept>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -222,6 +223,34 @@ TEST_F(UpdateProcedureMixers, AMixerThatComesAgainKeepsItsPlace)
     EXPECT_EQ(reports[1].attempt, 1);
     EXPECT_TRUE(reports[0].finished() && reports[1].finished());
     EXPECT_TRUE(procedure->getTurnedAway().isEmpty());
+}
+
+// A throw in the send stage is a failure, not a cancel: every mixer still
+// sending ends with S4, as does the stage.
+TEST_F(UpdateProcedureMixers, AThrowInTheSendStageIsAFailureNotACancel)
+{
+    std::atomic<int> sends{0};
+    hooks.startThread = [&sends](juce::Thread& thread)
+    {
+        if (dynamic_cast<Update*>(&thread) != nullptr && ++sends == 2)
+            throw std::runtime_error("no thread for the second mixer");
+        return thread.startThread();
+    };
+    auto procedure = make(2);
+    ASSERT_EQ(run(*procedure, Phase::initialise), StageResult::success);
+    procedure->start(Phase::connect);
+    Mixer first(mixers, "198.51.100.20", stream.size());
+    ASSERT_TRUE(ended.wait(20000));
+    procedure->start(Phase::send);
+    Mixer second(mixers, "198.51.100.21", stream.size());
+    ASSERT_TRUE(ended.wait(20000));
+
+    EXPECT_EQ(procedure->getResult(), StageResult::code4);
+    const std::vector<MixerDelivery::Report> reports = procedure->getDeliveries();
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_TRUE(reports[0].finished() || reports[0].result == StageResult::code4);
+    EXPECT_TRUE(reports[1].ended);
+    EXPECT_EQ(reports[1].result, StageResult::code4);    procedure.reset(); // closes the connections, which ends the mixers' reads
 }
 
 // A stop may land at any instant a stage can reach: each row stops the
