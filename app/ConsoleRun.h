@@ -9,9 +9,10 @@
 // of the locale, prints what the window would show (the networks announced
 // on, each mixer's address, the sending's progress, the outcome with its
 // code) and ends with one exit code per outcome; with --mixers N it sends to
-// up to N mixers side by side. Ctrl-C, SIGTERM or SIGHUP cancels the running
-// stage; a second Ctrl-C ends the process at once. It opens no display. The
-// single-instance rule and the run's record are those of the window.
+// up to N mixers side by side. Ctrl-C, or another request to end the process
+// (CancelRequest), cancels the running stage; a second Ctrl-C ends the
+// process at once. It opens no display. The single-instance rule and the
+// run's record are those of the window.
 class ConsoleRun
 {
 public:
