@@ -4,13 +4,15 @@
 #include <juce_core/juce_core.h>
 
 // The update without a window, for technicians and scripts:
-// "KVR516_UPDATE --console [--file PATH] [--wait SECONDS] [--stall SECONDS]".
-// It runs the same three stages as the window, in the language of the locale,
-// prints what the window would show (the networks announced on, the mixer's
-// address, the sending's progress, the outcome with its code) and ends with
-// one exit code per outcome. Ctrl-C cancels the running stage; a second one
-// ends the process at once. It opens no display. The single-instance rule and
-// the run's record are those of the window.
+// "KVR516_UPDATE --console [--file PATH] [--wait SECONDS] [--stall SECONDS]
+// [--mixers N]". It runs the same three stages as the window, in the language
+// of the locale, prints what the window would show (the networks announced
+// on, each mixer's address, the sending's progress, the outcome with its
+// code) and ends with one exit code per outcome; with --mixers N it sends to
+// up to N mixers side by side. Ctrl-C, or another request to end the process
+// (CancelRequest), cancels the running stage; a second Ctrl-C ends the
+// process at once. It opens no display. The single-instance rule and the
+// run's record are those of the window.
 class ConsoleRun
 {
 public:

@@ -11,7 +11,8 @@
 class LocaleQuery;
 
 // Reads the compiled-in text tables: the typeface and language names once,
-// and the 60 strings of the current language each time the language changes.
+// and the current language's strings (the first stringCount entries of its
+// table) each time the language changes.
 // The languages are those of languageTables (EmbeddedData.h). One instance
 // per process, used on the message thread only.
 class TxtLoader

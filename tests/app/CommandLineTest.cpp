@@ -1,6 +1,5 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "app/CommandLine.h"
-#include "app/ExitCode.h"
 
 #include <gtest/gtest.h>
 
@@ -87,54 +86,4 @@ TEST(CommandLine, OptionsBecomeSettingsOrAReason)
         EXPECT_EQ(s.mixers, row.mixers);
         EXPECT_EQ(CommandLine::asksForConsole(arguments), row.console || row.help);
     }
-}
-
-TEST(ExitCode, EachOutcomeHasItsCode)
-{
-    struct Row
-    {
-        Phase stage;
-        StageResult result;
-        ExitCode::Code code;
-        bool unconfirmedEnd = false;
-    };
-    const Row rows[] = {
-        {Phase::initialise, StageResult::code4, ExitCode::initialiseFailed},
-        {Phase::connect, StageResult::code1, ExitCode::connectFailed},
-        {Phase::send, StageResult::code3, ExitCode::sendFailed},
-        {Phase::connect, StageResult::cancelled, ExitCode::cancelled},
-        {Phase::send, StageResult::success, ExitCode::finished},
-        {Phase::send, StageResult::success, ExitCode::unconfirmed, true},
-        {Phase::send, StageResult::cancelled, ExitCode::cancelled, true},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(ExitCode::of(row.stage, row.result, row.unconfirmedEnd), row.code)
-            << static_cast<int>(row.stage) << " " << static_cast<int>(row.result);
-}
-
-// Several mixers: a cancel, then a failed send, then the mixers missing, then
-// an end not confirmed.
-TEST(ExitCode, SeveralMixersTakeTheCodeThatComesFirst)
-{
-    using C = ExitCode::Code;
-    struct Row
-    {
-        std::vector<C> mixers;
-        int wanted;
-        C fewer;
-        C code;
-    };
-    const Row rows[] = {
-        {{C::finished, C::finished, C::finished}, 3, C::noMixerInTime, C::finished},
-        {{C::finished, C::unconfirmed, C::finished}, 3, C::noMixerInTime, C::unconfirmed},
-        {{C::unconfirmed, C::sendFailed, C::finished}, 3, C::noMixerInTime, C::sendFailed},
-        {{C::finished, C::unconfirmed}, 3, C::noMixerInTime, C::noMixerInTime},
-        {{C::finished}, 3, C::connectFailed, C::connectFailed},
-        {{C::sendFailed}, 3, C::connectFailed, C::sendFailed},
-        {{C::finished, C::sendFailed, C::cancelled}, 3, C::noMixerInTime, C::cancelled},
-        {{C::finished, C::finished}, 3, C::cancelled, C::cancelled},
-        {{C::unconfirmed}, 1, C::noMixerInTime, C::unconfirmed},
-    };
-    for (const Row& row : rows)
-        EXPECT_EQ(ExitCode::ofMixers(row.mixers, row.wanted, row.fewer), row.code) << &row - rows;
 }

@@ -4,9 +4,11 @@
 # The rows of the fault matrix that live on the wire or in the window, run
 # against the real program as the end-to-end test runs it: its own Xvfb, the
 # program in one network namespace, the mixer simulator with a fault mode in
-# another, xdotool for the buttons, OCR for the boxes. Each row checks the
-# box the user sees (or that none is shown) and that the process ends with
-# exit code 0; none may hang.
+# another, xdotool for the buttons, OCR for the boxes. Each window row checks
+# the box the user sees (or that none is shown) and that the process ends
+# with exit code 0 (the window refusing a console option: 1); each console
+# row (--console) checks the exit code its outcome has (0, 2, 4, 5, 6 or 7)
+# and the last line printed. None may hang.
 #
 # Usage: fault_rows.sh PROGRAM SIMULATOR CLOSE_HELPER
 # Exits 0 when every row behaved, 77 (skipped) when not root.

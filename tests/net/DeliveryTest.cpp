@@ -2,10 +2,10 @@
 #include "net/Broadcast.h"
 #include "net/Listener.h"
 #include "net/NetworkSetup.h"
-#include "net/Simulator.h"
 #include "net/Update.h"
 #include "support/Await.h"
 #include "support/NetNamespace.h"
+#include "support/Simulator.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "net/Simulator.h"
 #include "support/NetNamespace.h"
+#include "support/Simulator.h"
 
 #include <gtest/gtest.h>
 

@@ -9,9 +9,9 @@
 // the process, that nothing is left behind.
 #include "ControllerHarness.h"
 
-#include "net/Simulator.h"
 #include "net/Update.h"
 #include "support/NetNamespace.h"
+#include "support/Simulator.h"
 #include "support/SocketTap.h"
 
 #include <gtest/gtest.h>

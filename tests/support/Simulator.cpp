@@ -1,5 +1,5 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
-#include "net/Simulator.h"
+#include "support/Simulator.h"
 
 #include <csignal>
 #include <fcntl.h>
