@@ -145,56 +145,30 @@ private:
     // connected when fewer came; the code of the whole run.
     int endOfMixers()
     {
-        std::vector<ExitCode::Code> codes;
-        int finished = 0;
-        // A send not ended by now counts as one that failed, never as a finish.
-        for (const MixerDelivery::Report& r : procedure.getDeliveries())
-        {
-            juce::String shown;
-            if (r.finished())
-                shown = txt.getString(r.unconfirmed ? StringEntry::mixerUnconfirmed
-                                                    : StringEntry::mixerFinished);
-            else
-                shown = txt.getString(ResultMessages::entryFor(Phase::send, r.result));
-            if (!r.finished() && r.result != StageResult::cancelled)
-                shown << codeOf(Phase::send, r.result);
+        const MixersOutcome outcome = MixersOutcome::of(procedure);
+        for (const MixersOutcome::Mixer& m : outcome.getMixers())
             say(txt.getString(StringEntry::mixerEnded)
-                    .replace("%1", mixerName(r.address, r.attempt))
-                    .replace("%2", shown));
-            finished += r.finished() ? 1 : 0;
-            codes.push_back(ExitCode::of(Phase::send, r.result, r.finished() && r.unconfirmed));
-        }
-        for (const juce::String& address : procedure.getTurnedAway())
-            say(txt.getString(StringEntry::mixerEnded)
-                    .replace("%1", address)
-                    .replace("%2", txt.getString(StringEntry::mixerTurnedAway)));
-        const int wanted = procedure.getMixersWanted();
-        const int came = static_cast<int>(codes.size());
-        const bool cancelled = procedure.getResult() == StageResult::cancelled;
-        juce::String outcome = txt.getString(StringEntry::mixersFinished)
-                                   .replace("%1", juce::String(finished))
-                                   .replace("%2", juce::String(wanted));
-        say(outcome);
-
-        const StageResult waitResult = procedure.getMixerWaitResult();
-        ExitCode::Code fewer = cancelled ? ExitCode::cancelled : ExitCode::noMixerInTime;
-        if (came < wanted && !cancelled)
+                    .replace("%1", ResultMessages::mixerName(m.address, m.attempt))
+                    .replace("%2", ResultMessages::mixerVerdict(m)));
+        juce::String summary = ResultMessages::mixersSummary(outcome);
+        say(summary);
+        const MixersOutcome::Whole whole = outcome.getWhole();
+        if (whole == MixersOutcome::Whole::fewerCame ||
+            whole == MixersOutcome::Whole::connectFailed)
         {
+            const StageResult waitResult = outcome.getWaitResult();
             juce::String why = txt.getString(StringEntry::mixersConnectedWithin)
-                                   .replace("%1", juce::String(came))
-                                   .replace("%2", juce::String(wanted))
+                                   .replace("%1", juce::String(outcome.getCame()))
+                                   .replace("%2", juce::String(outcome.getWanted()))
                                    .replace("%3", options.waitText);
             if (waitResult != StageResult::success)
-            {
-                fewer = ExitCode::connectFailed;
                 why = txt.getString(ResultMessages::entryFor(Phase::connect, waitResult)) +
                       codeOf(Phase::connect, waitResult);
-            }
             say(why);
-            outcome << "; " << why;
+            summary << "; " << why;
         }
-        RunRecord::noteOutcome(outcome);
-        return ExitCode::ofMixers(codes, wanted, fewer);
+        RunRecord::noteOutcome(summary);
+        return ExitCode::of(whole);
     }
 
     // What the stage shows now, printed when it changes.
@@ -240,17 +214,9 @@ private:
             say(txt.getString(StringEntry::mixerConnected)
                     .replace("%1", juce::String(i + 1))
                     .replace("%2", juce::String(procedure.getMixersWanted()))
-                    .replace("%3", mixerName(mixers[i].address, mixers[i].attempt)));
+                    .replace("%3",
+                             ResultMessages::mixerName(mixers[i].address, mixers[i].attempt)));
         }
-    }
-
-    // A mixer's address, and which try it is after the first.
-    juce::String mixerName(const juce::String& address, int attempt) const
-    {
-        if (attempt <= 1)
-            return address;
-        const int entry = attempt == 2 ? StringEntry::mixerSecondTry : StringEntry::mixerLaterTry;
-        return txt.getString(entry).replace("%1", address).replace("%2", juce::String(attempt));
     }
 
     // How many mixers have ended, and the slowest of those still sending:
@@ -322,10 +288,9 @@ private:
         lineShown = {};
     }
 
-    // A failure's code as the last line gives it after the text: " (S3)".
     static juce::String codeOf(Phase stage, StageResult result)
     {
-        return " (" + juce::String(stageCode(stage, result)) + ")";
+        return ResultMessages::codeAfterText(stage, result);
     }
 
     static void say(const juce::String& text) { ConsoleOutput::write(text + "\n"); }

@@ -31,18 +31,25 @@ ExitCode::Code ExitCode::of(Phase stage, StageResult result, bool unconfirmedEnd
                                       : sendFailed;
 }
 
-ExitCode::Code ExitCode::ofMixers(const std::vector<Code>& mixers, int wanted, Code fewer) noexcept
+ExitCode::Code ExitCode::of(MixersOutcome::Whole whole) noexcept
 {
-    const auto any = [&mixers](Code c)
-    { return std::find(mixers.begin(), mixers.end(), c) != mixers.end(); };
-    const bool missing = static_cast<int>(mixers.size()) < wanted;
-    if (any(cancelled) || (missing && fewer == cancelled))
-        return cancelled;
-    if (any(sendFailed))
+    using W = MixersOutcome::Whole;
+    switch (whole)
+    {
+    case W::finished:
+        return finished;
+    case W::unconfirmed:
+        return unconfirmed;
+    case W::fewerCame:
+        return noMixerInTime;
+    case W::connectFailed:
+        return connectFailed;
+    case W::sendFailed:
         return sendFailed;
-    if (missing)
-        return fewer;
-    return any(unconfirmed) ? unconfirmed : finished;
+    case W::cancelled:
+        break;
+    }
+    return cancelled;
 }
 
 juce::String ExitCode::helpLines()

@@ -1,6 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "update/MixersOutcome.h"
 #include "update/Phase.h"
 #include "update/StageResult.h"
 
@@ -37,12 +38,8 @@ public:
     // not confirm that the mixer received the end of the file).
     static Code of(Phase stage, StageResult result, bool unconfirmedEnd = false) noexcept;
 
-    // The code of a run for wanted mixers: mixers holds the code of each
-    // that connected (as of gives it for its send), fewer the code for the
-    // mixers that did not come (noMixerInTime, connectFailed or cancelled).
-    // A cancel comes first, then a failed send, then the mixers missing, then
-    // an end not confirmed; finished only when every mixer finished confirmed.
-    static Code ofMixers(const std::vector<Code>& mixers, int wanted, Code fewer) noexcept;
+    // The code of a run for several mixers, as its outcome comes to.
+    static Code of(MixersOutcome::Whole whole) noexcept;
 
     // Every code, in order.
     static const std::vector<Row>& table();

@@ -51,3 +51,47 @@ juce::String ResultMessages::finishOutcome(bool unconfirmed)
         text << "\", unconfirmed: \"" << txt->getString(StringEntry::finishUnconfirmed);
     return "Finish (\"" + text + "\")";
 }
+
+juce::String ResultMessages::codeAfterText(Phase stage, StageResult result)
+{
+    return " (" + juce::String(stageCode(stage, result)) + ")";
+}
+
+juce::String ResultMessages::mixerName(const juce::String& address, int attempt)
+{
+    if (attempt <= 1)
+        return address;
+    const int entry = attempt == 2 ? StringEntry::mixerSecondTry : StringEntry::mixerLaterTry;
+    return TxtLoader::getInstance()
+        ->getString(entry)
+        .replace("%1", address)
+        .replace("%2", juce::String(attempt));
+}
+
+juce::String ResultMessages::mixerVerdict(const MixersOutcome::Mixer& m)
+{
+    const TxtLoader* txt = TxtLoader::getInstance();
+    using V = MixersOutcome::Verdict;
+    switch (m.verdict)
+    {
+    case V::finished:
+        return txt->getString(StringEntry::mixerFinished);
+    case V::unconfirmed:
+        return txt->getString(StringEntry::mixerUnconfirmed);
+    case V::turnedAway:
+        return txt->getString(StringEntry::mixerTurnedAway);
+    case V::cancelled:
+        return txt->getString(entryFor(Phase::send, StageResult::cancelled));
+    case V::failed:
+        break;
+    }
+    return txt->getString(entryFor(Phase::send, m.result)) + codeAfterText(Phase::send, m.result);
+}
+
+juce::String ResultMessages::mixersSummary(const MixersOutcome& outcome)
+{
+    return TxtLoader::getInstance()
+        ->getString(StringEntry::mixersFinished)
+        .replace("%1", juce::String(outcome.getFinished()))
+        .replace("%2", juce::String(outcome.getWanted()));
+}

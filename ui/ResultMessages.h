@@ -1,6 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "update/MixersOutcome.h"
 #include "update/Phase.h"
 #include "update/StageResult.h"
 
@@ -21,4 +22,15 @@ public:
     static juce::String outcome(Phase stage, StageResult result, const juce::String& shown);
     // ...or the finish, with what was said where the end could not be confirmed.
     static juce::String finishOutcome(bool unconfirmed);
+
+    // A failure's code as it follows the text on a last line: " (S3)".
+    static juce::String codeAfterText(Phase stage, StageResult result);
+
+    // Several mixers, in the current language: a mixer by its address, with
+    // its later try ("198.51.100.21 (second try)"); how it ended (finished;
+    // finished, unconfirmed; turned away; or its coded text); how many
+    // finished of those asked for ("2 of 3 mixers finished").
+    static juce::String mixerName(const juce::String& address, int attempt);
+    static juce::String mixerVerdict(const MixersOutcome::Mixer& mixer);
+    static juce::String mixersSummary(const MixersOutcome& outcome);
 };

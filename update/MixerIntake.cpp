@@ -3,9 +3,15 @@
 
 MixerIntake::Decision MixerIntake::admit(const juce::String& address,
                                          const std::vector<MixerDelivery::Report>& mixers,
-                                         int wanted)
+                                         int wanted, const juce::StringArray& onlyFrom)
 {
     Decision d;
+    if (!onlyFrom.isEmpty() && !onlyFrom.contains(address))
+    {
+        d.place = mixers.size();
+        d.why = "not one of the mixers asked for";
+        return d;
+    }
     for (std::size_t i = 0; i < mixers.size(); ++i)
     {
         const MixerDelivery::Report& m = mixers[i];
@@ -27,6 +33,9 @@ MixerIntake::Decision MixerIntake::admit(const juce::String& address,
     if (static_cast<int>(mixers.size()) < wanted)
         d.admission = Admission::newMixer;
     else
+    {
         d.why = "every mixer asked for has come";
+        d.allCame = true;
+    }
     return d;
 }

@@ -32,9 +32,10 @@ StageResult threadNotStarted(Phase stage) noexcept
 }
 } // namespace
 
-UpdateProcedure::UpdateProcedure(Hooks h, StageEnded ended, int mixers, double stall)
+UpdateProcedure::UpdateProcedure(Hooks h, StageEnded ended, int mixers, double stall,
+                                 juce::StringArray only)
     : juce::Thread("KVR516_UPDATE"), hooks(std::move(h)), stageEnded(std::move(ended)),
-      wanted(juce::jmax(1, mixers)), stallMs(stall)
+      wanted(juce::jmax(1, mixers)), stallMs(stall), onlyFrom(std::move(only))
 {
     if (hooks.programFile == juce::File())
         hooks.programFile = UpdateFile::thisProgram();
@@ -298,12 +299,12 @@ int UpdateProcedure::takeConnections()
         std::vector<MixerDelivery::Report> mixers;
         for (const auto& delivery : deliveries)
             mixers.push_back(delivery->report());
-        const MixerIntake::Decision d = MixerIntake::admit(address, mixers, wanted);
+        const MixerIntake::Decision d = MixerIntake::admit(address, mixers, wanted, onlyFrom);
         if (d.admission == MixerIntake::Admission::turnedAway)
         {
             DiagnosticLog::line("the connection from " + address + " is closed at once: " + d.why);
             socket->close();
-            if (d.place == mixers.size())
+            if (d.allCame)
             {
                 const std::lock_guard<std::mutex> lock(shownLock);
                 turnedAway.add(address);

@@ -63,8 +63,11 @@ public:
     using StageEnded = std::function<void()>;
 
     // For mixers mixers (one unless asked). stallMs above 0: a mixer that
-    // takes nothing for that long has its send ended ("_S3").
-    UpdateProcedure(Hooks hooks, StageEnded stageEnded, int mixers = 1, double stallMs = 0);
+    // takes nothing for that long has its send ended ("_S3"). onlyFrom, when
+    // not empty, lists the only addresses whose connections are taken (the
+    // mixers to try again after a failure); any other is closed at once.
+    UpdateProcedure(Hooks hooks, StageEnded stageEnded, int mixers = 1, double stallMs = 0,
+                    juce::StringArray onlyFrom = {});
     // Stops the worker without a time limit, then releases what the stages
     // made; a thread given up keeps the connection and the check's result.
     ~UpdateProcedure() override;
@@ -156,6 +159,7 @@ private:
 
     const int wanted;
     const double stallMs;
+    const juce::StringArray onlyFrom;
     std::atomic<StageResult> result{StageResult::success};
     Phase stagePhase = Phase::notShown; // set before each start of the worker, read by it
     double announcingSince = 0;         // the worker's: when the announcing started

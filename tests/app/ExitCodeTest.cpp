@@ -33,30 +33,59 @@ TEST(ExitCode, EachOutcomeHasItsCode)
 }
 
 // Several mixers: a cancel, then a failed send, then the mixers missing, then
-// an end not confirmed.
+// an end not confirmed. A send not ended counts as failed, never finished.
 TEST(ExitCode, SeveralMixersTakeTheCodeThatComesFirst)
 {
+    enum Mixer
+    {
+        finished,
+        unconfirmed,
+        reset,
+        cancelled,
+        notEnded
+    };
     using C = ExitCode::Code;
     struct Row
     {
-        std::vector<C> mixers;
+        std::vector<Mixer> mixers;
         int wanted;
-        C fewer;
+        bool cancel;
+        StageResult wait;
         C code;
+        int finishedCount;
     };
+    const StageResult ok = StageResult::success, failed = StageResult::code4;
     const Row rows[] = {
-        {{C::finished, C::finished, C::finished}, 3, C::noMixerInTime, C::finished},
-        {{C::finished, C::unconfirmed, C::finished}, 3, C::noMixerInTime, C::unconfirmed},
-        {{C::unconfirmed, C::sendFailed, C::finished}, 3, C::noMixerInTime, C::sendFailed},
-        {{C::finished, C::unconfirmed}, 3, C::noMixerInTime, C::noMixerInTime},
-        {{C::finished}, 3, C::connectFailed, C::connectFailed},
-        {{C::sendFailed}, 3, C::connectFailed, C::sendFailed},
-        {{C::finished, C::sendFailed, C::cancelled}, 3, C::noMixerInTime, C::cancelled},
-        {{C::finished, C::finished}, 3, C::cancelled, C::cancelled},
-        {{C::unconfirmed}, 1, C::noMixerInTime, C::unconfirmed},
+        {{finished, finished, finished}, 3, false, ok, C::finished, 3},
+        {{finished, unconfirmed, finished}, 3, false, ok, C::unconfirmed, 3},
+        {{unconfirmed, reset, finished}, 3, false, ok, C::sendFailed, 2},
+        {{finished, unconfirmed}, 3, false, ok, C::noMixerInTime, 2},
+        {{finished}, 3, false, failed, C::connectFailed, 1},
+        {{reset}, 3, false, failed, C::sendFailed, 0},
+        {{finished, reset, cancelled}, 3, false, ok, C::cancelled, 1},
+        {{finished, finished}, 3, true, ok, C::cancelled, 2},
+        {{finished, finished}, 2, true, ok, C::finished, 2},
+        {{unconfirmed}, 1, false, ok, C::unconfirmed, 1},
+        {{notEnded}, 1, false, ok, C::sendFailed, 0},
     };
     for (const Row& row : rows)
-        EXPECT_EQ(ExitCode::ofMixers(row.mixers, row.wanted, row.fewer), row.code) << &row - rows;
+    {
+        std::vector<MixerDelivery::Report> reports;
+        for (const Mixer m : row.mixers)
+        {
+            MixerDelivery::Report r;
+            r.ended = m != notEnded;
+            r.result = m == reset       ? StageResult::code2
+                       : m == cancelled ? StageResult::cancelled
+                       : m == notEnded  ? StageResult::success
+                                        : StageResult::success;
+            r.unconfirmed = m == unconfirmed || m == notEnded;
+            reports.push_back(r);
+        }
+        const MixersOutcome outcome(reports, {}, row.wanted, row.cancel, row.wait);
+        EXPECT_EQ(ExitCode::of(outcome.getWhole()), row.code) << &row - rows;
+        EXPECT_EQ(outcome.getFinished(), row.finishedCount) << &row - rows;
+    }
 }
 
 namespace

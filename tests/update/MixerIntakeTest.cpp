@@ -32,6 +32,7 @@ TEST(MixerIntake, EachConnectionIsANewMixerAnotherTryOrTurnedAway)
         A admission;
         std::size_t place;
         int attempt;
+        juce::StringArray onlyFrom = {};
     };
     const Row rows[] = {
         {"198.51.100.20", {}, 1, A::newMixer, 0, 1},
@@ -49,12 +50,15 @@ TEST(MixerIntake, EachConnectionIsANewMixerAnotherTryOrTurnedAway)
          0,
          3},
         {"198.51.100.20", {mixer("198.51.100.20", false, reset)}, 2, A::turnedAway, 0, 1},
+        {"198.51.100.22", {}, 2, A::newMixer, 0, 1, {"198.51.100.21", "198.51.100.22"}},
+        {"198.51.100.20", {}, 2, A::turnedAway, 0, 1, {"198.51.100.21", "198.51.100.22"}},
     };
     for (const Row& row : rows)
     {
         SCOPED_TRACE(std::string(row.address) + ", " + std::to_string(row.come.size()) +
                      " come of " + std::to_string(row.wanted));
-        const MixerIntake::Decision d = MixerIntake::admit(row.address, row.come, row.wanted);
+        const MixerIntake::Decision d =
+            MixerIntake::admit(row.address, row.come, row.wanted, row.onlyFrom);
         EXPECT_EQ(d.admission, row.admission);
         EXPECT_EQ(d.place, row.place);
         if (row.admission != A::turnedAway)
