@@ -1,15 +1,12 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "update/UpdateProcedure.h"
 
-#include "net/Broadcast.h"
-#include "net/Listener.h"
 #include "net/NetworkSetup.h"
 #include "net/NetworkSetupThread.h"
 #include "net/UpdateFile.h"
 #include "record/DiagnosticLog.h"
 #include "record/RunRecord.h"
 #include "record/ThreadRelease.h"
-#include "update/FirewallWatch.h"
 #include "update/MixerIntake.h"
 
 #include <utility>
@@ -46,9 +43,9 @@ UpdateProcedure::~UpdateProcedure()
     stop();
 
     // The stages have released their threads; what is left is each mixer's
-    // delivery, a stopped broadcast (or, between the connect and the send
-    // stage of several mixers, a running one and the listener) and the
-    // interface list. A sending thread that was given up (ThreadRelease)
+    // delivery, the intake (between the connect and the send stage of
+    // several mixers, or where the send stage never ran) and the interface
+    // list. A sending thread that was given up (ThreadRelease)
     // shares its connection, which closes once it has been deleted too; a
     // thread of the connect stage given up may still read the interface
     // list, which then stays until the process ends.
@@ -57,9 +54,7 @@ UpdateProcedure::~UpdateProcedure()
         const std::lock_guard<std::mutex> lock(shownLock);
         deliveries.clear();
     }
-    ThreadRelease::release(std::move(firewall));
-    listener.reset();
-    broadcast.reset();
+    intake.reset();
     if (ThreadRelease::givenUp() > 0)
     {
         [[maybe_unused]] auto* keptSetup = setup.release();
@@ -136,9 +131,7 @@ void UpdateProcedure::run()
         // stage's code, and says so in the record.
         stopDeliveries(r);
         accepting = false;
-        ThreadRelease::letGo(std::move(firewall));
-        ThreadRelease::release(std::move(broadcast));
-        ThreadRelease::release(std::move(listener));
+        intake.reset();
     }
 
     if (threadShouldExit())
@@ -196,10 +189,8 @@ StageResult UpdateProcedure::runInitialise()
     return stageResultOf(setup->getResult());
 }
 
-// The port listens before the first datagram announces it, so that a mixer
-// that answers at once finds it open; when listening fails, nothing has been
-// announced. Then the stage waits for the mixer, the listener's failure, the
-// Broadcast's failure or a cancel.
+// The intake opens (the port listens, then the computer is announced); then
+// the stage waits for the first mixer, the intake's failure or a cancel.
 StageResult UpdateProcedure::runConnect()
 {
     {
@@ -208,42 +199,17 @@ StageResult UpdateProcedure::runConnect()
     }
     enoughMixers = false;
     mixerWaitResult = StageResult::success;
-    // One mixer: the listener takes one connection and refuses the rest.
-    // Several: it accepts until the mixers asked for have come (told apart by
-    // their address) and is closed then.
-    listener = std::make_unique<::Listener>(wanted == 1 ? 1 : ::Listener::untilClosed);
-    if (!startStageThread(*listener))
-    {
-        listener.reset();
-        return threadNotStarted(Phase::connect);
-    }
-    while (!listener->waitUntilListening(pollMs))
-        if (threadShouldExit())
-            return endConnect(StageResult::cancelled);
-    if (!listener->isListening())
-        return endConnect(stageResultOf(listener->getStatus()));
-
-    broadcast = std::make_unique<Broadcast>(*setup, makeInterfaceQuery());
-    if (!startStageThread(*broadcast))
-    {
-        broadcast.reset();
-        return endConnect(threadNotStarted(Phase::connect));
-    }
-    // Only for the hint, where the system tells: a watch that cannot start
-    // leaves the verdict unknown.
     firewallVerdict.store(FirewallCheck::Verdict::unknown);
-    if (FirewallCheck::tells())
-    {
-        firewall = std::make_unique<FirewallWatch>();
-        if (!startStageThread(*firewall))
-            firewall.reset();
-    }
-
-    announcingSince = juce::Time::getMillisecondCounterHiRes();
+    intake = std::make_unique<MixerIntake>(
+        wanted, onlyFrom, [this](juce::Thread& thread) { return startStageThread(thread); });
+    const StageResult opened =
+        intake->open(*setup, makeInterfaceQuery(), [this] { return threadShouldExit(); });
+    if (opened != StageResult::success)
+        return endConnect(opened);
     for (;;)
     {
-        // Read first: once it says every mixer came, all are there to take.
-        const ::Listener::Status s = listener->getStatus();
+        // Read first: a connection accepted before a failure is taken.
+        const StageResult failed = intake->failure();
         if (takeConnections() > 0)
         {
             accepting = true;
@@ -251,16 +217,8 @@ StageResult UpdateProcedure::runConnect()
                 endAccepting();
             return StageResult::success;
         }
-        if (s != ::Listener::Status::running)
-            return endConnect(stageResultOf(s));
-
-        // The announcing has ended with a failure (2 or 4): no mixer can find
-        // the computer any more, so the wait ends with Broadcast's code
-        // rather than going on for ever.
-        const Broadcast::Status b = broadcast->getStatus();
-        if (b != Broadcast::Status::running && b != Broadcast::Status::stopped)
-            return endConnect(stageResultOf(b));
-
+        if (failed != StageResult::success)
+            return endConnect(failed);
         if (threadShouldExit())
             return endConnect(StageResult::cancelled);
         noteAnnouncing();
@@ -270,81 +228,57 @@ StageResult UpdateProcedure::runConnect()
 
 void UpdateProcedure::noteAnnouncing()
 {
-    // Broadcast lists its first networks as it starts, and none is empty
-    // then (the initialise stage found one, or announcing has failed): an
-    // empty list before it has listed is no listing yet.
-    const juce::StringArray now = broadcast->getAnnouncedAddresses();
-    const bool noNetwork = broadcast->isOnNoNetwork();
-    if (!now.isEmpty() || noNetwork ||
-        juce::Time::getMillisecondCounterHiRes() - announcingSince >= Broadcast::relistMs)
+    const MixerIntake::Announcing now = intake->look();
+    if (now.listed)
     {
         const std::lock_guard<std::mutex> lock(shownLock);
-        announced = now;
-        onNoNetwork = noNetwork;
+        announced = now.addresses;
+        onNoNetwork = now.onNoNetwork;
     }
-    if (firewall != nullptr)
-    {
-        firewall->setAddresses(now);
-        firewallVerdict.store(firewall->getVerdict());
-    }
+    firewallVerdict.store(now.firewall);
 }
 
 int UpdateProcedure::takeConnections()
 {
     int taken = 0;
-    while (juce::StreamingSocket* accepted = listener->getConnectedSocket())
+    for (;;)
     {
-        const std::shared_ptr<juce::StreamingSocket> socket(accepted);
-        const juce::String address = socket->getHostName();
-        std::vector<MixerDelivery::Report> mixers;
+        std::vector<MixerDelivery::Report> come;
         for (const auto& delivery : deliveries)
-            mixers.push_back(delivery->report());
-        const MixerIntake::Decision d = MixerIntake::admit(address, mixers, wanted, onlyFrom);
-        if (d.admission == MixerIntake::Admission::turnedAway)
-        {
-            DiagnosticLog::line("the connection from " + address + " is closed at once: " + d.why);
-            socket->close();
-            if (d.allCame)
-            {
-                const std::lock_guard<std::mutex> lock(shownLock);
-                turnedAway.add(address);
-            }
-            continue;
-        }
+            come.push_back(delivery->report());
+        const std::optional<MixerIntake::Arrival> a = intake->next(come);
+        if (!a)
+            break;
+        const juce::String address = a->socket->getHostName();
+        const int attempt = a->decision.attempt;
         // Where there are several, each sending thread's lines name their mixer.
         auto delivery = std::make_unique<MixerDelivery>(
-            socket, hooks.programFile, setup->getUpdateFile(), stallMs, d.attempt, wanted > 1);
-        if (d.attempt > 1)
-            DiagnosticLog::line(MixerDelivery::nameOf(address, d.attempt) + ": connected again");
-        RunRecord::noteMixer(
-            d.attempt > 1
-                ? MixerDelivery::nameOf(address, d.attempt).fromFirstOccurrenceOf(" ", false, false)
-                : address);
-        std::unique_ptr<MixerDelivery> lastTry;
+            a->socket, hooks.programFile, setup->getUpdateFile(), stallMs, attempt, wanted > 1);
+        const juce::String name = MixerDelivery::nameOf(address, attempt);
+        if (attempt > 1)
+            DiagnosticLog::line(name + ": connected again");
+        RunRecord::noteMixer(name.fromFirstOccurrenceOf("mixer ", false, false));
+        std::unique_ptr<MixerDelivery> lastTry; // deleted without the lock
         {
             const std::lock_guard<std::mutex> lock(shownLock);
             if (deliveries.empty())
                 mixerAddress = address;
-            if (d.admission == MixerIntake::Admission::newMixer)
+            if (a->decision.admission == MixerIntake::Admission::newMixer)
                 deliveries.push_back(std::move(delivery));
             else
-                lastTry = std::exchange(deliveries[d.place], std::move(delivery));
+                lastTry = std::exchange(deliveries[a->decision.place], std::move(delivery));
         }
         ++taken;
     }
+    const std::lock_guard<std::mutex> lock(shownLock);
+    turnedAway = intake->getTurnedAway();
     return taken;
 }
 
 void UpdateProcedure::keepAccepting()
 {
-    const ::Listener::Status s = listener->getStatus();
+    const StageResult failed = intake->failure();
     takeConnections();
-    const Broadcast::Status b = broadcast->getStatus();
-    StageResult failed = StageResult::success;
-    if (s != ::Listener::Status::running && s != ::Listener::Status::connected)
-        failed = stageResultOf(s);
-    else if (b != Broadcast::Status::running && b != Broadcast::Status::stopped)
-        failed = stageResultOf(b);
     if (static_cast<int>(deliveries.size()) >= wanted || failed != StageResult::success ||
         enoughMixers)
     {
@@ -360,18 +294,11 @@ void UpdateProcedure::keepAccepting()
 
 void UpdateProcedure::endAccepting()
 {
-    // A mixer accepted before the port closes is served, or named as turned
+    // A mixer accepted before the port closed is served, or named as turned
     // away: never dropped unsaid.
-    if (listener != nullptr)
-    {
-        listener->close();
-        takeConnections();
-    }
-    if (broadcast != nullptr)
-        broadcast->stopThread(-1);
-    ThreadRelease::release(std::move(listener));
-    // It shares nothing with the sends, which need not wait for its judgement.
-    ThreadRelease::letGo(std::move(firewall));
+    intake->close();
+    takeConnections();
+    intake.reset();
     accepting = false;
 }
 
@@ -386,9 +313,7 @@ void UpdateProcedure::stopDeliveries(StageResult why)
 StageResult UpdateProcedure::endConnect(StageResult r)
 {
     accepting = false;
-    ThreadRelease::release(std::move(broadcast));
-    ThreadRelease::release(std::move(listener));
-    ThreadRelease::letGo(std::move(firewall));
+    intake.reset();
     return r;
 }
 

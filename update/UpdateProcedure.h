@@ -17,9 +17,7 @@
 #include <optional>
 #include <vector>
 
-class Broadcast;
-class FirewallWatch;
-class Listener;
+class MixerIntake;
 class NetworkSetup;
 
 // One update, without a window: the three stages (initialise: the update file
@@ -141,8 +139,8 @@ private:
     // Releases the connect stage's threads (Broadcast first) and returns r.
     StageResult endConnect(StageResult r);
     StageResult runSend();
-    // Makes a delivery of each connection the listener has accepted that
-    // MixerIntake admits, and closes the others; how many it made.
+    // Makes a delivery of each connection the intake admits (a new mixer,
+    // or a mixer's next try in its place); how many it made.
     int takeConnections();
     // Publishes the addresses announced on and the firewall's verdict.
     void noteAnnouncing();
@@ -162,7 +160,6 @@ private:
     const juce::StringArray onlyFrom;
     std::atomic<StageResult> result{StageResult::success};
     Phase stagePhase = Phase::notShown; // set before each start of the worker, read by it
-    double announcingSince = 0;         // the worker's: when the announcing started
     std::atomic<bool> enoughMixers{false};
     std::atomic<bool> accepting{false};
     std::atomic<StageResult> mixerWaitResult{StageResult::success};
@@ -179,9 +176,7 @@ private:
     std::atomic<FirewallCheck::Verdict> firewallVerdict{FirewallCheck::Verdict::unknown};
 
     // Made and used by the worker only, released after it has stopped.
-    std::unique_ptr<Broadcast> broadcast;
-    std::unique_ptr<FirewallWatch> firewall;
-    std::unique_ptr<::Listener> listener; // the network class, not a thread listener
+    std::unique_ptr<MixerIntake> intake; // from the connect stage until every mixer came
     std::unique_ptr<NetworkSetup> setup;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(UpdateProcedure)

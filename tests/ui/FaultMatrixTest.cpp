@@ -446,8 +446,8 @@ TEST_F(FaultMatrix, MixerThatNeverReadsCanBeCancelled)
     EXPECT_EQ(ui->events(), (Events{"box 13", "quit"}));
     EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Sending cancel."});
     EXPECT_TRUE(threadsEnded());
-    // Kept until the end: the mixer's connection and the stopped Broadcast's socket.
-    EXPECT_EQ(openNetworkHandles(), handlesBefore + 2);
+    // Kept until the end: the mixer's connection alone.
+    EXPECT_EQ(openNetworkHandles(), handlesBefore + 1);
     EXPECT_EQ(readOffset(updateFile()), -1);
 }
 
@@ -781,8 +781,8 @@ TEST_F(FaultMatrix, NothingLeftAfterAFinishedDelivery)
     ASSERT_TRUE(untilPhase(5)) << describe();
     EXPECT_EQ(Simulator::field(sim->summary(), "result"), "ok");
     EXPECT_TRUE(threadsEnded());
-    // The mixer's connection and the stopped Broadcast's one socket.
-    EXPECT_EQ(openNetworkHandles(), before + 2);
+    // The mixer's connection alone: the announcing ended with the intake.
+    EXPECT_EQ(openNetworkHandles(), before + 1);
     EXPECT_EQ(readOffset(updateFile()), -1);
     ui->pressLeft();
     EXPECT_EQ(ui->events(), Events{"quit"});
