@@ -227,6 +227,21 @@ expect_mixers_ok 1 3
 [ "${mixer_status[2]}" -eq 0 ] && said_for_mixer 2 "Cannot find the UpdateFile_S3 \(S3\)" ||
     fail "the reset of mixer 2 is not told: $(cat "$work/console.out")"
 
+step "console: --mixers 2, the mixer at 198.51.100.21 resets, comes back for its second try, then mixer 2"
+start_mixer_from 1 --fault reset-after:100000
+console_start --mixers 2
+logged() { grep -qE "$1" "$work/app.log"; }
+wait_for 30 "the first try's end" logged "mixer 198\.51\.100\.21: [0-9]+ of [0-9]+ bytes sent; outcome: _S"
+start_mixer_from 1
+wait_for 30 "the second try's end" logged "mixer 198\.51\.100\.21 \(second try\): the whole file sent"
+start_mixer_from 2
+console_end 0 "2 of 2 mixers finished"
+end_mixers
+expect_mixers_ok 1 2
+said_for_mixer 1 "finished" && fail "the first mixer is counted twice: $(cat "$work/console.out")"
+console_said "Mixer 198.51.100.21 (second try): finished" ||
+    fail "the second try is not told: $(cat "$work/console.out")"
+
 step "console: --mixers 3 --wait 4 with two mixers"
 start_mixers 2
 console_start --mixers 3 --wait 4
