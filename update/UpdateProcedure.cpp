@@ -189,6 +189,8 @@ StageResult UpdateProcedure::runInitialise()
     {
         const std::lock_guard<std::mutex> lock(shownLock);
         updateFileSize = measured.size;
+        if (measured.size >= 0)
+            updateFileHash = Sha256::hex(measured.hash);
     }
     if (measured.size >= 0)
         RunRecord::noteUpdateFile(getUpdateFile().getFileName(), measured.size,
@@ -208,10 +210,13 @@ StageResult UpdateProcedure::runConnect()
     }
     enoughMixers = false;
     mixerWaitResult = StageResult::success;
-    // One mixer: the listener takes one connection and refuses the rest.
-    // Several: it accepts until the mixers asked for have come (told apart by
-    // their address) and is closed then.
-    listener = std::make_unique<::Listener>(wanted == 1 ? 1 : ::Listener::untilClosed);
+    // One mixer from any address: the listener takes one connection and
+    // refuses the rest. Several, or only some addresses: it accepts until the
+    // mixers asked for have come (told apart by their address) and is closed
+    // then, so that a connection turned away for its address leaves the port
+    // open for the mixer asked for.
+    listener = std::make_unique<::Listener>(
+        wanted == 1 && onlyFrom.isEmpty() ? 1 : ::Listener::untilClosed);
     if (!startStageThread(*listener))
     {
         listener.reset();
@@ -471,6 +476,12 @@ juce::int64 UpdateProcedure::getUpdateFileSize() const
 {
     const std::lock_guard<std::mutex> lock(shownLock);
     return updateFileSize;
+}
+
+juce::String UpdateProcedure::getUpdateFileHash() const
+{
+    const std::lock_guard<std::mutex> lock(shownLock);
+    return updateFileHash;
 }
 
 bool UpdateProcedure::isDeliveryUnconfirmed() const
