@@ -78,7 +78,7 @@ RetryList::List RetryList::of(const juce::String& text)
     const juce::Result parsed = juce::JSON::parse(text, report);
     if (parsed.failed())
         return refused("not JSON, or cut short (" + parsed.getErrorMessage() + ")");
-    if (!report.isObject())
+    if (report.getDynamicObject() == nullptr)
         return refused("not a report (no JSON object)");
     if (!report["report_version"].isInt() ||
         static_cast<int>(report["report_version"]) != RunReport::version)
@@ -97,7 +97,7 @@ RetryList::List RetryList::of(const juce::String& text)
     {
         const juce::var& m = mixers->getReference(i);
         const juce::String which = "mixers[" + juce::String(i) + "]";
-        if (!m.isObject())
+        if (m.getDynamicObject() == nullptr)
             return refused(which + " is not an object");
         if (const juce::String key = missing(m, mixerKeys); key.isNotEmpty())
             return refused("the key \"" + key + "\" is missing from " + which);
