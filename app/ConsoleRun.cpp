@@ -501,6 +501,7 @@ juce::String ConsoleRun::helpText()
 {
     return R"(Usage: KVR516_UPDATE --console [--file PATH] [--wait SECONDS]
                                [--stall SECONDS] [--mixers N]
+                               [--report PATH] [--retry REPORT]
        KVR516_UPDATE [--file PATH]
        KVR516_UPDATE --help | --version
 
@@ -526,6 +527,13 @@ window sends the file, the one named with --file if given.
                   ends, send to each as it connects; a mixer whose send
                   failed may connect again for a second try; a line per
                   mixer and how many finished at the end
+  --report PATH   at the end, write the run's report there as JSON (- for
+                  standard output, the lines for people then on standard
+                  error); a place it cannot be written is refused at once
+  --retry REPORT  a second try: wait only for the mixers that failed or
+                  were cancelled in that report, from their addresses, and
+                  send them the same update file (its SHA-256 is checked);
+                  when none did, say so and end with 0
   --help          this text
   --version       the program's version and commit
 

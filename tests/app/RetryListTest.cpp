@@ -87,8 +87,8 @@ TEST(RetryList, TheFileIsAWholeReportOfAtMostOneMebibyte)
 
     ASSERT_TRUE(RunReport::write(report.getFullPathName(), juce::JSON::parse(written())));
     EXPECT_EQ(RetryList::read(report.getFullPathName()).addresses.size(), 2);
-    EXPECT_EQ(folder.getFile().getNumberOfChildFiles(juce::File::findFilesAndDirectories |
-                                                     juce::File::ignoreHiddenFiles, "*"),
+    EXPECT_EQ(folder.getFile().getNumberOfChildFiles(
+                  juce::File::findFilesAndDirectories | juce::File::ignoreHiddenFiles, "*"),
               1);
     EXPECT_EQ(folder.getFile().findChildFiles(juce::File::findFiles, false, ".*").size(), 0);
 
