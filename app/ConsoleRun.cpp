@@ -80,10 +80,11 @@ public:
         return ExitCode::of(Phase::send, StageResult::success, procedure.isDeliveryUnconfirmed());
     }
 
-    // The run's report (--report), once run has returned code.
+    // The run's report (--report), once run has returned code; none for a
+    // second try refused (exit code 1), as for a command line refused.
     void report(juce::Time started, int code) const
     {
-        if (options.reportPath.isEmpty())
+        if (options.reportPath.isEmpty() || code == ExitCode::badCommandLine)
             return;
         const auto c = static_cast<ExitCode::Code>(code);
         const juce::Result written =
@@ -100,12 +101,12 @@ private:
     // measured it, and nothing has been announced yet.
     bool isTheFileTriedAgain() const
     {
-        if (retrying.sha256.isEmpty() || procedure.getUpdateFileHash() == retrying.sha256)
+        if (options.retryPath.isEmpty())
             return true;
-        const juce::String why =
-            "--retry: the update file " + procedure.getUpdateFile().getFullPathName() +
-            " is not the one the report's mixers were sent (SHA-256 " +
-            procedure.getUpdateFileHash() + ", the report's " + retrying.sha256 + ")";
+        const juce::String why = RetryList::whyNotTheFile(retrying, procedure.getUpdateFile(),
+                                                          procedure.getUpdateFileHash());
+        if (why.isEmpty())
+            return true;
         RunRecord::noteOutcome("refused: " + why);
         ConsoleRun::refuse(why);
         return false;

@@ -113,3 +113,14 @@ RetryList::List RetryList::of(const juce::String& text)
     }
     return list;
 }
+
+juce::String RetryList::whyNotTheFile(const List& list, const juce::File& file,
+                                      const juce::String& checkedSha256)
+{
+    if (checkedSha256 == list.sha256)
+        return {};
+    return "--retry: the update file " + file.getFullPathName() +
+           " is not the one the report's mixers were sent (its SHA-256 is " +
+           (checkedSha256.isEmpty() ? juce::String("unknown") : checkedSha256) + ", the report's " +
+           list.sha256 + ")";
+}

@@ -26,4 +26,10 @@ public:
     static List read(const juce::String& path);
     // The report in text.
     static List of(const juce::String& text);
+
+    // Why the update file, as the check measured it (its SHA-256, empty when
+    // it could not be read), cannot be sent on this second try: it is not
+    // the one the report's mixers were sent. Empty when it is.
+    static juce::String whyNotTheFile(const List& list, const juce::File& file,
+                                      const juce::String& checkedSha256);
 };
