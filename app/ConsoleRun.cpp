@@ -89,11 +89,9 @@ public:
         const auto c = static_cast<ExitCode::Code>(code);
         const juce::Result written =
             RunReport::writeAtEnd(options.reportPath, procedure, started, c, code);
+        // The update's outcome stands; the earlier report, if any, stays.
         if (written.failed())
-        {
-            ConsoleRun::refuse(written.getErrorMessage());
             DiagnosticLog::line(written.getErrorMessage());
-        }
     }
 
 private:
@@ -385,7 +383,7 @@ void reportAlreadyRunning(const Options& options, juce::Time started)
     const juce::Result written =
         RunReport::write(options.reportPath, RunReport::document(run, none));
     if (written.failed())
-        ConsoleRun::refuse(written.getErrorMessage());
+        DiagnosticLog::line(written.getErrorMessage());
 }
 } // namespace
 
