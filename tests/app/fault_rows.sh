@@ -228,19 +228,12 @@ expect_mixers_ok 1 3
 [ "${mixer_status[2]}" -eq 0 ] && said_for_mixer 2 "Cannot find the UpdateFile_S3 \(S3\)" ||
     fail "the reset of mixer 2 is not told: $(cat "$work/console.out")"
 
-# The report (--report): it holds against the schema, its exit code is the
-# process's, and it names just these mixers, as report_check.py prints them:
-# report_holds FILE EXIT_CODE "ADDRESS OUTCOME CODE BYTES_SENT TRY"...
+# The report holds against the schema and says, as report_check.py prints it, its
+# exit code and just these mixers: report_holds FILE EXIT_CODE "ADDRESS OUTCOME CODE BYTES_SENT TRY"...
 report_holds() {
-    local file=$1 code=$2 line
-    shift 2
-    /usr/bin/python3 "$here/report_check.py" "$here/../../docs/report.schema.json" "$file" \
-        >"$work/report.txt" 2>&1 || fail "$(cat "$work/report.txt")"
-    grep -qx "exit_code $code" "$work/report.txt" && [ "$(wc -l <"$work/report.txt")" -eq $(($# + 1)) ] ||
-        fail "the report should have exit code $code and $# mixers: $(cat "$work/report.txt")"
-    for line in "$@"; do
-        grep -qx "$line" "$work/report.txt" || fail "the report has no \"$line\": $(cat "$work/report.txt")"
-    done
+    local said
+    said=$(/usr/bin/python3 "$here/report_check.py" "$here/../../docs/report.schema.json" "$1" 2>&1 | sort)
+    [ "$said" = "$(printf '%s\n' "exit_code $2" "${@:3}" | sort)" ] || fail "the report says: $said"
 }
 record="$work/state/KVR516_UPDATE/KVR516_UPDATE.log"
 

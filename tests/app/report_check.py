@@ -1,9 +1,7 @@
 #!/usr/bin/python3
 # KVR516_UPDATE, GPL-3.0-or-later.
-"""Checks a run's report against docs/report.schema.json and prints it for a
-shell test: "exit_code N", then a line per mixer:
-"ADDRESS OUTCOME CODE BYTES_SENT TRY" (CODE "-" for null).
-Usage: report_check.py SCHEMA REPORT; exits 1 with the reason when it does not hold."""
+"""report_check.py SCHEMA REPORT: checks the report against the schema (exit 1 with the
+reason), then prints "exit_code N" and per mixer "ADDRESS OUTCOME CODE BYTES_SENT TRY"."""
 import json
 import sys
 
