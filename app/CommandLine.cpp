@@ -60,6 +60,21 @@ void takeMixers(Settings& s, const juce::String& value)
                   juce::String(CommandLine::maxMixers) + ", not \"" + value + "\"";
 }
 
+// A path, not empty; "-" is standard output for --report only.
+void takeReport(Settings& s, const juce::String& value)
+{
+    s.reportPath = value;
+    if (value.isEmpty())
+        s.error = "--report needs a file to write (or - for standard output)";
+}
+
+void takeRetry(Settings& s, const juce::String& value)
+{
+    s.retryPath = value;
+    if (value.isEmpty() || value == "-")
+        s.error = "--retry needs the file of an earlier run's report, not \"" + value + "\"";
+}
+
 struct Option
 {
     const char* name;
@@ -75,6 +90,8 @@ const Option options[] = {
     {"--wait", true, takeWait},
     {"--stall", true, takeStall},
     {"--mixers", true, takeMixers},
+    {"--report", true, takeReport},
+    {"--retry", true, takeRetry},
     {"--version", false, [](Settings& s, const juce::String&) { s.version = true; }},
 };
 
@@ -110,6 +127,8 @@ CommandLine::Settings CommandLine::parse(const juce::StringArray& arguments)
         for (const char* name : consoleOnly)
             if (given.contains(name))
                 s.error = juce::String(name) + " is for the console run (--console) only";
+    if (s.error.isEmpty() && s.mixersGiven && s.retryPath.isNotEmpty())
+        s.error = "--retry waits for the mixers its report names: --mixers cannot go with it";
     return s;
 }
 

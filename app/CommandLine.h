@@ -22,7 +22,9 @@ public:
         juce::String stallText = juce::String(static_cast<int>(defaultStallSeconds)); // as given
         int mixers = 1; // --mixers (the console run's only)
         bool mixersGiven = false;
-        juce::String error; // why the arguments are not understood; empty when they are
+        juce::String reportPath; // --report: where the run's report goes ("-": standard output)
+        juce::String retryPath;  // --retry: the report whose failed mixers are tried again
+        juce::String error;      // why the arguments are not understood; empty when they are
     };
 
     // How long the console run lets the mixer take nothing before the send

@@ -5,6 +5,9 @@
 #include "app/ExitCode.h"
 #include "app/InstanceChannel.h"
 #include "app/ProgramVersion.h"
+#include "app/RetryList.h"
+#include "app/RunReport.h"
+#include "net/UpdateFile.h"
 #include "platform/CancelRequest.h"
 #include "platform/ConsoleOutput.h"
 #include "record/DiagnosticLog.h"
@@ -27,6 +30,18 @@ using Options = CommandLine::Settings;
 // ends the process with it, as the run would have.
 std::atomic<int> codeOfTheRun{-1};
 
+// With the report on standard output (--report -), the lines for people go
+// to standard error.
+bool linesOnError = false;
+
+void out(const juce::String& text)
+{
+    if (linesOnError)
+        ConsoleOutput::writeError(text);
+    else
+        ConsoleOutput::write(text);
+}
+
 // How often the run looks at the stage, the cancel request and the deadline.
 constexpr int pollMs = 50;
 // How often a progress line on a terminal is rewritten.
@@ -36,10 +51,14 @@ constexpr double terminalRedrawMs = 250;
 class Session
 {
 public:
-    explicit Session(const Options& o)
-        : options(o), txt(*TxtLoader::getInstance()), terminal(ConsoleOutput::isTerminal()),
+    // retry: the mixers of an earlier run to try again (--retry); then only
+    // their connections are taken.
+    Session(const Options& o, const RetryList::List& retry)
+        : options(o), retrying(retry), txt(*TxtLoader::getInstance()),
+          terminal(!linesOnError && ConsoleOutput::isTerminal()),
           procedure(
-              hooks(o), [this] { stageEnded.signal(); }, o.mixers, o.stallSeconds * 1000)
+              hooks(o), [this] { stageEnded.signal(); }, o.mixers, o.stallSeconds * 1000,
+              retry.addresses)
     {
     }
 
@@ -50,6 +69,8 @@ public:
             const int code = runStage(stage);
             if (code != ExitCode::finished || (stage == Phase::send && options.mixersGiven))
                 return code;
+            if (stage == Phase::initialise && !isTheFileTriedAgain())
+                return ExitCode::badCommandLine;
         }
         juce::String shown = txt.getString(StringEntry::finished).trimEnd();
         if (procedure.isDeliveryUnconfirmed())
@@ -59,7 +80,36 @@ public:
         return ExitCode::of(Phase::send, StageResult::success, procedure.isDeliveryUnconfirmed());
     }
 
+    // The run's report (--report), once run has returned code; none for a
+    // second try refused (exit code 1), as for a command line refused.
+    void report(juce::Time started, int code) const
+    {
+        if (options.reportPath.isEmpty() || code == ExitCode::badCommandLine)
+            return;
+        const auto c = static_cast<ExitCode::Code>(code);
+        const juce::Result written =
+            RunReport::writeAtEnd(options.reportPath, procedure, started, c, code);
+        // The update's outcome stands; the earlier report, if any, stays.
+        if (written.failed())
+            DiagnosticLog::line(written.getErrorMessage());
+    }
+
 private:
+    // A second try sends the file the first sent, or none: the check has
+    // measured it, and nothing has been announced yet.
+    bool isTheFileTriedAgain() const
+    {
+        if (options.retryPath.isEmpty())
+            return true;
+        const juce::String why = RetryList::whyNotTheFile(retrying, procedure.getUpdateFile(),
+                                                          procedure.getUpdateFileHash());
+        if (why.isEmpty())
+            return true;
+        RunRecord::noteOutcome("refused: " + why);
+        ConsoleRun::refuse(why);
+        return false;
+    }
+
     static UpdateProcedure::Hooks hooks(const Options& o)
     {
         UpdateProcedure::Hooks h;
@@ -268,7 +318,7 @@ private:
                 return;
             // Spaces cover what is left of a longer line before.
             const int pad = juce::jmax(0, lineShown.length() - text.length());
-            ConsoleOutput::write("\r" + text + juce::String::repeatedString(" ", pad));
+            out("\r" + text + juce::String::repeatedString(" ", pad));
             lineShown = text;
             lineShownAt = now;
             return;
@@ -276,7 +326,7 @@ private:
         const int tenth = static_cast<int>(f.taken * 10 / f.total);
         const bool stalled = f.stalledSeconds > 0 && !f.finished;
         if (tenth > tenthShown || (stalled && !stallShown))
-            ConsoleOutput::write(text + "\n");
+            out(text + "\n");
         tenthShown = juce::jmax(tenthShown, tenth);
         stallShown = stalled;
     }
@@ -284,7 +334,7 @@ private:
     void endProgressLine()
     {
         if (lineShown.isNotEmpty())
-            ConsoleOutput::write("\n");
+            out("\n");
         lineShown = {};
     }
 
@@ -293,9 +343,10 @@ private:
         return ResultMessages::codeAfterText(stage, result);
     }
 
-    static void say(const juce::String& text) { ConsoleOutput::write(text + "\n"); }
+    static void say(const juce::String& text) { out(text + "\n"); }
 
     const Options& options;
+    const RetryList::List& retrying;
     const TxtLoader& txt;
     const bool terminal;
     juce::WaitableEvent stageEnded{true};
@@ -314,6 +365,26 @@ private:
     bool stallShown = false;
     UpdateProcedure procedure; // last: stopped before what its callback uses goes
 };
+
+// The report of a run that found another copy running: no mixer, exit code 7.
+void reportAlreadyRunning(const Options& options, juce::Time started)
+{
+    if (options.reportPath.isEmpty())
+        return;
+    RunReport::Run run;
+    run.started = started;
+    run.ended = juce::Time::getCurrentTime();
+    run.updateFile = UpdateFile::besideProgram(
+        options.programFile == juce::File() ? UpdateFile::thisProgram() : options.programFile);
+    run.mixersAsked = options.mixers;
+    run.outcome = ExitCode::alreadyRunning;
+    run.exitCode = ExitCode::alreadyRunning;
+    const MixersOutcome none({}, {}, options.mixers, false, StageResult::success);
+    const juce::Result written =
+        RunReport::write(options.reportPath, RunReport::document(run, none));
+    if (written.failed())
+        DiagnosticLog::line(written.getErrorMessage());
+}
 } // namespace
 
 bool ConsoleRun::isAskedFor(const juce::StringArray& arguments)
@@ -323,7 +394,8 @@ bool ConsoleRun::isAskedFor(const juce::StringArray& arguments)
 
 int ConsoleRun::run(const juce::StringArray& arguments)
 {
-    const Options options = CommandLine::parse(arguments);
+    const juce::Time started = juce::Time::getCurrentTime();
+    Options options = CommandLine::parse(arguments);
     ConsoleOutput::prepare();
     if (options.error.isNotEmpty())
     {
@@ -342,6 +414,34 @@ int ConsoleRun::run(const juce::StringArray& arguments)
         ConsoleOutput::write(ProgramVersion::text() + "\n");
         ConsoleOutput::finish();
         return ExitCode::finished;
+    }
+
+    // What a report or a second try needs is there before anything is announced.
+    RetryList::List retry;
+    if (options.retryPath.isNotEmpty())
+        retry = RetryList::read(options.retryPath);
+    const juce::Result writable = options.reportPath.isEmpty()
+                                      ? juce::Result::ok()
+                                      : RunReport::checkWritable(options.reportPath);
+    if (retry.error.isNotEmpty() || writable.failed())
+    {
+        refuse(retry.error.isNotEmpty() ? retry.error : writable.getErrorMessage());
+        ConsoleOutput::finish();
+        return ExitCode::badCommandLine;
+    }
+    linesOnError = options.reportPath == RunReport::standardOutput;
+    if (options.retryPath.isNotEmpty())
+    {
+        if (retry.addresses.isEmpty())
+        {
+            out(TxtLoader::getInstance()->getString(StringEntry::nothingToTryAgain) + "\n");
+            TxtLoader::deleteInstance();
+            ConsoleOutput::finish();
+            return ExitCode::finished;
+        }
+        // As many mixers as there are to try again, each told apart.
+        options.mixers = retry.addresses.size();
+        options.mixersGiven = true;
     }
 
     // A second Ctrl-C ends the process at once, its record closed first.
@@ -366,14 +466,20 @@ int ConsoleRun::run(const juce::StringArray& arguments)
         juce::InterProcessLock lock(InstanceChannel::lockNameFor(JUCE_APPLICATION_NAME_STRING));
         if (!lock.enter(0))
         {
-            ConsoleOutput::write(txt->getString(StringEntry::alreadyRunning) + "\n");
+            out(txt->getString(StringEntry::alreadyRunning) + "\n");
+            reportAlreadyRunning(options, started);
         }
         else
         {
             // Only the copy that holds the lock keeps a record, as with the window.
             RunRecord::open(RunRecord::defaultFolder(), ProgramVersion::text() + ", console run");
             RunRecord::noteLanguage(txt->getLanguageName(txt->getLanguage()));
-            code = Session(options).run();
+            if (retry.addresses.size() > 0)
+                DiagnosticLog::line("a second try for " + retry.addresses.joinIntoString(", ") +
+                                    " (--retry " + options.retryPath + ")");
+            Session session(options, retry);
+            code = session.run();
+            session.report(started, code);
             codeOfTheRun = code;
             RunRecord::close();
         }
@@ -394,6 +500,7 @@ juce::String ConsoleRun::helpText()
 {
     return R"(Usage: KVR516_UPDATE --console [--file PATH] [--wait SECONDS]
                                [--stall SECONDS] [--mixers N]
+                               [--report PATH] [--retry REPORT]
        KVR516_UPDATE [--file PATH]
        KVR516_UPDATE --help | --version
 
@@ -419,6 +526,13 @@ window sends the file, the one named with --file if given.
                   ends, send to each as it connects; a mixer whose send
                   failed may connect again for a second try; a line per
                   mixer and how many finished at the end
+  --report PATH   at the end, write the run's report there as JSON (- for
+                  standard output, the lines for people then on standard
+                  error); a place it cannot be written is refused at once
+  --retry REPORT  a second try: wait only for the mixers that failed or
+                  were cancelled in that report, from their addresses, and
+                  send them the same update file (its SHA-256 is checked);
+                  when none did, say so and end with 0
   --help          this text
   --version       the program's version and commit
 

@@ -5,7 +5,12 @@
 juce::String ProgramVersion::text()
 {
     return juce::String(JUCE_APPLICATION_NAME_STRING) + " " + JUCE_APPLICATION_VERSION_STRING +
-           " (commit " + KVR_COMMIT + ")";
+           " (commit " + commit() + ")";
+}
+
+juce::String ProgramVersion::commit()
+{
+    return KVR_COMMIT;
 }
 
 bool ProgramVersion::isAskedFor(const juce::StringArray& arguments)

@@ -11,6 +11,8 @@ class ProgramVersion
 {
 public:
     static juce::String text();
+    // The commit alone: 12 hex digits, or "unknown".
+    static juce::String commit();
 
     // Whether the command line asks for the version: "--version" as its first
     // argument (the arguments after the program's own name).

@@ -94,4 +94,6 @@ struct StringEntry
     static constexpr int mixerSecondTry = 67;
     static constexpr int mixerLaterTry = 68;
     static constexpr int mixerTurnedAway = 69;
+    // --retry with a report in which no mixer failed or was cancelled.
+    static constexpr int nothingToTryAgain = 70;
 };

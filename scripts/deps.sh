@@ -10,7 +10,7 @@ kvr_packages=(
     fonts-ipafont-gothic fonts-liberation
     xvfb xauth xdotool x11-utils libx11-dev
     imagemagick tesseract-ocr tesseract-ocr-eng tesseract-ocr-jpn locales
-    iproute2 nftables procps python3-fusepy libfuse2
+    iproute2 nftables procps python3-fusepy libfuse2 python3-jsonschema
     openbox xsettingsd python3-gi gir1.2-glib-2.0
     clang-14 libclang-rt-14-dev libfuzzer-14-dev
 )

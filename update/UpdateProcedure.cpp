@@ -182,6 +182,8 @@ StageResult UpdateProcedure::runInitialise()
     {
         const std::lock_guard<std::mutex> lock(shownLock);
         updateFileSize = measured.size;
+        if (measured.size >= 0)
+            updateFileHash = Sha256::hex(measured.hash);
     }
     if (measured.size >= 0)
         RunRecord::noteUpdateFile(getUpdateFile().getFileName(), measured.size,
@@ -396,6 +398,12 @@ juce::int64 UpdateProcedure::getUpdateFileSize() const
 {
     const std::lock_guard<std::mutex> lock(shownLock);
     return updateFileSize;
+}
+
+juce::String UpdateProcedure::getUpdateFileHash() const
+{
+    const std::lock_guard<std::mutex> lock(shownLock);
+    return updateFileHash;
 }
 
 bool UpdateProcedure::isDeliveryUnconfirmed() const

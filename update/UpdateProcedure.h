@@ -102,6 +102,9 @@ public:
     // measured it: -1 before a check that could read it.
     juce::File getUpdateFile() const;
     juce::int64 getUpdateFileSize() const;
+    // Its SHA-256 as the check measured it, 64 lower-case hex digits; empty
+    // before a check that could read it.
+    juce::String getUpdateFileHash() const;
     // The first mixer's send figures, during the send stage and after.
     SendProgress::Figures getSendProgress() const;
 
@@ -171,6 +174,7 @@ private:
     juce::String mixerAddress;
     juce::StringArray turnedAway;
     juce::int64 updateFileSize = -1;
+    juce::String updateFileHash;
     // Changed by the worker alone, under the lock, which reads them without it.
     std::vector<std::unique_ptr<MixerDelivery>> deliveries;
     std::atomic<FirewallCheck::Verdict> firewallVerdict{FirewallCheck::Verdict::unknown};

@@ -62,6 +62,10 @@ TEST(CommandLine, OptionsBecomeSettingsOrAReason)
         {{"--console", "--mixers", "+3"}, true, false, "", -1, "--mixers needs a whole number"},
         {{"--console", "--mixers", "003"}, true, false, "", -1, "--mixers needs a whole number"},
         {{"--mixers", "3"}, false, false, "", -1, "--mixers is for the console"},
+        {{"--report", "r.json", "--retry", "r.json"}, false, false, "", -1, ""},
+        {{"--console", "--report", ""}, true, false, "", -1, "--report needs a file"},
+        {{"--console", "--retry", "-"}, true, false, "", -1, "--retry needs the file"},
+        {{"--console", "--retry", "r.json", "--mixers", "2"}, true, false, "", -1, "cannot go"},
     };
     for (const Row& row : rows)
     {

@@ -7,8 +7,9 @@
 # another, xdotool for the buttons, OCR for the boxes. Each window row checks
 # the box the user sees (or that none is shown) and that the process ends
 # with exit code 0 (the window refusing a console option: 1); each console
-# row (--console) checks the exit code its outcome has (0, 2, 4, 5, 6 or 7)
-# and the last line printed. None may hang.
+# row (--console) checks the exit code its outcome has (0, 1, 2, 4, 5, 6 or
+# 7) and the last line printed, and the report (--report) where it asks for
+# one. None may hang.
 #
 # Usage: fault_rows.sh PROGRAM SIMULATOR CLOSE_HELPER
 # Exits 0 when every row behaved, 77 (skipped) when not root.
@@ -241,6 +242,64 @@ expect_mixers_ok 1 2
 said_for_mixer 1 "finished" && fail "the first mixer is counted twice: $(cat "$work/console.out")"
 console_said "Mixer 198.51.100.21 (second try): finished" ||
     fail "the second try is not told: $(cat "$work/console.out")"
+
+# The report holds against the schema and says, as report_check.py prints it, its
+# exit code and just these mixers: report_holds FILE EXIT_CODE "ADDRESS OUTCOME CODE BYTES_SENT TRY"...
+report_holds() {
+    local said
+    said=$(/usr/bin/python3 "$here/report_check.py" "$here/../../docs/report.schema.json" "$1" 2>&1 | sort)
+    [ "$said" = "$(printf '%s\n' "exit_code $2" "${@:3}" | sort)" ] || fail "the report says: $said"
+}
+record="$work/state/KVR516_UPDATE/KVR516_UPDATE.log"
+
+step "console: --mixers 2 --report, the one at 198.51.100.22 resets: the report tells both as the record does"
+make_update_file $((1024 * 1024 + 123))
+start_mixer_from 1
+start_mixer_from 2 --fault reset-after:100000
+console_start --mixers 2 --report "$work/first.json"
+console_end 4 "1 of 2 mixers finished"
+end_mixers
+expect_mixers_ok 1
+sent=$(sed -n 's/.*mixer 198\.51\.100\.22: \([0-9]*\) of [0-9]* bytes sent; outcome: _S3$/\1/p' "$record" | tail -n1)
+[ -n "$sent" ] || fail "the record has no line on the failure of mixer 2: $(tail -n5 "$record")"
+report_holds "$work/first.json" 4 "198.51.100.21 finished - $((1024 * 1024 + 123)) 1" "198.51.100.22 failed S3 $sent 1"
+
+step "console: --retry with it: 198.51.100.21, connecting first, is turned away; 198.51.100.22 takes the file"
+start_mixer_from 1 --timeout 20
+: >"$work/app.log"
+console_start --retry "$work/first.json" --report "$work/second.json"
+wait_for 20 "198.51.100.21 to be turned away" grep -qF \
+    "the connection from 198.51.100.21 is closed at once: not one of the mixers asked for" "$work/app.log"
+start_mixer_from 2
+console_end 0 "1 of 1 mixers finished"
+end_mixers
+expect_mixers_ok 2
+grep -q " received=0 " "$work/mixer.1.log" || fail "mixer 1 was sent bytes: $(cat "$work/mixer.1.log")"
+report_holds "$work/second.json" 0 "198.51.100.22 finished - $((1024 * 1024 + 123)) 1"
+
+step "console: --retry of a report whose mixers all finished: nothing to try again, nothing announced"
+: >"$work/app.log"
+console_start --retry "$work/second.json"
+console_end 0 "Every mixer in the report finished: there is nothing to try again."
+grep -q "announcing" "$work/app.log" && fail "announced with nothing to try again: $(cat "$work/app.log")"
+
+step "console: --retry with another update file: refused before anything is announced"
+make_update_file 4096
+: >"$work/app.log"
+console_start --retry "$work/first.json"
+console_end 1 ""
+grep -qF "is not the one the report's mixers were sent" "$work/app.log" && ! grep -q "announcing" "$work/app.log" ||
+    fail "the other file was not refused before announcing: $(cat "$work/app.log")"
+
+step "console: --report - with one mixer: standard output is the report alone"
+make_update_file $((64 * 1024))
+start_mixer
+: >"$work/app.log"
+console_start --report -
+console_end 0 "}"
+expect_mixer_ok
+report_holds "$work/console.out" 0 "198.51.100.20 finished - 65536 1"
+grep -qF "please confirm a screen" "$work/app.log" || fail "the lines for people are not on standard error"
 
 step "console: --mixers 3 --wait 4 with two mixers"
 start_mixers 2

@@ -9,7 +9,7 @@
 # diagnostic lines on redirected standard error and the record of the run in
 # %LOCALAPPDATA%), --version without a display, a whole update by the console
 # twin (KVR516_UPDATE.com --console, no display) to one mixer and to three at
-# once (--mixers 3), the language screen of a
+# once (--mixers 3, with its report), the language screen of a
 # Japanese user (left with Escape), a missing update file, Cancel while
 # waiting for the mixer, a mixer that resets in the middle of the transfer, a
 # second network that is down, a mixer that stalls and then resets, the
@@ -177,7 +177,7 @@ expect_mixer_ok
 
 step "the console twin with --mixers 3, each mixer from its own address: exit code 0 or 8"
 start_mixers 3
-console_twin --mixers 3
+console_twin --mixers 3 --report "Z:${work//\//\\}\\report.json"
 end_console_twin
 { [ "$status" -eq 0 ] || [ "$status" -eq 8 ]; } &&
     [ "$(tail -n1 "$work/console.out" | tr -d '\r')" = "3 of 3 mixers finished" ] ||
@@ -190,6 +190,10 @@ said_of_mixers 3
 for k in 1 2 3; do
     said_for_mixer $k "$finished" || fail "no \"Mixer 198.51.100.2$k: $finished\": $(cat "$work/console.out")"
 done
+# Its report (--report) says the same, with the process's exit code.
+said=$(/usr/bin/python3 "$here/report_check.py" "$here/../../docs/report.schema.json" "$work/report.json" 2>&1 | sort)
+[ "$(printf '%s\n' "exit_code $status" "198.51.100.2"{1,2,3}" ${finished#finished, } - $((256 * 1024 + 5)) 1" | sort)" = "$said" ] ||
+    fail "the console twin's report says: $said"
 update_file=$beside
 
 #------------------------------------------------------------------------------

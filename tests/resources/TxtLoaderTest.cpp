@@ -73,7 +73,7 @@ TEST_F(TxtLoaderOnTables, LookupsOutOfRangeGiveTheEmptyText)
     EXPECT_EQ(texts->getString(40), "Send error 9");
     EXPECT_TRUE(texts->getString(StringEntry::finishUnconfirmed).startsWith("This computer could"));
     EXPECT_EQ(texts->getString(TxtLoader::stringCount - 1),
-              "turned away: every mixer asked for had come");
+              "Every mixer in the report finished: there is nothing to try again.");
 }
 
 TEST_F(TxtLoaderOnTables, EntryZeroIsEmptyAndTheTitleIsTheSameInBothLanguages)
