@@ -322,8 +322,11 @@ TEST_F(UpdateProcedureMixers, AStopAtAnyInstantEndsEverythingCancelled)
             procedure->stop();
             break;
         }
-        // Late in the file the send may finish before the stop lands: then
-        // the stage has succeeded, and only then.
+        // Late in the file the send may finish before the stop lands: the
+        // stage has then succeeded, or, where the stop came after the
+        // worker's last look, it is cancelled with that mixer's delivery
+        // finished (a Cancel wins for the stage; the mixer's own verdict is
+        // what it acknowledged).
         const StageResult stopped =
             row.at == At::throwAtSendStart ? StageResult::code4 : StageResult::cancelled;
         const StageResult result = procedure->getResult();
@@ -336,8 +339,7 @@ TEST_F(UpdateProcedureMixers, AStopAtAnyInstantEndsEverythingCancelled)
             EXPECT_TRUE(r.ended);
             EXPECT_TRUE(r.result == stopped || (row.at != At::stageStart && r.finished()))
                 << static_cast<int>(r.result);
-            EXPECT_TRUE(!r.finished() || result == StageResult::success ||
-                        row.at == At::throwAtSendStart);
+            EXPECT_TRUE(r.finished() || result != StageResult::success);
         }
         procedure.reset();
         hooks.startThread = nullptr;
