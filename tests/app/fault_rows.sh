@@ -66,7 +66,7 @@ press_left
 # and the program's log says which.
 wait_for 20 "the send stage to end" grep -qE "KVR516_UPDATE: send stage ended: _S[23]$" "$work/app.log"
 code=$(sed -n 's/^KVR516_UPDATE: send stage ended: _S\([23]\)$/\1/p' "$work/app.log")
-expect_box_then_end "Cannot find the UpdateFile_S$code"
+expect_box_then_end "A problem occurred while sending the file_S$code"
 stop_mixer
 
 #------------------------------------------------------------------------------
@@ -201,7 +201,7 @@ grep -q "^=== start .*, console run; " "$work/state/KVR516_UPDATE/KVR516_UPDATE.
 step "console: the mixer resets the connection"
 start_faulty_mixer --fault reset-after:100000
 console_start
-console_end 4 "Cannot find the UpdateFile_S3 (S3)"
+console_end 4 "A problem occurred while sending the file_S3 (S3)"
 stop_mixer
 
 step "console: --mixers 3, each from its own address, each takes the file"
@@ -224,7 +224,7 @@ console_start --mixers 3
 console_end 4 "2 of 3 mixers finished"
 end_mixers
 expect_mixers_ok 1 3
-[ "${mixer_status[2]}" -eq 0 ] && said_for_mixer 2 "Cannot find the UpdateFile_S3 \(S3\)" ||
+[ "${mixer_status[2]}" -eq 0 ] && said_for_mixer 2 "A problem occurred while sending the file_S3 \(S3\)" ||
     fail "the reset of mixer 2 is not told: $(cat "$work/console.out")"
 
 step "console: --mixers 3 --wait 4 with two mixers"
@@ -242,7 +242,7 @@ console_start --mixers 2 --stall 3
 console_end 4 "1 of 2 mixers finished"
 end_mixers
 expect_mixers_ok 1
-said_for_mixer 2 "Cannot find the UpdateFile_S3 \(S3\)" && grep -qE "mixer 198\.51\.100\.22: [0-9]+ of [0-9]+ bytes sent; outcome: _S3, stalled" "$work/app.log" ||
+said_for_mixer 2 "A problem occurred while sending the file_S3 \(S3\)" && grep -qE "mixer 198\.51\.100\.22: [0-9]+ of [0-9]+ bytes sent; outcome: _S3, stalled" "$work/app.log" ||
     fail "the stall of mixer 2 alone is not told: $(cat "$work/console.out")"
 
 step "console: a second mixer while one is served is refused or closed within 1 s"
@@ -318,7 +318,7 @@ step "console: --stall 3 while the mixer takes nothing for 15 s"
 make_update_file $((3 * 1024 * 1024))
 start_faulty_mixer --fault pause:1048576:15
 console_start --stall 3
-console_end 4 "Cannot find the UpdateFile_S3 (S3)"
+console_end 4 "A problem occurred while sending the file_S3 (S3)"
 record_closed "stalled for 3 s"
 stop_mixer
 

@@ -231,7 +231,7 @@ wait_for 60 "the mixer to reset the connection" mixer_done
 wait "$sim_pid" || fail "the mixer's reset: $(cat "$work/mixer.log")"
 sim_pid=""
 grep -q " received=100000 " "$work/mixer.log" || fail "the mixer's reset: $(cat "$work/mixer.log")"
-expect_box_then_end "Cannot find the UpdateFile_S3"
+expect_box_then_end "A problem occurred while sending the file_S3"
 
 #------------------------------------------------------------------------------
 step "a second network is down but keeps its address"

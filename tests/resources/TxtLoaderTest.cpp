@@ -127,7 +127,7 @@ TEST_F(TxtLoaderOnTables, EnglishErrorEntriesFollowTheirCodes)
         EXPECT_TRUE(texts->getString(13 + code).endsWith("_I" + juce::String(code))) << code;
         EXPECT_TRUE(texts->getString(22 + code).endsWith("_C" + juce::String(code))) << code;
     }
-    EXPECT_EQ(texts->getString(34), "Cannot find the UpdateFile_S3");
+    EXPECT_EQ(texts->getString(34), "A problem occurred while sending the file_S3");
     EXPECT_EQ(texts->getString(35), "Send error 4");
 }
 

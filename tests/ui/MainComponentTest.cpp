@@ -457,7 +457,7 @@ TEST_F(MainComponentTest, SendFailureTextsAreTheCodedOnes)
 {
     finishStageWith(4, 3);
     ASSERT_TRUE(ui->pumpUntil([&] { return ui->quitCount() > 0; }));
-    EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Cannot find the UpdateFile_S3"});
+    EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"A problem occurred while sending the file_S3"});
     EXPECT_EQ(ui->screen().message, sendingText);
 }
 
