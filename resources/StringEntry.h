@@ -94,4 +94,12 @@ struct StringEntry
     static constexpr int mixerSecondTry = 67;
     static constexpr int mixerLaterTry = 68;
     static constexpr int mixerTurnedAway = 69;
+
+    // The window for several mixers: the ready screen's label of how many
+    // mixers to wait for; the end screen's left button when some failed,
+    // which waits for those again; and the waiting line ("%1" how many are
+    // waited for, "%2" how many have connected).
+    static constexpr int mixersLabel = 70;
+    static constexpr int tryAgain = 71;
+    static constexpr int waitingForMixers = 72;
 };
