@@ -253,6 +253,48 @@ TEST_F(MainComponentTest, WholeRunShowsEachScreenAndNoBox)
     EXPECT_EQ(ui->events(), Events{"quit"});
 }
 
+// One mixer keeps the 480 x 200 panel and a failed send's box; several grow
+// the panel at START, and a failed send (a mixer's) ends on the end screen
+// with no box and no quit; only a cancel still has its box.
+TEST_F(MainComponentTest, SeveralMixersGrowThePanelAndEndOnTheEndScreenWithoutABox)
+{
+    struct Row
+    {
+        int mixers, sendCode;
+        Events events;
+        int phaseAfter, width;
+        std::string message;
+    };
+    const Row rows[] = {
+        {1, 3, {"box 34", "quit"}, 6, 480, ""},
+        {3, 0, {}, 5, 640, "0 of 3 mixers finished"},
+        {3, 3, {}, 5, 640, "0 of 3 mixers finished"},
+        {64, 3, {}, 5, 640, "0 of 64 mixers finished"},
+    };
+    for (const Row& row : rows)
+    {
+        SCOPED_TRACE(std::to_string(row.mixers) + " " + std::to_string(row.sendCode));
+        reach(2);
+        ui->component().setMixers(row.mixers);
+        script->code[4] = row.sendCode;
+        script->untilStopped[3] = false;
+        ui->pressLeft();
+        ASSERT_TRUE(ui->pumpUntil([&] { return ui->phase() >= 5; }));
+        ui->pumpPending();
+        EXPECT_EQ(ui->phase(), row.phaseAfter);
+        EXPECT_EQ(ui->events(), row.events);
+        EXPECT_EQ(ui->component().getWidth(), row.width);
+        EXPECT_LE(ui->component().getHeight(), 700);
+        if (row.phaseAfter == 5)
+        {
+            expectScreen(ui->screen(), row.message, "OK", true, "", false, false);
+            ui->pressLeft();
+            EXPECT_EQ(ui->events(), Events{"quit"});
+        }
+        fresh();
+    }
+}
+
 TEST_F(MainComponentTest, WaitingScreenShowsOnlyCancel)
 {
     reach(3);
@@ -457,7 +499,8 @@ TEST_F(MainComponentTest, SendFailureTextsAreTheCodedOnes)
 {
     finishStageWith(4, 3);
     ASSERT_TRUE(ui->pumpUntil([&] { return ui->quitCount() > 0; }));
-    EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"A problem occurred while sending the file_S3"});
+    EXPECT_EQ(ui->boxTexts(),
+              std::vector<std::string>{"A problem occurred while sending the file_S3"});
     EXPECT_EQ(ui->screen().message, sendingText);
 }
 
