@@ -61,7 +61,8 @@ TEST(CommandLine, OptionsBecomeSettingsOrAReason)
         {{"--console", "--mixers", "0"}, true, false, "", -1, "--mixers needs a whole number"},
         {{"--console", "--mixers", "+3"}, true, false, "", -1, "--mixers needs a whole number"},
         {{"--console", "--mixers", "003"}, true, false, "", -1, "--mixers needs a whole number"},
-        {{"--mixers", "3"}, false, false, "", -1, "--mixers is for the console"},
+        {{"--mixers", "3"}, false, false, "", -1, "", 120, false, 3},
+        {{"--mixers", "65"}, false, false, "", -1, "from 1 to 64, not \"65\""},
     };
     for (const Row& row : rows)
     {
