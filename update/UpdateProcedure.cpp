@@ -215,10 +215,12 @@ StageResult UpdateProcedure::runConnect()
     }
     enoughMixers = false;
     mixerWaitResult = StageResult::success;
-    // One mixer: the listener takes one connection and refuses the rest.
-    // Several: it accepts until the mixers asked for have come (told apart by
-    // their address) and is closed then.
-    listener = std::make_unique<::Listener>(wanted == 1 ? 1 : ::Listener::untilClosed);
+    // One mixer from any address: the listener takes one connection and
+    // refuses the rest. Several, or one from given addresses alone: it accepts
+    // until the mixers asked for have come (told apart by their address) and
+    // is closed then, so that a connection closed at once uses up nothing.
+    const bool oneFromAny = wanted == 1 && onlyFrom.isEmpty();
+    listener = std::make_unique<::Listener>(oneFromAny ? 1 : ::Listener::untilClosed);
     if (!startStageThread(*listener))
     {
         listener.reset();

@@ -116,10 +116,10 @@ protected:
         hooks.workerStarted = [name] { NetNamespace::enter(name); };
     }
 
-    std::unique_ptr<UpdateProcedure> make(int wanted)
+    std::unique_ptr<UpdateProcedure> make(int wanted, juce::StringArray onlyFrom = {})
     {
         return std::make_unique<UpdateProcedure>(
-            hooks, [this] { ended.signal(); }, wanted);
+            hooks, [this] { ended.signal(); }, wanted, 0, onlyFrom);
     }
 
     // Runs stage to its end; its result.
@@ -225,6 +225,24 @@ TEST_F(UpdateProcedureMixers, AMixerThatComesAgainKeepsItsPlace)
     EXPECT_TRUE(procedure->getTurnedAway().isEmpty());
 }
 
+// A second try for one mixer (the window's wait again): a connection from
+// another address is closed at once and uses up nothing; the mixer asked for
+// still finds the port open and gets the whole stream.
+TEST_F(UpdateProcedureMixers, OneMixerFromOneAddressIsStillAwaitedAfterAnotherIsClosed)
+{
+    auto procedure = make(1, {"198.51.100.21"});
+    ASSERT_EQ(run(*procedure, Phase::initialise), StageResult::success);
+    procedure->start(Phase::connect);
+    Mixer other(mixers, "198.51.100.20", stream.size());
+    EXPECT_TRUE(other.closedAtOnce());
+    Mixer asked(mixers, "198.51.100.21", stream.size());
+    ASSERT_TRUE(ended.wait(20000));
+    ASSERT_EQ(procedure->getResult(), StageResult::success);
+    EXPECT_EQ(run(*procedure, Phase::send), StageResult::success);
+    asked.reader.join();
+    EXPECT_EQ(asked.received, stream);
+}
+
 // A throw in the send stage is a failure, not a cancel: every mixer still
 // sending ends with S4, as does the stage.
 TEST_F(UpdateProcedureMixers, AThrowInTheSendStageIsAFailureNotACancel)
@@ -250,7 +268,8 @@ TEST_F(UpdateProcedureMixers, AThrowInTheSendStageIsAFailureNotACancel)
     ASSERT_EQ(reports.size(), 2u);
     EXPECT_TRUE(reports[0].finished() || reports[0].result == StageResult::code4);
     EXPECT_TRUE(reports[1].ended);
-    EXPECT_EQ(reports[1].result, StageResult::code4);    procedure.reset(); // closes the connections, which ends the mixers' reads
+    EXPECT_EQ(reports[1].result, StageResult::code4);
+    procedure.reset(); // closes the connections, which ends the mixers' reads
 }
 
 // A stop may land at any instant a stage can reach: each row stops the
