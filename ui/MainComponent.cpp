@@ -476,6 +476,8 @@ bool MainComponent::showResult(Phase stage, Afterwards afterwards)
     const juce::String told = TxtLoader::getInstance()->getString(entry);
     RunRecord::noteOutcome(ResultMessages::outcome(stage, result, told));
     details->showEnd(result != StageResult::cancelled, told);
+    if (severalMixers)
+        mixersPanel->showEnd(result != StageResult::cancelled);
     showMessage(entry, StringEntry::ok, std::move(afterwards));
     return true;
 }
