@@ -24,11 +24,13 @@ MixersChoice::MixersChoice()
     number.setWantsKeyboardFocus(true);
     number.setMouseClickGrabsKeyboardFocus(false);
     addAndMakeVisible(number);
-    // Its buttons are for the mouse: Tab goes to the number itself.
+    // Its buttons are for the mouse: Tab goes to the number itself. They
+    // take the panel's colour, as the screen's own buttons do.
     for (auto* child : number.getChildren())
     {
         child->setWantsKeyboardFocus(false);
         child->setMouseClickGrabsKeyboardFocus(false);
+        child->setColour(juce::TextButton::buttonColourId, juce::Colour(0xFFEFEBDE));
     }
 }
 
