@@ -192,6 +192,22 @@ for k in 1 2 3; do
 done
 update_file=$beside
 
+step "the window with three mixers, by the keyboard: each byte-exact, Return ends"
+make_update_file $((512 * 1024 + 123))
+launch
+wait_text "Please choose a language used."
+xdotool key --delay 50 Return
+wait_text "push START."
+# Shift+Tab reaches the number of mixers, after the buttons.
+xdotool key --delay 50 shift+Tab Up Up Return
+wait_text "Waiting for 3 mixers: 0 connected"
+start_mixers 3
+wait_text "3 of 3 mixers finished"
+end_mixers
+expect_mixers_ok 1 2 3
+xdotool key --delay 50 Return
+expect_end
+
 #------------------------------------------------------------------------------
 step "the language screen in Japanese, for a Japanese user"
 user_locale=ja_JP.UTF-8
