@@ -6,7 +6,7 @@
 #include "platform/ForegroundPermission.h"
 #include "record/RunRecord.h"
 
-Application::Application(const juce::File& f) : programFile(f) {}
+Application::Application(const juce::File& f, int m) : programFile(f), mixers(m) {}
 
 Application::~Application() = default;
 
@@ -24,7 +24,7 @@ void Application::initialise(const juce::String&)
     instanceChannel->listen(InstanceChannel::pipePathFor(getApplicationName()));
 
     repaintPump.start();
-    mainWindow = std::make_unique<MainWindow>(programFile);
+    mainWindow = std::make_unique<MainWindow>(programFile, mixers);
 }
 
 void Application::shutdown()

@@ -18,8 +18,9 @@ class Application : public juce::JUCEApplication
 {
 public:
     // programFile: the program beside which the update file lies, or the
-    // update file named with --file; File() for this program.
-    explicit Application(const juce::File& programFile);
+    // update file named with --file; File() for this program. mixers: how
+    // many mixers the ready screen starts with (--mixers).
+    Application(const juce::File& programFile, int mixers);
     ~Application() override;
 
     void initialise(const juce::String& commandLine) override;
@@ -37,6 +38,7 @@ private:
     std::unique_ptr<InstanceChannel> instanceChannel;
     RepaintPump repaintPump;
     const juce::File programFile;
+    const int mixers;
     bool initialised = false;
     std::unique_ptr<MainWindow> mainWindow;
 };

@@ -96,8 +96,8 @@ const Option options[] = {
 };
 
 // The options only the console run takes: the window waits as long as the
-// user lets it.
-const char* const consoleOnly[] = {"--wait", "--stall", "--mixers"};
+// user lets it. --mixers sets the window's count of mixers as well.
+const char* const consoleOnly[] = {"--wait", "--stall"};
 } // namespace
 
 CommandLine::Settings CommandLine::parse(const juce::StringArray& arguments)

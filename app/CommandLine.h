@@ -20,7 +20,7 @@ public:
         juce::String waitText;   // --wait as given
         double stallSeconds = defaultStallSeconds; // --stall (the console run's only)
         juce::String stallText = juce::String(static_cast<int>(defaultStallSeconds)); // as given
-        int mixers = 1; // --mixers (the console run's only)
+        int mixers = 1; // --mixers (the window's ready screen starts with it)
         bool mixersGiven = false;
         juce::String reportPath; // --report: where the run's report goes ("-": standard output)
         juce::String retryPath;  // --retry: the report whose failed mixers are tried again
@@ -35,7 +35,7 @@ public:
     // limit would end a healthy mixer's send.
     static constexpr double minStallSeconds = 2;
     static constexpr double maxSeconds = 1.0e6;
-    // The most mixers one console run sends to.
+    // The most mixers one run sends to, the console's or the window's.
     static constexpr int maxMixers = 64;
 
     static Settings parse(const juce::StringArray& arguments);

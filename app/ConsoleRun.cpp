@@ -501,7 +501,7 @@ juce::String ConsoleRun::helpText()
     return R"(Usage: KVR516_UPDATE --console [--file PATH] [--wait SECONDS]
                                [--stall SECONDS] [--mixers N]
                                [--report PATH] [--retry REPORT]
-       KVR516_UPDATE [--file PATH]
+       KVR516_UPDATE [--file PATH] [--mixers N]
        KVR516_UPDATE --help | --version
 
 Sends the update file to a KVR-516helix mixer without a window: checks the
@@ -510,7 +510,8 @@ for the mixer to connect (put it into its update mode) and sends the file,
 printing the progress. Texts are in the language of the locale (English or
 Japanese). Ctrl-C, SIGTERM or SIGHUP cancels; a second Ctrl-C ends it at
 once. Every run is added to the record for support. Without --console the
-window sends the file, the one named with --file if given.
+window sends the file, the one named with --file if given, to as many
+mixers as its ready screen says (--mixers N sets it).
 
   --console       run without a window (no display is needed)
   --file PATH     the update file to send; its name must end in .upd

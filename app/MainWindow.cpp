@@ -2,10 +2,15 @@
 #include "app/MainWindow.h"
 
 #include "app/AppIcon.h"
+#include "app/CommandLine.h"
 #include "app/FixedSizeHints.h"
 #include "ui/MainComponent.h"
+#include "ui/MixersChoice.h"
 
-MainWindow::MainWindow(const juce::File& programFile)
+static_assert(MixersChoice::maxMixers == CommandLine::maxMixers,
+              "the window offers as many mixers as --mixers takes");
+
+MainWindow::MainWindow(const juce::File& programFile, int mixers)
     : juce::DocumentWindow("KVR516_UPDATE", juce::Colour(0xFFD3D3D3),
                            juce::DocumentWindow::minimiseButton | juce::DocumentWindow::closeButton,
                            false)
@@ -21,6 +26,7 @@ MainWindow::MainWindow(const juce::File& programFile)
     MainComponent::Hooks hooks;
     hooks.programFile = programFile;
     mainComponent = new MainComponent(std::move(hooks));
+    mainComponent->setMixers(mixers);
     setContentOwned(mainComponent, true);
     fitContent();
     centreWithSize(getWidth(), getHeight());
@@ -38,6 +44,7 @@ MainWindow::MainWindow(const juce::File& programFile)
         FixedSizeHints::apply(*peer);
     }
     startTimer(200);
+    mainComponent->addComponentListener(this);
 
     mainComponent->advancePhase();
 }
@@ -45,12 +52,26 @@ MainWindow::MainWindow(const juce::File& programFile)
 MainWindow::~MainWindow()
 {
     stopTimer();
+    mainComponent->removeComponentListener(this);
     clearContentComponent();
 }
 
 void MainWindow::closeButtonPressed()
 {
     mainComponent->abortAndQuit();
+}
+
+// The content grows once, as START sets out for several mixers.
+void MainWindow::componentMovedOrResized(juce::Component&, bool, bool wasResized)
+{
+    if (!wasResized)
+        return;
+    fitContent();
+    centreWithSize(getWidth(), getHeight());
+    if (auto* peer = getPeer())
+        FixedSizeHints::apply(*peer);
+    hintRounds = 0;
+    startTimer(200);
 }
 
 void MainWindow::timerCallback()

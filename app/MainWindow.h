@@ -8,11 +8,14 @@ class MainComponent;
 // The program's one window: fixed size, centred, with the native title bar,
 // minimise and close buttons only. Its content is the MainComponent, which it
 // starts once it is shown; its close button goes through the update procedure.
-class MainWindow : public juce::DocumentWindow, private juce::Timer
+// Where the content grows (several mixers), the window takes its new size,
+// centred again, and keeps that one.
+class MainWindow : public juce::DocumentWindow, private juce::Timer, private juce::ComponentListener
 {
 public:
-    // programFile: as UpdateProcedure::Hooks has it.
-    explicit MainWindow(const juce::File& programFile);
+    // programFile: as UpdateProcedure::Hooks has it; mixers: how many the
+    // ready screen offers to wait for.
+    MainWindow(const juce::File& programFile, int mixers);
     ~MainWindow() override;
 
     void closeButtonPressed() override;
@@ -20,6 +23,8 @@ public:
 private:
     void fitContent();
     void timerCallback() override;
+    void componentMovedOrResized(juce::Component& component, bool wasMoved,
+                                 bool wasResized) override;
 
     // JUCE sets the window's bounds once more at its first paint; the fixed
     // size hints are given again until then.

@@ -105,9 +105,11 @@ RetryList::List RetryList::of(const juce::String& text)
         const juce::String outcome = m["outcome"].toString();
         if (!m["address"].isString() || !isAddress(address))
             return refused(which + ".address is not an IPv4 address");
-        if (!m["outcome"].isString() || !juce::StringArray(verdicts).contains(outcome))
+        if (!m["outcome"].isString() ||
+            !juce::StringArray(verdicts, juce::numElementsInArray(verdicts)).contains(outcome))
             return refused(which + ".outcome is not one of " +
-                           juce::StringArray(verdicts).joinIntoString(", "));
+                           juce::StringArray(verdicts, juce::numElementsInArray(verdicts))
+                               .joinIntoString(", "));
         if (outcome == "failed" || outcome == "cancelled")
             list.addresses.addIfNotAlreadyThere(address);
     }

@@ -96,4 +96,12 @@ struct StringEntry
     static constexpr int mixerTurnedAway = 69;
     // --retry with a report in which no mixer failed or was cancelled.
     static constexpr int nothingToTryAgain = 70;
+
+    // The window for several mixers: the ready screen's label of how many
+    // mixers to wait for; the end screen's left button when some failed,
+    // which waits for those again; and the waiting line ("%1" how many are
+    // waited for, "%2" how many have connected).
+    static constexpr int mixersLabel = 71;
+    static constexpr int tryAgain = 72;
+    static constexpr int waitingForMixers = 73;
 };

@@ -1,6 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "ui/MainComponent.h"
 
+#include "record/DiagnosticLog.h"
 #include "record/RunRecord.h"
 #include "resources/AlineButton.h"
 #include "resources/BtnLookAndFeel.h"
@@ -9,6 +10,9 @@
 #include "resources/TxtLoader.h"
 #include "resources/TypefaceLookAndFeel.h"
 #include "ui/LanguageSelector.h"
+#include "ui/MixersChoice.h"
+#include "ui/MixersEndScreen.h"
+#include "ui/MixersPanel.h"
 #include "ui/ResultBox.h"
 #include "ui/ResultMessages.h"
 #include "ui/StageDetails.h"
@@ -24,6 +28,16 @@ const juce::Rectangle<int> messageBounds(80, 20, 390, 110);
 const juce::Rectangle<int> detailsBounds(80, 58, 390, 122);
 const juce::Rectangle<int> button1Bounds(220, 185, 120, 24);
 const juce::Rectangle<int> button2Bounds(350, 185, 120, 24);
+// The ready screen's choice of how many mixers, where the selector is on the
+// language screen.
+const juce::Rectangle<int> mixersChoiceBounds(250, 140, 220, 24);
+
+// Several mixers: a wider panel, as tall as its rows need; the message above
+// them two lines high, the buttons beneath them.
+constexpr int severalWidth = 640;
+const juce::Rectangle<int> severalMessageBounds(80, 20, severalWidth - 90, 38);
+constexpr int severalPanelTop = 58;
+constexpr int severalButtonsGap = 10;
 
 // The phases with a screen are 0 to 5, in order: each its own screen's index.
 bool hasScreen(Phase p) noexcept
@@ -114,9 +128,20 @@ MainComponent::MainComponent(Hooks h)
     setWantsKeyboardFocus(true);
     setFocusContainerType(juce::Component::FocusContainerType::keyboardFocusContainer);
 
+    mixersChoice = std::make_unique<MixersChoice>();
+    addChildComponent(*mixersChoice);
+    // Tab: the selector first, then the buttons; the ready screen's number
+    // of mixers comes after them, so that START stays the first stop.
+    langs->setExplicitFocusOrder(1);
+    button1->setExplicitFocusOrder(2);
+    button2->setExplicitFocusOrder(3);
+    mixersChoice->setExplicitFocusOrder(4);
+
     procedure = std::make_unique<UpdateProcedure>(hooks, [this] { triggerAsyncUpdate(); });
     details = std::make_unique<StageDetails>(*procedure);
     addAndMakeVisible(*details);
+    mixersPanel = std::make_unique<MixersPanel>();
+    addChildComponent(*mixersPanel);
 
     setSize(480, 200);
 }
@@ -124,8 +149,11 @@ MainComponent::MainComponent(Hooks h)
 MainComponent::~MainComponent()
 {
     phase = Phase::ended;
+    mixersPanel.reset();
     details.reset();
     procedure.reset();
+    earlierUpdates.clear();
+    mixersChoice.reset();
 
     langs.reset();
     messageLabel.reset();
@@ -157,10 +185,26 @@ void MainComponent::paint(juce::Graphics& g)
 void MainComponent::resized()
 {
     langs->setBounds(langsBounds);
-    messageLabel->setBounds(messageBounds);
+    mixersChoice->setBounds(mixersChoiceBounds);
     details->setBounds(detailsBounds);
-    button1->setBounds(button1Bounds);
-    button2->setBounds(button2Bounds);
+    if (!severalMixers)
+    {
+        messageLabel->setBounds(messageBounds);
+        button1->setBounds(button1Bounds);
+        button2->setBounds(button2Bounds);
+        return;
+    }
+    const int panelHeight = getHeight() - severalPanelTop - severalButtonsGap - 24 - 10;
+    messageLabel->setBounds(severalMessageBounds);
+    mixersPanel->setBounds(80, severalPanelTop, severalWidth - 90, panelHeight);
+    const int buttonsTop = severalPanelTop + panelHeight + severalButtonsGap;
+    button1->setBounds(button1Bounds.withPosition(severalWidth - 260, buttonsTop));
+    button2->setBounds(button2Bounds.withPosition(severalWidth - 130, buttonsTop));
+}
+
+void MainComponent::setMixers(int mixers)
+{
+    mixersChoice->setMixers(mixers);
 }
 
 void MainComponent::refreshTexts()
@@ -188,6 +232,8 @@ void MainComponent::refreshTexts()
     langs->setVisible(p == Phase::language);
     if (p == Phase::language)
         langs->refresh(txt->getString(screen.message));
+    mixersChoice->setVisible(p == Phase::ready);
+    mixersChoice->refresh();
 
     // Named rather than the default sans-serif: a font equal to the label's
     // current one would keep that one's typeface (see above).
@@ -197,19 +243,33 @@ void MainComponent::refreshTexts()
         message = message.trimEnd() + "\n" + txt->getString(StringEntry::finishUnconfirmed);
     if (p == Phase::ready)
         message = message.trimEnd() + updateFileLine(*procedure);
+    // Several mixers: the end screen's message and buttons follow from how
+    // each mixer ended.
+    int leftText = screen.leftText;
+    int rightText = screen.rightText;
+    bool rightVisible = screen.rightVisible;
+    if (severalMixers && p == Phase::finished)
+    {
+        const MixersOutcome outcome = MixersOutcome::of(*procedure);
+        const MixersEndScreen::Buttons b = MixersEndScreen::buttons(outcome);
+        message = MixersEndScreen::message(outcome);
+        leftText = b.leftText;
+        rightText = b.rightText;
+        rightVisible = b.rightVisible;
+    }
     messageLabel->setText(message, juce::dontSendNotification);
 
     // A hidden button is disabled too, so that a click queued for it does
     // nothing (JUCE delivers a queued click to an enabled button only).
     button1->setFontName(fontName);
-    button1->setText(txt->getString(screen.leftText));
+    button1->setText(txt->getString(leftText));
     button1->setEnabled(screen.leftVisible);
     button1->setVisible(screen.leftVisible);
 
     button2->setFontName(fontName);
-    button2->setText(txt->getString(screen.rightText));
-    button2->setEnabled(screen.rightVisible);
-    button2->setVisible(screen.rightVisible);
+    button2->setText(txt->getString(rightText));
+    button2->setEnabled(rightVisible);
+    button2->setVisible(rightVisible);
 
     // A new screen takes the keyboard if the window has it, never from another
     // program; a new language leaves it where it is. A window that becomes
@@ -217,7 +277,10 @@ void MainComponent::refreshTexts()
     if (p != shownPhase)
     {
         shownPhase = p;
-        details->show(p);
+        details->setVisible(!severalMixers);
+        mixersPanel->setVisible(severalMixers && p >= Phase::connect);
+        details->show(severalMixers ? Phase::notShown : p);
+        mixersPanel->show(severalMixers ? p : Phase::notShown);
         if (auto* peer = getPeer(); peer != nullptr && peer->isFocused() && isShowing())
             grabKeyboardFocus();
         heldKeys.note();
@@ -230,11 +293,16 @@ void MainComponent::refreshTexts()
 void MainComponent::advancePhase()
 {
     const Phase previous = phase;
-    phase = nextPhase(previous);
+    // A wait again for the mixers that failed goes from its check straight on.
+    phase = previous == Phase::initialise && tryingAgain ? Phase::connect : nextPhase(previous);
     if (previous == Phase::language)
         recordLanguage();
 
     procedure->stop();
+    if (previous == Phase::ready)
+        startMixers();
+    if (previous == Phase::finished && severalMixers)
+        noteMixersOutcome();
 
     // What follows the result box of the phase left, once it is dismissed.
     // A stage that moves on by this way has succeeded and shows no box.
@@ -247,7 +315,9 @@ void MainComponent::advancePhase()
         }
 
         refreshTexts();
-        if (phase == Phase::finished)
+        // Several mixers: the record takes the last end screen's account, as
+        // the user leaves it.
+        if (phase == Phase::finished && !severalMixers)
         {
             RunRecord::noteOutcome(
                 ResultMessages::finishOutcome(procedure->isDeliveryUnconfirmed()));
@@ -256,7 +326,9 @@ void MainComponent::advancePhase()
             procedure->start(phase);
     };
 
-    if (isWorkerPhase(previous) &&
+    // The sends to several mixers end on the end screen, whatever each's end.
+    const bool mixersEnded = severalMixers && previous == Phase::send;
+    if (isWorkerPhase(previous) && !mixersEnded &&
         showResult(previous, phase == Phase::ended ? quitRequest() : enterPhase))
         return;
 
@@ -278,6 +350,8 @@ void MainComponent::abortAndQuit()
     if (isWorkerPhase(previous) && showResult(previous, quitRequest()))
         return;
 
+    if (previous == Phase::finished && severalMixers)
+        noteMixersOutcome();
     RunRecord::noteOutcome(juce::String("quit without a message on the ") +
                            screenNames[static_cast<int>(previous)] + " screen");
     quitRequest()();
@@ -290,7 +364,10 @@ void MainComponent::buttonClicked(juce::Button* button)
     if (!hasScreen(phase) || button == nullptr || !button->isVisible())
         return;
 
-    if (button == button1.get())
+    if (button == button1.get() && phase == Phase::finished && severalMixers &&
+        MixersEndScreen::buttons(MixersOutcome::of(*procedure)).rightVisible)
+        tryAgain();
+    else if (button == button1.get())
         advancePhase();
     else if (button == button2.get())
         abortAndQuit();
@@ -380,7 +457,9 @@ void MainComponent::focusOfChildComponentChanged(FocusChangeType cause)
 void MainComponent::handleAsyncUpdate()
 {
     const StageResult r = procedure->getResult();
-    if (r == StageResult::success)
+    // Several mixers' sends end on the end screen unless cancelled.
+    const bool mixersEnded = severalMixers && phase == Phase::send;
+    if (r == StageResult::success || (mixersEnded && r != StageResult::cancelled))
         advancePhase();
     else if (r != StageResult::cancelled)
         abortAndQuit();
@@ -397,6 +476,8 @@ bool MainComponent::showResult(Phase stage, Afterwards afterwards)
     const juce::String told = TxtLoader::getInstance()->getString(entry);
     RunRecord::noteOutcome(ResultMessages::outcome(stage, result, told));
     details->showEnd(result != StageResult::cancelled, told);
+    if (severalMixers)
+        mixersPanel->showEnd(result != StageResult::cancelled);
     showMessage(entry, StringEntry::ok, std::move(afterwards));
     return true;
 }
@@ -420,4 +501,57 @@ MainComponent::Afterwards MainComponent::quitRequest() const
     if (hooks.quit)
         return hooks.quit;
     return [] { juce::JUCEApplicationBase::quit(); };
+}
+
+//==============================================================================
+// Several mixers
+
+void MainComponent::startMixers()
+{
+    const int mixers = mixersChoice->getMixers();
+    procedure->setMixersWanted(mixers);
+    severalMixers = mixers > 1;
+    if (severalMixers)
+        setSize(severalWidth, severalPanelTop + MixersPanel::heightFor(mixers) + severalButtonsGap +
+                                  button1Bounds.getHeight() + 10);
+    mixersPanel->follow(*procedure, earlierTries);
+    resized();
+}
+
+void MainComponent::noteMixersOutcome() const
+{
+    const MixersOutcome outcome = MixersOutcome::of(*procedure);
+    juce::String text = ResultMessages::mixersSummary(outcome);
+    for (const MixersOutcome::Mixer& m : outcome.getMixers())
+        if (m.verdict != MixersOutcome::Verdict::finished)
+            text << "; " << m.address << ": " << ResultMessages::mixerVerdict(m);
+    RunRecord::noteOutcome(text);
+}
+
+// A new update for the mixers that failed, from their addresses alone: its
+// check, then the wait for them. A mixer that finished and connects again
+// is turned away.
+void MainComponent::tryAgain()
+{
+    const MixersOutcome outcome = MixersOutcome::of(*procedure);
+    const juce::StringArray again = outcome.getToTryAgain();
+    for (const MixersOutcome::Mixer& m : outcome.getMixers())
+        if (again.contains(m.address))
+            earlierTries[m.address] += m.attempt;
+    DiagnosticLog::line("waiting again for the mixers that failed: " + again.joinIntoString(", "));
+
+    mixersPanel->show(Phase::notShown);
+    details.reset();
+    earlierUpdates.push_back(std::move(procedure));
+    procedure = std::make_unique<UpdateProcedure>(
+        hooks, [this] { triggerAsyncUpdate(); }, again.size(), 0, again);
+    details = std::make_unique<StageDetails>(*procedure);
+    addChildComponent(*details);
+    mixersPanel->follow(*procedure, earlierTries);
+    resized();
+
+    tryingAgain = true;
+    phase = Phase::initialise;
+    refreshTexts();
+    procedure->start(Phase::initialise);
 }

@@ -9,9 +9,13 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
+#include <vector>
 
 class AlineButton;
+class MixersChoice;
+class MixersPanel;
 class StageDetails;
 class BtnLookAndFeel;
 class LanguageSelector;
@@ -26,10 +30,18 @@ class LanguageSelector;
 //
 // The keyboard: the component takes it with each new screen. Return presses
 // the left button and Escape the right one wherever shown; Tab and Shift+Tab
-// move among the selector and the shown buttons; a focused button is pressed
+// move among the selector, the shown buttons and the ready screen's number
+// of mixers (after the buttons; its arrow keys change it); a focused button is pressed
 // by Return or Space. A key held since before the screen (or a result box)
 // appeared presses nothing there until let go (HeldKeys). A hidden button is
 // disabled too, so a click queued for it (triggerClick) does nothing.
+//
+// Several mixers: the ready screen's choice (MixersChoice) says how many the
+// update waits for. Above one, START makes the panel taller to hold a row
+// per mixer (MixersPanel); a mixer that fails ends its row alone, and the
+// send stage ends on the end screen, never with a box. There, where some
+// failed, the left button waits again for those alone (a new update that
+// takes only their addresses), the right one ends.
 class MainComponent : public juce::Component,
                       public juce::AsyncUpdater,
                       public juce::Button::Listener,
@@ -63,6 +75,10 @@ public:
     void refreshTexts();
 
     Phase getPhase() const noexcept { return phase.load(); }
+    // How many mixers the ready screen offers to wait for (--mixers).
+    void setMixers(int mixers);
+    // Whether the update under way is for several mixers.
+    bool hasSeveralMixers() const noexcept { return severalMixers; }
     UpdateProcedure& getProcedure() noexcept { return *procedure; }
 
     void paint(juce::Graphics& g) override;
@@ -86,6 +102,8 @@ private:
     };
 
     static const PhaseScreen phaseScreens[6];
+    // The bounds of the widgets, for one mixer or for several.
+    void layOut();
     static bool isWorkerPhase(Phase p) noexcept;
 
     // Clicks button from the keyboard if the current screen shows it; false
@@ -102,6 +120,13 @@ private:
     // The quit request, as something a box can run once this component has gone.
     Afterwards quitRequest() const;
 
+    // Several mixers: START's update for the number chosen; the end screen's
+    // account, in the record once the user leaves it; the wait again for the
+    // mixers that failed, with a new update of their own.
+    void startMixers();
+    void noteMixersOutcome() const;
+    void tryAgain();
+
     Hooks hooks;
 
     std::atomic<Phase> phase{Phase::notShown};
@@ -117,6 +142,14 @@ private:
     // Made last, released first: its worker is stopped before anything else goes.
     std::unique_ptr<UpdateProcedure> procedure;
     std::unique_ptr<StageDetails> details; // beneath the message: what the stage is doing
+
+    std::unique_ptr<MixersChoice> mixersChoice; // on the ready screen
+    std::unique_ptr<MixersPanel> mixersPanel;   // in place of details for several mixers
+    bool severalMixers = false;
+    bool tryingAgain = false; // the check of a wait again, which goes straight on to it
+    std::map<juce::String, int> earlierTries; // of each mixer tried again, its tries before
+    // The updates before a wait again, kept as they are (their connections) until the end.
+    std::vector<std::unique_ptr<UpdateProcedure>> earlierUpdates;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR(MainComponent)
 };

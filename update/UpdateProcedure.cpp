@@ -62,6 +62,13 @@ UpdateProcedure::~UpdateProcedure()
     setup.reset();
 }
 
+void UpdateProcedure::setMixersWanted(int mixers)
+{
+    // The worker's start and stop order this write against its reads.
+    jassert(!isThreadRunning());
+    wanted = juce::jmax(1, mixers);
+}
+
 juce::String UpdateProcedure::describe(Phase stage, StageResult r)
 {
     const char* name = stage == Phase::initialise ? "initialise"

@@ -108,8 +108,11 @@ public:
     // The first mixer's send figures, during the send stage and after.
     SendProgress::Figures getSendProgress() const;
 
-    // How many mixers the update is for.
+    // How many mixers the update is for. Set (1 or more) while no stage
+    // runs, before the connect stage: the window's user chooses it after the
+    // check.
     int getMixersWanted() const noexcept { return wanted; }
+    void setMixersWanted(int mixers);
     // Every mixer come so far, in the order they came: its address, figures
     // and, once ended, its outcome; of a mixer that came again after a
     // failure, its last try.
@@ -158,7 +161,7 @@ private:
     Hooks hooks;
     StageEnded stageEnded;
 
-    const int wanted;
+    int wanted; // the worker reads it; set only while no stage runs
     const double stallMs;
     const juce::StringArray onlyFrom;
     std::atomic<StageResult> result{StageResult::success};

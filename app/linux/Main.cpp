@@ -14,10 +14,12 @@ namespace
 {
 // The update file the window sends: File(), the one beside the program.
 juce::File windowProgramFile;
+// How many mixers the window's ready screen starts with (--mixers).
+int windowMixers = 1;
 
 juce::JUCEApplicationBase* createApplication()
 {
-    return new Application(windowProgramFile);
+    return new Application(windowProgramFile, windowMixers);
 }
 
 // The window quits on SIGTERM and SIGHUP as on an interrupt: the framework's
@@ -72,6 +74,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     windowProgramFile = settings.programFile;
+    windowMixers = settings.mixers;
 
     const juce::String problem = DisplayCheck::problem();
     if (problem.isNotEmpty())

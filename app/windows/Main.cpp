@@ -15,10 +15,12 @@ namespace
 {
 // The update file the window sends: File(), the one beside the program.
 juce::File windowProgramFile;
+// How many mixers the window's ready screen starts with (--mixers).
+int windowMixers = 1;
 
 juce::JUCEApplicationBase* createApplication()
 {
-    return new Application(windowProgramFile);
+    return new Application(windowProgramFile, windowMixers);
 }
 
 // The arguments after the program's name, in UTF-16 as Windows keeps them
@@ -74,6 +76,7 @@ extern "C" JUCE_MAIN_FUNCTION
         return 1;
     }
     windowProgramFile = settings.programFile;
+    windowMixers = settings.mixers;
     juce::JUCEApplicationBase::createInstance = &createApplication;
     return juce::JUCEApplicationBase::main(JUCE_MAIN_FUNCTION_ARGS);
 }

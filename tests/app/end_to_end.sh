@@ -554,7 +554,7 @@ row_stall_then_reset() {
     [ -n "$at" ] || fail "the mixer did not say when it reset: $(cat "$work/mixer.log")"
     set -- $at
     [ -z "$limit_ms" ] || expect_log_within $(($1 * 1000000000 + 10#$2 * 1000)) "send stage ended: _S3" "$limit_ms"
-    expect_box_then_end "Cannot find the UpdateFile_S3"
+    expect_box_then_end "A problem occurred while sending the file_S3"
 }
 
 # The computer's address on the mixer's network comes only once the program

@@ -67,7 +67,7 @@ press_left
 # and the program's log says which.
 wait_for 20 "the send stage to end" grep -qE "KVR516_UPDATE: send stage ended: _S[23]$" "$work/app.log"
 code=$(sed -n 's/^KVR516_UPDATE: send stage ended: _S\([23]\)$/\1/p' "$work/app.log")
-expect_box_then_end "Cannot find the UpdateFile_S$code"
+expect_box_then_end "A problem occurred while sending the file_S$code"
 stop_mixer
 
 #------------------------------------------------------------------------------
@@ -202,7 +202,7 @@ grep -q "^=== start .*, console run; " "$work/state/KVR516_UPDATE/KVR516_UPDATE.
 step "console: the mixer resets the connection"
 start_faulty_mixer --fault reset-after:100000
 console_start
-console_end 4 "Cannot find the UpdateFile_S3 (S3)"
+console_end 4 "A problem occurred while sending the file_S3 (S3)"
 stop_mixer
 
 step "console: --mixers 3, each from its own address, each takes the file"
@@ -225,7 +225,7 @@ console_start --mixers 3
 console_end 4 "2 of 3 mixers finished"
 end_mixers
 expect_mixers_ok 1 3
-[ "${mixer_status[2]}" -eq 0 ] && said_for_mixer 2 "Cannot find the UpdateFile_S3 \(S3\)" ||
+[ "${mixer_status[2]}" -eq 0 ] && said_for_mixer 2 "A problem occurred while sending the file_S3 \(S3\)" ||
     fail "the reset of mixer 2 is not told: $(cat "$work/console.out")"
 
 step "console: --mixers 2, the mixer at 198.51.100.21 resets, comes back for its second try, then mixer 2"
@@ -316,7 +316,7 @@ console_start --mixers 2 --stall 3
 console_end 4 "1 of 2 mixers finished"
 end_mixers
 expect_mixers_ok 1
-said_for_mixer 2 "Cannot find the UpdateFile_S3 \(S3\)" && grep -qE "mixer 198\.51\.100\.22: [0-9]+ of [0-9]+ bytes sent; outcome: _S3, stalled" "$work/app.log" ||
+said_for_mixer 2 "A problem occurred while sending the file_S3 \(S3\)" && grep -qE "mixer 198\.51\.100\.22: [0-9]+ of [0-9]+ bytes sent; outcome: _S3, stalled" "$work/app.log" ||
     fail "the stall of mixer 2 alone is not told: $(cat "$work/console.out")"
 
 step "console: a second mixer while one is served is refused or closed within 1 s"
@@ -392,7 +392,7 @@ step "console: --stall 3 while the mixer takes nothing for 15 s"
 make_update_file $((3 * 1024 * 1024))
 start_faulty_mixer --fault pause:1048576:15
 console_start --stall 3
-console_end 4 "Cannot find the UpdateFile_S3 (S3)"
+console_end 4 "A problem occurred while sending the file_S3 (S3)"
 record_closed "stalled for 3 s"
 stop_mixer
 
@@ -528,6 +528,65 @@ expect_mixer_ok
 press_left
 expect_end
 update_file=$beside
+
+# The window for several mixers, driven by the keyboard alone.
+key() { xdotool key --delay 50 "$@"; }
+# The window, grown for its rows, is whole and centred on the 1024 x 768 screen.
+grown_and_centred() {
+    local geometry x y w h
+    geometry=$(xdotool getwindowgeometry "$window")
+    read -r x y < <(sed -n 's/.*Position: \([0-9]*\),\([0-9]*\).*/\1 \2/p' <<<"$geometry")
+    read -r w h < <(sed -n 's/.*Geometry: \([0-9]*\)x\([0-9]*\).*/\1 \2/p' <<<"$geometry")
+    [ "$w" -gt 480 ] && [ "$h" -gt 209 ] && [ $((x + w)) -le 1024 ] && [ $((y + h)) -le 768 ] &&
+        [ $(((1024 - w) / 2 - x)) -ge -2 ] && [ $(((1024 - w) / 2 - x)) -le 2 ]
+}
+
+step "window: 3 mixers chosen with the keyboard, each from its own address, each takes the file"
+make_update_file $((1024 * 1024 + 123))
+launch
+wait_text "Please choose a language used."
+key Return
+wait_text "push START."
+# Shift+Tab from the screen reaches the number of mixers, after the buttons.
+key shift+Tab Up Up Return
+wait_text "Waiting for 3 mixers: 0 connected"
+wait_for 10 "the window to grow, centred" grown_and_centred
+start_mixers 3
+wait_text "3 of 3 mixers finished"
+end_mixers
+expect_mixers_ok 1 2 3
+key Return
+expect_end
+tail -n1 "$work/state/KVR516_UPDATE/KVR516_UPDATE.log" | grep -q "outcome: 3 of 3 mixers finished" ||
+    fail "the record does not tell the three mixers: $(tail -n1 "$work/state/KVR516_UPDATE/KVR516_UPDATE.log")"
+
+step "window: --mixers 3, the one at 198.51.100.22 resets; the window stays, names it, and serves its second try"
+launch "$work/prog" "$work/prog/KVR516_UPDATE" --mixers 3
+wait_text "Please choose a language used."
+key Return
+wait_text "push START."
+start_mixer_from 1
+start_mixer_from 2 --fault reset-after:100000
+start_mixer_from 3
+key Return
+wait_text "2 of 3 mixers finished"
+wait_text "Mixer 198.51.100.22: A problem occurred while sending the file_S3 (S3)"
+end_mixers
+expect_mixers_ok 1 3
+[ "${mixer_status[2]}" -eq 0 ] || fail "mixer 2 did not reset as asked: $(cat "$work/mixer.2.log")"
+# The mixer that finished comes back too: it is not one of those waited for.
+start_mixer_from 1 --timeout 20
+start_mixer_from 2
+key Return
+wait_text "1 of 1 mixers finished"
+wait_text "198.51.100.22 (second try)"
+end_mixers
+expect_mixers_ok 2
+grep -q "waiting again for the mixers that failed: 198.51.100.22" "$work/app.log" &&
+    grep -q "the connection from 198.51.100.21 is closed at once: not one of the mixers asked for" "$work/app.log" ||
+    fail "the log does not tell the wait again, or the finished mixer's refusal"
+key Return
+expect_end
 
 step "the window refuses the console's options"
 for option in --wait --stall; do

@@ -196,6 +196,22 @@ said=$(/usr/bin/python3 "$here/report_check.py" "$here/../../docs/report.schema.
     fail "the console twin's report says: $said"
 update_file=$beside
 
+step "the window with three mixers, by the keyboard: each byte-exact, Return ends"
+make_update_file $((512 * 1024 + 123))
+launch
+wait_text "Please choose a language used."
+xdotool key --delay 50 Return
+wait_text "push START."
+# Shift+Tab reaches the number of mixers, after the buttons.
+xdotool key --delay 50 shift+Tab Up Up Return
+wait_text "Waiting for 3 mixers: 0 connected"
+start_mixers 3
+wait_text "3 of 3 mixers finished"
+end_mixers
+expect_mixers_ok 1 2 3
+xdotool key --delay 50 Return
+expect_end
+
 #------------------------------------------------------------------------------
 step "the language screen in Japanese, for a Japanese user"
 user_locale=ja_JP.UTF-8
@@ -235,7 +251,7 @@ wait_for 60 "the mixer to reset the connection" mixer_done
 wait "$sim_pid" || fail "the mixer's reset: $(cat "$work/mixer.log")"
 sim_pid=""
 grep -q " received=100000 " "$work/mixer.log" || fail "the mixer's reset: $(cat "$work/mixer.log")"
-expect_box_then_end "Cannot find the UpdateFile_S3"
+expect_box_then_end "A problem occurred while sending the file_S3"
 
 #------------------------------------------------------------------------------
 step "a second network is down but keeps its address"

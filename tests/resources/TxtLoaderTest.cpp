@@ -72,8 +72,7 @@ TEST_F(TxtLoaderOnTables, LookupsOutOfRangeGiveTheEmptyText)
     EXPECT_FALSE(texts->isLanguageAvailable(-1));
     EXPECT_EQ(texts->getString(40), "Send error 9");
     EXPECT_TRUE(texts->getString(StringEntry::finishUnconfirmed).startsWith("This computer could"));
-    EXPECT_EQ(texts->getString(TxtLoader::stringCount - 1),
-              "Every mixer in the report finished: there is nothing to try again.");
+    EXPECT_EQ(texts->getString(TxtLoader::stringCount - 1), "Waiting for %1 mixers: %2 connected");
 }
 
 TEST_F(TxtLoaderOnTables, EntryZeroIsEmptyAndTheTitleIsTheSameInBothLanguages)
@@ -127,7 +126,7 @@ TEST_F(TxtLoaderOnTables, EnglishErrorEntriesFollowTheirCodes)
         EXPECT_TRUE(texts->getString(13 + code).endsWith("_I" + juce::String(code))) << code;
         EXPECT_TRUE(texts->getString(22 + code).endsWith("_C" + juce::String(code))) << code;
     }
-    EXPECT_EQ(texts->getString(34), "Cannot find the UpdateFile_S3");
+    EXPECT_EQ(texts->getString(34), "A problem occurred while sending the file_S3");
     EXPECT_EQ(texts->getString(35), "Send error 4");
 }
 

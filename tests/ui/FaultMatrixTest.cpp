@@ -316,8 +316,8 @@ protected:
 };
 
 const std::string s1 = "Cannot find the UpdateFile_S1";
-const std::string s2 = "Cannot find the UpdateFile_S2";
-const std::string s3 = "Cannot find the UpdateFile_S3";
+const std::string s2 = "A problem occurred while sending the file_S2";
+const std::string s3 = "A problem occurred while sending the file_S3";
 } // namespace
 
 // 1. The mixer resets the connection as soon as it is made: the length cannot

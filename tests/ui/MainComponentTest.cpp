@@ -253,6 +253,31 @@ TEST_F(MainComponentTest, WholeRunShowsEachScreenAndNoBox)
     EXPECT_EQ(ui->events(), Events{"quit"});
 }
 
+// One mixer keeps the 480 x 200 panel and a failed send's box; several grow
+// the panel at START, and a mixer's failed send ends on the end screen with
+// no box and no quit.
+TEST_F(MainComponentTest, SeveralMixersGrowThePanelAndEndOnTheEndScreenWithoutABox)
+{
+    for (const int mixers : {1, 3, 64})
+    {
+        SCOPED_TRACE(mixers);
+        reach(2);
+        ui->component().setMixers(mixers);
+        script->code[4] = 3;
+        script->untilStopped[3] = false;
+        ui->pressLeft();
+        ASSERT_TRUE(ui->pumpUntil([&] { return ui->phase() >= 5; }));
+        ui->pumpPending();
+        EXPECT_EQ(ui->events(), (mixers == 1 ? Events{"box 34", "quit"} : Events{}));
+        EXPECT_EQ(ui->component().getWidth(), mixers == 1 ? 480 : 640);
+        EXPECT_LE(ui->component().getHeight(), 700);
+        if (mixers > 1)
+            expectScreen(ui->screen(), "0 of " + std::to_string(mixers) + " mixers finished", "OK",
+                         true, "", false, false);
+        fresh();
+    }
+}
+
 TEST_F(MainComponentTest, WaitingScreenShowsOnlyCancel)
 {
     reach(3);
@@ -457,7 +482,8 @@ TEST_F(MainComponentTest, SendFailureTextsAreTheCodedOnes)
 {
     finishStageWith(4, 3);
     ASSERT_TRUE(ui->pumpUntil([&] { return ui->quitCount() > 0; }));
-    EXPECT_EQ(ui->boxTexts(), std::vector<std::string>{"Cannot find the UpdateFile_S3"});
+    EXPECT_EQ(ui->boxTexts(),
+              std::vector<std::string>{"A problem occurred while sending the file_S3"});
     EXPECT_EQ(ui->screen().message, sendingText);
 }
 

@@ -116,10 +116,10 @@ protected:
         hooks.workerStarted = [name] { NetNamespace::enter(name); };
     }
 
-    std::unique_ptr<UpdateProcedure> make(int wanted)
+    std::unique_ptr<UpdateProcedure> make(int wanted, juce::StringArray onlyFrom = {})
     {
         return std::make_unique<UpdateProcedure>(
-            hooks, [this] { ended.signal(); }, wanted);
+            hooks, [this] { ended.signal(); }, wanted, 0, onlyFrom);
     }
 
     // Runs stage to its end; its result.
@@ -223,6 +223,24 @@ TEST_F(UpdateProcedureMixers, AMixerThatComesAgainKeepsItsPlace)
     EXPECT_EQ(reports[1].attempt, 1);
     EXPECT_TRUE(reports[0].finished() && reports[1].finished());
     EXPECT_TRUE(procedure->getTurnedAway().isEmpty());
+}
+
+// A second try for one mixer (the window's wait again): a connection from
+// another address is closed at once and uses up nothing; the mixer asked for
+// still finds the port open and gets the whole stream.
+TEST_F(UpdateProcedureMixers, OneMixerFromOneAddressIsStillAwaitedAfterAnotherIsClosed)
+{
+    auto procedure = make(1, {"198.51.100.21"});
+    ASSERT_EQ(run(*procedure, Phase::initialise), StageResult::success);
+    procedure->start(Phase::connect);
+    Mixer other(mixers, "198.51.100.20", stream.size());
+    EXPECT_TRUE(other.closedAtOnce());
+    Mixer asked(mixers, "198.51.100.21", stream.size());
+    ASSERT_TRUE(ended.wait(20000));
+    ASSERT_EQ(procedure->getResult(), StageResult::success);
+    EXPECT_EQ(run(*procedure, Phase::send), StageResult::success);
+    asked.reader.join();
+    EXPECT_EQ(asked.received, stream);
 }
 
 // A stop may land at any instant a stage can reach: each row stops the
