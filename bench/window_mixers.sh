@@ -14,10 +14,12 @@
 #     from /proc/PID/stat), as a share of one core: from the moment all N
 #     mixers are connected, for 0.8 of the floor, so inside the send; for the
 #     window also its message thread alone (the task whose id is the
-#     process's: it paints); each run's lines give every thread's, by name;
+#     process's: it paints) and the X server's (it draws what the window
+#     sends); each run's lines give every thread's, by name;
 #   - the window's paints per second over the same stretch, seen from outside
 #     by build/bench/kvr_window_damage (the X server's DAMAGE extension), and
-#     the area painted most often (a row's bar) per second.
+#     the area painted most often per second (each run's lines list every
+#     area painted: a row is its bar, 334 x 12, and its line, 532 x 18).
 #
 #   bash bench/window_mixers.sh [RUNS] ["COUNTS"]   (as root; default 1 run, "8")
 #   KVR_BENCH_MIB=4 (default) sets the update file's size in MiB.
@@ -90,23 +92,27 @@ thread_ticks() {
         if [ "${t##*/}" = "$1" ]; then
             echo "message $(cpu_ticks "$t/stat" 2>/dev/null)"
         else
-            echo "$(cat "$t/comm" 2>/dev/null) $(cpu_ticks "$t/stat" 2>/dev/null)"
+            echo "$(tr ' ' _ <"$t/comm" 2>/dev/null) $(cpu_ticks "$t/stat" 2>/dev/null)"
         fi
     done
 }
 # Reads the process's processor time for measure_s from now: process_share,
-# thread_share (its message thread's) and threads (every thread's, summed by
-# name: "name=share% ...").
+# thread_share (its message thread's), threads (every thread's, summed by
+# name: "name=share% ...") and xvfb_share (the X server's, which draws what
+# the window sends it).
 measure() {
-    local p0 p1 t0 t1
+    local p0 p1 t0 t1 x0 x1
     t0=$(now)
     p0=$(cpu_ticks "/proc/$1/stat")
+    x0=$(cpu_ticks "/proc/$xvfb_pid/stat")
     thread_ticks "$1" | sed 's/^/- /' >"$work/threads"
     sleep "$measure_s"
     p1=$(cpu_ticks "/proc/$1/stat")
+    x1=$(cpu_ticks "/proc/$xvfb_pid/stat")
     thread_ticks "$1" | sed 's/^/+ /' >>"$work/threads"
     t1=$(now)
     process_share=$(share "$p0" "$p1" "$t0" "$t1")
+    xvfb_share=$(share "$x0" "$x1" "$t0" "$t1")
     threads=$(awk -v s="$(((t1 - t0) / 1000000))" -v t="$ticks" '
         NF == 3 { d[$2] += ($1 == "+" ? $3 : -$3) }
         END { for (n in d) printf "%s=%.1f%% ", n, d[n] / t / (s / 1000) * 100 }' "$work/threads")
@@ -159,11 +165,11 @@ for n in $counts; do
         paints=$(sed -n 's/.* paints_per_s=\([0-9.]*\).*/\1/p' "$work/damage.out")
         area=$(grep -m1 '^area=' "$work/damage.out" | sed 's/^area=\([^ ]*\) .* per_s=\([0-9.]*\)$/\2 \1/')
         areas=$(grep -c '^area=' "$work/damage.out" || true)
-        sed -n '2,6s/^/    painted: /p' "$work/damage.out"
+        sed -n '2,$s/^/    painted: /p' "$work/damage.out"
         echo "    threads: $threads"
         line="$console_pacing $window_pacing"
         line+=" $(awk -v a="${console_pacing% *}" -v b="${window_pacing% *}" 'BEGIN { printf "%+.4f", b - a }')"
-        line+=" $console_share $process_share $thread_share $paints ${area:-0 -} $areas $load"
+        line+=" $console_share $process_share $thread_share $xvfb_share $paints ${area:-0 -} $areas $load"
         results[$n.$run]=$line
         echo "    $line"
     done
@@ -173,15 +179,15 @@ echo
 echo "Several mixers, console and window: $mib MiB to each, floor $floor_ms ms;" \
     "processor time and paints over $measure_s s of the send"
 echo "Machine: $(nproc) cores, $(uname -r), load now $(cut -d' ' -f1-3 /proc/loadavg)"
-printf '%-7s %-4s %-15s %-15s %-8s %-21s %-8s %-17s %-6s\n' mixers run "console pacing" "window pacing" \
-    "window-" "%core console/window" "message" "window paints/s;" load
-printf '%-7s %-4s %-15s %-15s %-8s %-21s %-8s %-17s %-6s\n' "" "" "mean / largest" "mean / largest" \
-    console "(whole process)" "thread" "busiest area /s" ""
+printf '%-7s %-4s %-15s %-15s %-8s %-21s %-8s %-7s %-17s %-6s\n' mixers run "console pacing" "window pacing" \
+    "window-" "%core console/window" "message" "X" "window paints/s;" load
+printf '%-7s %-4s %-15s %-15s %-8s %-21s %-8s %-7s %-17s %-6s\n' "" "" "mean / largest" "mean / largest" \
+    console "(whole process)" "thread" "server" "busiest area /s" ""
 for n in $counts; do
     for run in $(seq "$runs"); do
-        read -r cp cm wp wm diff cs ws ts ps ar _ _ ld <<<"${results[$n.$run]}"
-        printf '%-7s %-4s %-15s %-15s %-8s %-21s %-8s %-17s %-6s\n' "$n" "$run" "$cp / $cm" "$wp / $wm" \
-            "$diff" "$cs % / $ws %" "$ts %" "$ps; $ar" "$ld"
+        read -r cp cm wp wm diff cs ws ts xs ps ar _ _ ld <<<"${results[$n.$run]}"
+        printf '%-7s %-4s %-15s %-15s %-8s %-21s %-8s %-7s %-17s %-6s\n' "$n" "$run" "$cp / $cm" "$wp / $wm" \
+            "$diff" "$cs % / $ws %" "$ts %" "$xs %" "$ps; $ar" "$ld"
     done
 done
 echo "Goals at 8 mixers: window pacing within 0.01 of the console's; the window's own share of a core"
