@@ -52,7 +52,16 @@ harness=$(sed -e '/^step "a whole update in English"/,$d' \
 grep -q '^launch()' <<<"$harness" || { echo "no harness in tests/app/end_to_end.sh" >&2; exit 1; }
 eval "$harness"
 damage_pid=""
-trap 's=$?; [ -z "$damage_pid" ] || kill "$damage_pid" 2>/dev/null; (exit $s); cleanup' EXIT
+# The harness's cleanup, after the paint counter's end; it exits with the
+# status it finds.
+end_bench() {
+    local status=$?
+    set +e
+    [ -z "$damage_pid" ] || { kill "$damage_pid" 2>/dev/null; wait "$damage_pid" 2>/dev/null; }
+    (exit "$status")
+    cleanup
+}
+trap end_bench EXIT
 
 console_start() {
     : >"$work/console.out"
