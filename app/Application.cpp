@@ -1,12 +1,19 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "app/Application.h"
 
+#include "app/ExitCode.h"
 #include "app/MainWindow.h"
 #include "app/ProgramVersion.h"
+#include "app/RunReport.h"
 #include "platform/ForegroundPermission.h"
+#include "record/DiagnosticLog.h"
 #include "record/RunRecord.h"
+#include "ui/MainComponent.h"
 
-Application::Application(const juce::File& f, int m) : programFile(f), mixers(m) {}
+Application::Application(const CommandLine::Settings& s, const RetryList::List& r)
+    : settings(s), retry(r)
+{
+}
 
 Application::~Application() = default;
 
@@ -23,8 +30,12 @@ void Application::initialise(const juce::String&)
                                                         { textFromAnotherCopy(text); });
     instanceChannel->listen(InstanceChannel::pipePathFor(getApplicationName()));
 
+    if (!retry.addresses.isEmpty())
+        DiagnosticLog::line("a second try for " + retry.addresses.joinIntoString(", ") +
+                            " (--retry " + settings.retryPath + ")");
+
     repaintPump.start();
-    mainWindow = std::make_unique<MainWindow>(programFile, mixers);
+    mainWindow = std::make_unique<MainWindow>(settings, retry);
 }
 
 void Application::shutdown()
@@ -36,11 +47,19 @@ void Application::shutdown()
         // so the same text goes through the instance channel as well.
         InstanceChannel::send(InstanceChannel::pipePathFor(getApplicationName()),
                               getApplicationName() + "/" + getCommandLineParameters(), 1000);
+        RunReport::writeAlreadyRunning(settings.reportPath, started, settings.programFile,
+                                       settings.mixers, 0);
         return;
     }
 
-    // The window's component has stopped every thread of the update: the
-    // record's closing line comes after its last line.
+    mainWindow->stopUpdate();
+    const MainComponent& content = mainWindow->getContent();
+    if (content.hasRefusedTheFile())
+        setApplicationReturnValue(ExitCode::badCommandLine);
+    else
+        writeReport();
+    // The window's component stops every thread of the update: the record's
+    // closing line comes after its last line.
     mainWindow.reset();
     RunRecord::close();
     repaintPump.stop();
@@ -70,6 +89,25 @@ void Application::anotherInstanceStarted(const juce::String&)
 {
     if (mainWindow != nullptr && mainWindow->isVisible())
         mainWindow->toFront(true);
+}
+
+// The report of the window's run (--report): what it came to, though the
+// window itself ends with 0. A report that cannot be written is logged.
+void Application::writeReport() const
+{
+    if (settings.reportPath.isEmpty())
+        return;
+    const MainComponent& content = mainWindow->getContent();
+    const UpdateProcedure& procedure = content.getProcedure();
+    const MixersOutcome mixers =
+        content.hasSeveralMixers() ? content.getMixersOutcome() : MixersOutcome::of(procedure);
+    const ExitCode::Code outcome = ExitCode::ofWindow(
+        content.getLastStage(), procedure.getResult(), procedure.isDeliveryUnconfirmed(),
+        content.hasSeveralMixers() ? &mixers : nullptr);
+    const juce::Result written =
+        RunReport::writeAtEnd(settings.reportPath, procedure, mixers, started, outcome, 0);
+    if (written.failed())
+        DiagnosticLog::line(written.getErrorMessage());
 }
 
 void Application::textFromAnotherCopy(const juce::String& text)

@@ -1,8 +1,10 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "app/CommandLine.h"
 #include "app/InstanceChannel.h"
 #include "app/RepaintPump.h"
+#include "app/RetryList.h"
 #include "resources/TypefaceLookAndFeel.h"
 
 #include <juce_gui_basics/juce_gui_basics.h>
@@ -12,15 +14,18 @@
 class MainWindow;
 
 // The application: one instance at a time, one window, exit code 0 on every
-// way out. A second copy hands its command line to the running one, which
-// brings its window to the front, and ends without a window of its own.
+// way out but one: a second try whose update file is not the one its mixers
+// were sent ends with 1, as the console run does. A second copy hands its
+// command line to the running one, which brings its window to the front,
+// and ends without a window of its own. With --report, the run's report is
+// written as the application ends (by the second copy too: "already running").
 class Application : public juce::JUCEApplication
 {
 public:
-    // programFile: the program beside which the update file lies, or the
-    // update file named with --file; File() for this program. mixers: how
-    // many mixers the ready screen starts with (--mixers).
-    Application(const juce::File& programFile, int mixers);
+    // settings: the window's options (the update file, the mixers of its
+    // ready screen, the report's path); retry: the mixers a second try waits
+    // for (--retry), none otherwise.
+    Application(const CommandLine::Settings& settings, const RetryList::List& retry);
     ~Application() override;
 
     void initialise(const juce::String& commandLine) override;
@@ -32,13 +37,15 @@ public:
 
 private:
     void textFromAnotherCopy(const juce::String& text);
+    void writeReport() const;
 
     // The look of every window, message boxes included.
     TypefaceLookAndFeel lookAndFeel;
     std::unique_ptr<InstanceChannel> instanceChannel;
     RepaintPump repaintPump;
-    const juce::File programFile;
-    const int mixers;
+    const CommandLine::Settings settings;
+    const RetryList::List retry;
+    const juce::Time started = juce::Time::getCurrentTime();
     bool initialised = false;
     std::unique_ptr<MainWindow> mainWindow;
 };

@@ -96,9 +96,9 @@ const Option options[] = {
 };
 
 // The options only the console run takes: the window waits as long as the
-// user lets it, and writes no report nor reads one (yet). --mixers sets the
-// window's count of mixers as well.
-const char* const consoleOnly[] = {"--wait", "--stall", "--report", "--retry"};
+// user lets it. --mixers sets the window's count of mixers; --report and
+// --retry are the window's as well.
+const char* const consoleOnly[] = {"--wait", "--stall"};
 } // namespace
 
 CommandLine::Settings CommandLine::parse(const juce::StringArray& arguments)

@@ -5,9 +5,9 @@
 #include "app/ExitCode.h"
 #include "app/InstanceChannel.h"
 #include "app/ProgramVersion.h"
+#include "app/ReportAndRetry.h"
 #include "app/RetryList.h"
 #include "app/RunReport.h"
-#include "net/UpdateFile.h"
 #include "platform/CancelRequest.h"
 #include "platform/ConsoleOutput.h"
 #include "record/DiagnosticLog.h"
@@ -87,8 +87,8 @@ public:
         if (options.reportPath.isEmpty() || code == ExitCode::badCommandLine)
             return;
         const auto c = static_cast<ExitCode::Code>(code);
-        const juce::Result written =
-            RunReport::writeAtEnd(options.reportPath, procedure, started, c, code);
+        const juce::Result written = RunReport::writeAtEnd(
+            options.reportPath, procedure, MixersOutcome::of(procedure), started, c, code);
         // The update's outcome stands; the earlier report, if any, stays.
         if (written.failed())
             DiagnosticLog::line(written.getErrorMessage());
@@ -366,25 +366,6 @@ private:
     UpdateProcedure procedure; // last: stopped before what its callback uses goes
 };
 
-// The report of a run that found another copy running: no mixer, exit code 7.
-void reportAlreadyRunning(const Options& options, juce::Time started)
-{
-    if (options.reportPath.isEmpty())
-        return;
-    RunReport::Run run;
-    run.started = started;
-    run.ended = juce::Time::getCurrentTime();
-    run.updateFile = UpdateFile::besideProgram(
-        options.programFile == juce::File() ? UpdateFile::thisProgram() : options.programFile);
-    run.mixersAsked = options.mixers;
-    run.outcome = ExitCode::alreadyRunning;
-    run.exitCode = ExitCode::alreadyRunning;
-    const MixersOutcome none({}, {}, options.mixers, false, StageResult::success);
-    const juce::Result written =
-        RunReport::write(options.reportPath, RunReport::document(run, none));
-    if (written.failed())
-        DiagnosticLog::line(written.getErrorMessage());
-}
 } // namespace
 
 bool ConsoleRun::isAskedFor(const juce::StringArray& arguments)
@@ -417,31 +398,20 @@ int ConsoleRun::run(const juce::StringArray& arguments)
     }
 
     // What a report or a second try needs is there before anything is announced.
-    RetryList::List retry;
-    if (options.retryPath.isNotEmpty())
-        retry = RetryList::read(options.retryPath);
-    const juce::Result writable = options.reportPath.isEmpty()
-                                      ? juce::Result::ok()
-                                      : RunReport::checkWritable(options.reportPath);
-    if (retry.error.isNotEmpty() || writable.failed())
+    const ReportAndRetry::Prepared prepared = ReportAndRetry::prepare(options, false);
+    const RetryList::List& retry = prepared.retry;
+    if (prepared.refusal.isNotEmpty())
     {
-        refuse(retry.error.isNotEmpty() ? retry.error : writable.getErrorMessage());
+        refuse(prepared.refusal);
         ConsoleOutput::finish();
         return ExitCode::badCommandLine;
     }
     linesOnError = options.reportPath == RunReport::standardOutput;
-    if (options.retryPath.isNotEmpty())
+    if (prepared.nothingToTryAgain)
     {
-        if (retry.addresses.isEmpty())
-        {
-            out(TxtLoader::getInstance()->getString(StringEntry::nothingToTryAgain) + "\n");
-            TxtLoader::deleteInstance();
-            ConsoleOutput::finish();
-            return ExitCode::finished;
-        }
-        // As many mixers as there are to try again, each told apart.
-        options.mixers = retry.addresses.size();
-        options.mixersGiven = true;
+        sayNothingToTryAgain();
+        ConsoleOutput::finish();
+        return ExitCode::finished;
     }
 
     // A second Ctrl-C ends the process at once, its record closed first.
@@ -467,7 +437,8 @@ int ConsoleRun::run(const juce::StringArray& arguments)
         if (!lock.enter(0))
         {
             out(txt->getString(StringEntry::alreadyRunning) + "\n");
-            reportAlreadyRunning(options, started);
+            RunReport::writeAlreadyRunning(options.reportPath, started, options.programFile,
+                                           options.mixers, ExitCode::alreadyRunning);
         }
         else
         {
@@ -496,12 +467,19 @@ void ConsoleRun::refuse(const juce::String& reason)
                               " (KVR516_UPDATE --help lists the options)\n");
 }
 
+void ConsoleRun::sayNothingToTryAgain()
+{
+    out(TxtLoader::getInstance()->getString(StringEntry::nothingToTryAgain) + "\n");
+    TxtLoader::deleteInstance();
+}
+
 juce::String ConsoleRun::helpText()
 {
     return R"(Usage: KVR516_UPDATE --console [--file PATH] [--wait SECONDS]
                                [--stall SECONDS] [--mixers N]
                                [--report PATH] [--retry REPORT]
-       KVR516_UPDATE [--file PATH] [--mixers N]
+       KVR516_UPDATE [--file PATH] [--mixers N] [--report PATH]
+                     [--retry REPORT]
        KVR516_UPDATE --help | --version
 
 Sends the update file to a KVR-516helix mixer without a window: checks the
@@ -511,7 +489,8 @@ printing the progress. Texts are in the language of the locale (English or
 Japanese). Ctrl-C, SIGTERM or SIGHUP cancels; a second Ctrl-C ends it at
 once. Every run is added to the record for support. Without --console the
 window sends the file, the one named with --file if given, to as many
-mixers as its ready screen says (--mixers N sets it).
+mixers as its ready screen says (--mixers N sets it); it takes --report
+(to a file) and --retry as well.
 
   --console       run without a window (no display is needed)
   --file PATH     the update file to send; its name must end in .upd

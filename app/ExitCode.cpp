@@ -52,6 +52,16 @@ ExitCode::Code ExitCode::of(MixersOutcome::Whole whole) noexcept
     return cancelled;
 }
 
+ExitCode::Code ExitCode::ofWindow(Phase stage, StageResult result, bool unconfirmedEnd,
+                                  const MixersOutcome* mixers) noexcept
+{
+    if (stage == Phase::send && mixers != nullptr && result != StageResult::cancelled)
+        return of(mixers->getWhole());
+    if (result == StageResult::success && stage != Phase::send)
+        return cancelled;
+    return of(stage, result, unconfirmedEnd);
+}
+
 juce::String ExitCode::helpLines()
 {
     constexpr int width = 76;

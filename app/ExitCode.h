@@ -41,6 +41,14 @@ public:
     // The code of a run for several mixers, as its outcome comes to.
     static Code of(MixersOutcome::Whole whole) noexcept;
 
+    // What the window's run came to, which its report tells (the window
+    // itself ends with 0): stage, the last stage it started (Phase::notShown:
+    // none) and its result; a stage that succeeded short of the send was
+    // left by the user, a cancel. mixers: the account of several mixers,
+    // which decides once their send stage has ended without a cancel.
+    static Code ofWindow(Phase stage, StageResult result, bool unconfirmedEnd,
+                         const MixersOutcome* mixers) noexcept;
+
     // Every code, in order.
     static const std::vector<Row>& table();
 

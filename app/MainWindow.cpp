@@ -2,7 +2,6 @@
 #include "app/MainWindow.h"
 
 #include "app/AppIcon.h"
-#include "app/CommandLine.h"
 #include "app/FixedSizeHints.h"
 #include "ui/MainComponent.h"
 #include "ui/MixersChoice.h"
@@ -10,7 +9,7 @@
 static_assert(MixersChoice::maxMixers == CommandLine::maxMixers,
               "the window offers as many mixers as --mixers takes");
 
-MainWindow::MainWindow(const juce::File& programFile, int mixers)
+MainWindow::MainWindow(const CommandLine::Settings& settings, const RetryList::List& retry)
     : juce::DocumentWindow("KVR516_UPDATE", juce::Colour(0xFFD3D3D3),
                            juce::DocumentWindow::minimiseButton | juce::DocumentWindow::closeButton,
                            false)
@@ -24,9 +23,13 @@ MainWindow::MainWindow(const juce::File& programFile, int mixers)
     setWantsKeyboardFocus(false);
 
     MainComponent::Hooks hooks;
-    hooks.programFile = programFile;
+    hooks.programFile = settings.programFile;
     mainComponent = new MainComponent(std::move(hooks));
-    mainComponent->setMixers(mixers);
+    mainComponent->setMixers(settings.mixers);
+    if (!retry.addresses.isEmpty())
+        mainComponent->retry(retry.addresses,
+                             [retry](const juce::File& file, const juce::String& sha256)
+                             { return RetryList::whyNotTheFile(retry, file, sha256); });
     setContentOwned(mainComponent, true);
     fitContent();
     centreWithSize(getWidth(), getHeight());
@@ -54,6 +57,11 @@ MainWindow::~MainWindow()
     stopTimer();
     mainComponent->removeComponentListener(this);
     clearContentComponent();
+}
+
+void MainWindow::stopUpdate()
+{
+    mainComponent->getProcedure().stop();
 }
 
 void MainWindow::closeButtonPressed()

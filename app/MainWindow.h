@@ -1,6 +1,9 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #pragma once
 
+#include "app/CommandLine.h"
+#include "app/RetryList.h"
+
 #include <juce_gui_basics/juce_gui_basics.h>
 
 class MainComponent;
@@ -13,10 +16,16 @@ class MainComponent;
 class MainWindow : public juce::DocumentWindow, private juce::Timer, private juce::ComponentListener
 {
 public:
-    // programFile: as UpdateProcedure::Hooks has it; mixers: how many the
-    // ready screen offers to wait for.
-    MainWindow(const juce::File& programFile, int mixers);
+    // settings: the update file (as UpdateProcedure::Hooks has it) and how
+    // many mixers the ready screen offers to wait for; retry: the mixers of a
+    // second try (--retry), none otherwise.
+    MainWindow(const CommandLine::Settings& settings, const RetryList::List& retry);
     ~MainWindow() override;
+
+    const MainComponent& getContent() const noexcept { return *mainComponent; }
+    // Stops the update's stage where the application ends by no way out of
+    // the window (an interrupt): what it came to is then final.
+    void stopUpdate();
 
     void closeButtonPressed() override;
 

@@ -2,7 +2,9 @@
 #include "app/RunReport.h"
 
 #include "app/ProgramVersion.h"
+#include "net/UpdateFile.h"
 #include "platform/ConsoleOutput.h"
+#include "record/DiagnosticLog.h"
 #include "ui/ResultMessages.h"
 #include "update/UpdateProcedure.h"
 
@@ -157,7 +159,8 @@ juce::Result RunReport::write(const juce::String& path, const juce::var& documen
 }
 
 juce::Result RunReport::writeAtEnd(const juce::String& path, const UpdateProcedure& procedure,
-                                   juce::Time started, ExitCode::Code outcome, int exitCode)
+                                   const MixersOutcome& mixers, juce::Time started,
+                                   ExitCode::Code outcome, int exitCode)
 {
     Run run;
     run.started = started;
@@ -165,8 +168,26 @@ juce::Result RunReport::writeAtEnd(const juce::String& path, const UpdateProcedu
     run.updateFile = procedure.getUpdateFile();
     run.bytes = procedure.getUpdateFileSize();
     run.sha256 = procedure.getUpdateFileHash();
-    run.mixersAsked = procedure.getMixersWanted();
+    run.mixersAsked = mixers.getWanted();
     run.outcome = outcome;
     run.exitCode = exitCode;
-    return write(path, document(run, MixersOutcome::of(procedure)));
+    return write(path, document(run, mixers));
+}
+
+void RunReport::writeAlreadyRunning(const juce::String& path, juce::Time started,
+                                    const juce::File& programFile, int mixers, int exitCode)
+{
+    if (path.isEmpty())
+        return;
+    Run run;
+    run.started = started;
+    run.ended = juce::Time::getCurrentTime();
+    run.updateFile = UpdateFile::besideProgram(
+        programFile == juce::File() ? UpdateFile::thisProgram() : programFile);
+    run.mixersAsked = mixers;
+    run.outcome = ExitCode::alreadyRunning;
+    run.exitCode = exitCode;
+    const MixersOutcome none({}, {}, mixers, false, StageResult::success);
+    if (const juce::Result written = write(path, document(run, none)); written.failed())
+        DiagnosticLog::line(written.getErrorMessage());
 }

@@ -45,10 +45,18 @@ public:
     static juce::Result write(const juce::String& path, const juce::var& document);
 
     // The window's and the console's one call at the end: the report of the
-    // procedure's run, started at started, that came to outcome and ends the
+    // procedure's run, started at started, whose mixers came to mixers (as
+    // many asked for as they say) and the whole to outcome, ending the
     // process with exitCode, written to path.
     static juce::Result writeAtEnd(const juce::String& path, const UpdateProcedure& procedure,
-                                   juce::Time started, ExitCode::Code outcome, int exitCode);
+                                   const MixersOutcome& mixers, juce::Time started,
+                                   ExitCode::Code outcome, int exitCode);
+
+    // The report of a run that found another copy running, where path is
+    // given: no mixer; programFile as --file gives it (File(): this
+    // program). A report that cannot be written is logged.
+    static void writeAlreadyRunning(const juce::String& path, juce::Time started,
+                                    const juce::File& programFile, int mixers, int exitCode);
 
     // A time as the report gives it: ISO 8601 in UTC, "2026-12-09T01:45:00Z".
     static juce::String utc(juce::Time time);

@@ -104,4 +104,7 @@ struct StringEntry
     static constexpr int mixersLabel = 71;
     static constexpr int tryAgain = 72;
     static constexpr int waitingForMixers = 73;
+    // A second try (--retry) whose update file is not the one its mixers
+    // were sent: the box before anything is announced.
+    static constexpr int notTheFileTriedAgain = 74;
 };

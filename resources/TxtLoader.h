@@ -18,7 +18,7 @@ class LocaleQuery;
 class TxtLoader
 {
 public:
-    static constexpr int stringCount = 74;
+    static constexpr int stringCount = 75;
     static constexpr int lineBufferSize = 2048; // a line holds at most 2047 bytes
 
     // The sections a table can hold; any other header counts as none.

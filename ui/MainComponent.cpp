@@ -250,7 +250,7 @@ void MainComponent::refreshTexts()
     bool rightVisible = screen.rightVisible;
     if (severalMixers && p == Phase::finished)
     {
-        const MixersOutcome outcome = MixersOutcome::of(*procedure);
+        const MixersOutcome outcome = getMixersOutcome();
         const MixersEndScreen::Buttons b = MixersEndScreen::buttons(outcome);
         message = MixersEndScreen::message(outcome);
         leftText = b.leftText;
@@ -293,6 +293,8 @@ void MainComponent::refreshTexts()
 void MainComponent::advancePhase()
 {
     const Phase previous = phase;
+    if (previous == Phase::initialise && refusesTheFile())
+        return;
     // A wait again for the mixers that failed goes from its check straight on.
     phase = previous == Phase::initialise && tryingAgain ? Phase::connect : nextPhase(previous);
     if (previous == Phase::language)
@@ -301,6 +303,9 @@ void MainComponent::advancePhase()
     procedure->stop();
     if (previous == Phase::ready)
         startMixers();
+    // A second try (--retry) shows its rows from the wait on.
+    if (previous == Phase::initialise && tryingAgain && !severalMixers)
+        followMixers(true);
     if (previous == Phase::finished && severalMixers)
         noteMixersOutcome();
 
@@ -323,7 +328,10 @@ void MainComponent::advancePhase()
                 ResultMessages::finishOutcome(procedure->isDeliveryUnconfirmed()));
         }
         if (isWorkerPhase(phase))
+        {
+            lastStage = phase;
             procedure->start(phase);
+        }
     };
 
     // The sends to several mixers end on the end screen, whatever each's end.
@@ -365,7 +373,7 @@ void MainComponent::buttonClicked(juce::Button* button)
         return;
 
     if (button == button1.get() && phase == Phase::finished && severalMixers &&
-        MixersEndScreen::buttons(MixersOutcome::of(*procedure)).rightVisible)
+        MixersEndScreen::buttons(getMixersOutcome()).rightVisible)
         tryAgain();
     else if (button == button1.get())
         advancePhase();
@@ -510,17 +518,33 @@ void MainComponent::startMixers()
 {
     const int mixers = mixersChoice->getMixers();
     procedure->setMixersWanted(mixers);
-    severalMixers = mixers > 1;
+    followMixers(mixers > 1);
+}
+
+// The procedure's mixers in the panel; for several, the panel grows to
+// hold their rows.
+void MainComponent::followMixers(bool several)
+{
+    severalMixers = several;
     if (severalMixers)
-        setSize(severalWidth, severalPanelTop + MixersPanel::heightFor(mixers) + severalButtonsGap +
-                                  button1Bounds.getHeight() + 10);
+        setSize(severalWidth, severalPanelTop +
+                                  MixersPanel::heightFor(procedure->getMixersWanted()) +
+                                  severalButtonsGap + button1Bounds.getHeight() + 10);
     mixersPanel->follow(*procedure, earlierTries);
     resized();
 }
 
+MixersOutcome MainComponent::getMixersOutcome() const
+{
+    MixersOutcome whole = MixersOutcome::of(*procedure);
+    for (auto earlier = earlierUpdates.rbegin(); earlier != earlierUpdates.rend(); ++earlier)
+        whole = MixersOutcome::of(**earlier).followedBy(whole);
+    return whole;
+}
+
 void MainComponent::noteMixersOutcome() const
 {
-    const MixersOutcome outcome = MixersOutcome::of(*procedure);
+    const MixersOutcome outcome = getMixersOutcome();
     juce::String text = ResultMessages::mixersSummary(outcome);
     for (const MixersOutcome::Mixer& m : outcome.getMixers())
         if (m.verdict != MixersOutcome::Verdict::finished)
@@ -533,9 +557,9 @@ void MainComponent::noteMixersOutcome() const
 // is turned away.
 void MainComponent::tryAgain()
 {
-    const MixersOutcome outcome = MixersOutcome::of(*procedure);
-    const juce::StringArray again = outcome.getToTryAgain();
-    for (const MixersOutcome::Mixer& m : outcome.getMixers())
+    const juce::StringArray again = getMixersOutcome().getToTryAgain();
+    const MixersOutcome round = MixersOutcome::of(*procedure);
+    for (const MixersOutcome::Mixer& m : round.getMixers())
         if (again.contains(m.address))
             earlierTries[m.address] += m.attempt;
     DiagnosticLog::line("waiting again for the mixers that failed: " + again.joinIntoString(", "));
@@ -553,5 +577,34 @@ void MainComponent::tryAgain()
     tryingAgain = true;
     phase = Phase::initialise;
     refreshTexts();
+    lastStage = Phase::initialise;
     procedure->start(Phase::initialise);
+}
+
+void MainComponent::retry(const juce::StringArray& addresses, FileRefusal whyNot)
+{
+    whyNotTheFile = std::move(whyNot);
+    details.reset();
+    procedure = std::make_unique<UpdateProcedure>(
+        hooks, [this] { triggerAsyncUpdate(); }, addresses.size(), 0, addresses);
+    details = std::make_unique<StageDetails>(*procedure);
+    addAndMakeVisible(*details);
+    tryingAgain = true;
+}
+
+bool MainComponent::refusesTheFile()
+{
+    if (!whyNotTheFile)
+        return false;
+    const juce::String why =
+        whyNotTheFile(procedure->getUpdateFile(), procedure->getUpdateFileHash());
+    if (why.isEmpty())
+        return false;
+    phase = Phase::ended;
+    refusedTheFile = true;
+    procedure->stop();
+    DiagnosticLog::line(why);
+    RunRecord::noteOutcome("refused: " + why);
+    showMessage(StringEntry::notTheFileTriedAgain, StringEntry::ok, quitRequest());
+    return true;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ui/HeldKeys.h"
+#include "update/MixersOutcome.h"
 #include "update/Phase.h"
 #include "update/UpdateProcedure.h"
 
@@ -80,6 +81,25 @@ public:
     // Whether the update under way is for several mixers.
     bool hasSeveralMixers() const noexcept { return severalMixers; }
     UpdateProcedure& getProcedure() noexcept { return *procedure; }
+    const UpdateProcedure& getProcedure() const noexcept { return *procedure; }
+
+    // Why the checked update file (its SHA-256) cannot be sent on a second
+    // try; empty when it can.
+    using FileRefusal =
+        std::function<juce::String(const juce::File& file, const juce::String& sha256)>;
+    // A second try for the mixers of an earlier run (--retry), called before
+    // the first screen: once the check has found a file that whyNot lets
+    // through, the wait for those addresses alone on the screens of several
+    // mixers, as TRY AGAIN waits, with no ready screen between. Another file
+    // ends the update with a box before anything is announced.
+    void retry(const juce::StringArray& addresses, FileRefusal whyNot);
+    // Whether a second try found another update file than its mixers were sent.
+    bool hasRefusedTheFile() const noexcept { return refusedTheFile; }
+    // The last stage started (Phase::notShown: none); its result is the procedure's.
+    Phase getLastStage() const noexcept { return lastStage; }
+    // Several mixers: the account of every wait so far (TRY AGAIN), each
+    // mixer at its last try.
+    MixersOutcome getMixersOutcome() const;
 
     void paint(juce::Graphics& g) override;
     void resized() override;
@@ -124,8 +144,11 @@ private:
     // account, in the record once the user leaves it; the wait again for the
     // mixers that failed, with a new update of their own.
     void startMixers();
+    void followMixers(bool several);
     void noteMixersOutcome() const;
     void tryAgain();
+    // A second try's check has found another file: its box, then the end.
+    bool refusesTheFile();
 
     Hooks hooks;
 
@@ -146,7 +169,10 @@ private:
     std::unique_ptr<MixersChoice> mixersChoice; // on the ready screen
     std::unique_ptr<MixersPanel> mixersPanel;   // in place of details for several mixers
     bool severalMixers = false;
-    bool tryingAgain = false; // the check of a wait again, which goes straight on to it
+    bool tryingAgain = false;  // the check of a wait again, which goes straight on to it
+    FileRefusal whyNotTheFile; // a second try's (--retry)
+    bool refusedTheFile = false;
+    Phase lastStage = Phase::notShown;
     std::map<juce::String, int> earlierTries; // of each mixer tried again, its tries before
     // The updates before a wait again, kept as they are (their connections) until the end.
     std::vector<std::unique_ptr<UpdateProcedure>> earlierUpdates;

@@ -37,6 +37,35 @@ MixersOutcome MixersOutcome::of(const UpdateProcedure& p)
                          p.getResult() == StageResult::cancelled, p.getMixerWaitResult());
 }
 
+MixersOutcome MixersOutcome::followedBy(const MixersOutcome& later) const
+{
+    MixersOutcome whole = *this;
+    for (const Mixer& m : later.mixers)
+    {
+        const auto same = std::find_if(whole.mixers.begin(), whole.mixers.end(),
+                                       [&m](const Mixer& e) { return e.address == m.address; });
+        if (same == whole.mixers.end())
+            whole.mixers.push_back(m);
+        else if (m.verdict != Verdict::turnedAway)
+        {
+            const int before = same->attempt;
+            *same = m;
+            same->attempt += before;
+        }
+    }
+    whole.came = 0;
+    whole.finished = 0;
+    for (const Mixer& m : whole.mixers)
+    {
+        whole.came += m.verdict == Verdict::turnedAway ? 0 : 1;
+        whole.finished += m.verdict == Verdict::finished || m.verdict == Verdict::unconfirmed;
+    }
+    whole.cancelled = later.cancelled;
+    if (waitResult == StageResult::success)
+        whole.waitResult = later.waitResult;
+    return whole;
+}
+
 MixersOutcome::Verdict MixersOutcome::verdictOf(const MixerDelivery::Report& r) noexcept
 {
     if (r.finished())

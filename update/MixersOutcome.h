@@ -61,6 +61,12 @@ public:
 
     static Verdict verdictOf(const MixerDelivery::Report& report) noexcept;
 
+    // This account with that of a later wait for some of its mixers (the
+    // window's TRY AGAIN) in it: each mixer that came again in its place,
+    // its tries counted on; a mixer turned away there keeps its verdict here.
+    // As many were asked for as here; a cancel there cancels the whole.
+    MixersOutcome followedBy(const MixersOutcome& later) const;
+
     // Those come, in order, then those turned away.
     const std::vector<Mixer>& getMixers() const noexcept { return mixers; }
     int getWanted() const noexcept { return wanted; }

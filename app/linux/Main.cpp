@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/ConsoleRun.h"
 #include "app/ProgramVersion.h"
+#include "app/ReportAndRetry.h"
 #include "app/linux/DisplayCheck.h"
 #include "record/DiagnosticLog.h"
 
@@ -12,14 +13,13 @@
 
 namespace
 {
-// The update file the window sends: File(), the one beside the program.
-juce::File windowProgramFile;
-// How many mixers the window's ready screen starts with (--mixers).
-int windowMixers = 1;
+// The window's options, and the mixers of a second try (--retry).
+CommandLine::Settings windowSettings;
+RetryList::List windowRetry;
 
 juce::JUCEApplicationBase* createApplication()
 {
-    return new Application(windowProgramFile, windowMixers);
+    return new Application(windowSettings, windowRetry);
 }
 
 // The window quits on SIGTERM and SIGHUP as on an interrupt: the framework's
@@ -35,7 +35,10 @@ extern "C" void quitAsOnInterrupt(int)
 // and ends with exit code 0, display or not. Asked for the console run (or its
 // help), it runs that and returns its exit code, without ever opening the
 // display. Otherwise the arguments are the window's: those it does not take
-// end the process with exit code 1 and the reason on standard error; without
+// end the process with exit code 1 and the reason on standard error, as do a
+// report to try again (--retry) that is none and a report (--report) that
+// cannot be written, while a report with nothing to try again is said on
+// standard output and ends it with 0; without
 // a display it says so on standard error and ends with exit code 1 before
 // anything of the window is built; otherwise it hands a new Application to
 // the framework's main loop and returns its result. The arguments are UTF-8,
@@ -73,8 +76,19 @@ int main(int argc, char* argv[])
         ConsoleRun::refuse(settings.error);
         return 1;
     }
-    windowProgramFile = settings.programFile;
-    windowMixers = settings.mixers;
+    windowSettings = settings;
+    const ReportAndRetry::Prepared prepared = ReportAndRetry::prepare(windowSettings, true);
+    if (prepared.refusal.isNotEmpty())
+    {
+        ConsoleRun::refuse(prepared.refusal);
+        return 1;
+    }
+    if (prepared.nothingToTryAgain)
+    {
+        ConsoleRun::sayNothingToTryAgain();
+        return 0;
+    }
+    windowRetry = prepared.retry;
 
     const juce::String problem = DisplayCheck::problem();
     if (problem.isNotEmpty())

@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/ConsoleRun.h"
 #include "app/ProgramVersion.h"
+#include "app/ReportAndRetry.h"
 #include "app/windows/ParentConsole.h"
 
 #include <windows.h>
@@ -13,14 +14,13 @@
 
 namespace
 {
-// The update file the window sends: File(), the one beside the program.
-juce::File windowProgramFile;
-// How many mixers the window's ready screen starts with (--mixers).
-int windowMixers = 1;
+// The window's options, and the mixers of a second try (--retry).
+CommandLine::Settings windowSettings;
+RetryList::List windowRetry;
 
 juce::JUCEApplicationBase* createApplication()
 {
-    return new Application(windowProgramFile, windowMixers);
+    return new Application(windowSettings, windowRetry);
 }
 
 // The arguments after the program's name, in UTF-16 as Windows keeps them
@@ -49,8 +49,11 @@ juce::StringArray arguments()
 // which cmd and PowerShell wait. Otherwise, started from a console,
 // it writes its diagnostic lines there unless standard error is redirected;
 // arguments the window does not take end it with exit code 1 and the reason
-// there; then it hands a new Application to the framework's main loop and
-// returns its result as the exit code.
+// there, as do a report to try again (--retry) that is none and a report
+// (--report) that cannot be written; a report with nothing to try again is
+// said on standard output and ends it with 0. Then it hands a new
+// Application to the framework's main loop and returns its result as the
+// exit code.
 extern "C" JUCE_MAIN_FUNCTION
 {
     const juce::StringArray arguments = ::arguments();
@@ -75,8 +78,21 @@ extern "C" JUCE_MAIN_FUNCTION
         ConsoleRun::refuse(settings.error);
         return 1;
     }
-    windowProgramFile = settings.programFile;
-    windowMixers = settings.mixers;
+    windowSettings = settings;
+    const ReportAndRetry::Prepared prepared = ReportAndRetry::prepare(windowSettings, true);
+    if (prepared.refusal.isNotEmpty())
+    {
+        ConsoleRun::refuse(prepared.refusal);
+        return 1;
+    }
+    if (prepared.nothingToTryAgain)
+    {
+        ParentConsole::attachForStandardOutput();
+        ConsoleRun::sayNothingToTryAgain();
+        std::fflush(stdout);
+        return 0;
+    }
+    windowRetry = prepared.retry;
     juce::JUCEApplicationBase::createInstance = &createApplication;
     return juce::JUCEApplicationBase::main(JUCE_MAIN_FUNCTION_ARGS);
 }

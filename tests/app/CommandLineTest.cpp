@@ -63,7 +63,7 @@ TEST(CommandLine, OptionsBecomeSettingsOrAReason)
         {{"--console", "--mixers", "003"}, true, false, "", -1, "--mixers needs a whole number"},
         {{"--mixers", "3"}, false, false, "", -1, "", 120, false, 3},
         {{"--mixers", "65"}, false, false, "", -1, "from 1 to 64, not \"65\""},
-        {{"--report", "r.json"}, false, false, "", -1, "--report is for the console run"},
+        {{"--report", "r.json", "--retry", "r.json"}, false, false, "", -1, ""},
         {{"--console", "--report", ""}, true, false, "", -1, "--report needs a file"},
         {{"--console", "--retry", "-"}, true, false, "", -1, "--retry needs the file"},
         {{"--console", "--retry", "r.json", "--mixers", "2"}, true, false, "", -1, "cannot go"},

@@ -88,6 +88,62 @@ TEST(ExitCode, SeveralMixersTakeTheCodeThatComesFirst)
     }
 }
 
+// The window's run, as its report tells it: the last stage's result, a stage
+// that succeeded short of the send being one the user left; several mixers
+// by their account once their send stage has ended without a cancel. A
+// second wait for those that failed (TRY AGAIN) puts each in its place.
+TEST(ExitCode, TheWindowsRunComesToWhatItsLastStageAndItsMixersDid)
+{
+    using C = ExitCode::Code;
+    std::vector<MixerDelivery::Report> first(3);
+    const StageResult ends[] = {StageResult::success, StageResult::code3, StageResult::cancelled};
+    for (std::size_t i = 0; i < first.size(); ++i)
+    {
+        first[i].address = "198.51.100.2" + juce::String(static_cast<int>(i) + 1);
+        first[i].ended = true;
+        first[i].result = ends[i];
+    }
+    const MixersOutcome before(first, {}, 3, false, StageResult::success);
+    std::vector<MixerDelivery::Report> again{first[1], first[2]};
+    for (MixerDelivery::Report& r : again)
+        r.result = StageResult::success;
+    const MixersOutcome after =
+        before.followedBy(MixersOutcome(again, {"198.51.100.21"}, 2, false, StageResult::success));
+    const MixersOutcome halfway =
+        before.followedBy(MixersOutcome({again[0]}, {}, 2, true, StageResult::success));
+
+    EXPECT_EQ(after.getWanted(), 3);
+    EXPECT_EQ(after.getFinished(), 3);
+    EXPECT_EQ(after.getMixers().size(), 3u); // .21, turned away the second time, keeps its place
+    EXPECT_EQ(after.getMixers()[1].attempt, 2);
+    EXPECT_EQ(halfway.getToTryAgain(), juce::StringArray("198.51.100.23"));
+
+    struct Row
+    {
+        Phase stage;
+        StageResult result;
+        const MixersOutcome* mixers;
+        C code;
+        bool unconfirmedEnd = false;
+    };
+    const Row rows[] = {
+        {Phase::notShown, StageResult::success, nullptr, C::cancelled},
+        {Phase::initialise, StageResult::success, nullptr, C::cancelled},
+        {Phase::initialise, StageResult::code4, &after, C::initialiseFailed},
+        {Phase::connect, StageResult::code1, &before, C::connectFailed},
+        {Phase::send, StageResult::success, nullptr, C::unconfirmed, true},
+        {Phase::send, StageResult::code3, nullptr, C::sendFailed},
+        {Phase::send, StageResult::success, &before, C::cancelled},
+        {Phase::send, StageResult::success, &after, C::finished},
+        {Phase::send, StageResult::cancelled, &after, C::cancelled},
+        {Phase::send, StageResult::success, &halfway, C::cancelled},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ExitCode::ofWindow(row.stage, row.result, row.unconfirmedEnd, row.mixers),
+                  row.code)
+            << &row - rows;
+}
+
 namespace
 {
 // The codes a document's table lists: the rows "| N | ..." of docs/using.md,

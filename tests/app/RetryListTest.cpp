@@ -1,5 +1,6 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "app/RetryList.h"
+#include "app/ReportAndRetry.h"
 #include "app/RunReport.h"
 
 #include <gtest/gtest.h>
@@ -73,7 +74,8 @@ TEST(RetryList, AReportGivesItsFailedMixersOrAReason)
 }
 
 // A report read from a file: a folder, a missing file and one over 1 MiB are
-// refused before a byte is parsed; a report written is read back whole.
+// refused before a byte is parsed; a report written is read back whole, and
+// prepares the run that --retry starts.
 TEST(RetryList, TheFileIsAWholeReportOfAtMostOneMebibyte)
 {
     const juce::TemporaryFile folder;
@@ -87,6 +89,20 @@ TEST(RetryList, TheFileIsAWholeReportOfAtMostOneMebibyte)
     // Nothing left beside it, hidden or not.
     EXPECT_EQ(folder.getFile().findChildFiles(juce::File::findFiles, false).size(), 1);
 
+    // A run started with it waits for its two mixers, each told apart; the
+    // window's own report goes to a file, never to standard output.
+    for (const bool window : {false, true})
+    {
+        CommandLine::Settings s;
+        s.retryPath = report.getFullPathName();
+        s.reportPath = "-";
+        const ReportAndRetry::Prepared p = ReportAndRetry::prepare(s, window);
+        EXPECT_EQ(p.refusal.contains("--report -"), window) << p.refusal;
+        EXPECT_EQ(s.mixers, window ? 1 : 2);
+        EXPECT_EQ(s.mixersGiven, !window);
+        EXPECT_FALSE(p.nothingToTryAgain);
+    }
+
     juce::String padded = written();
     padded << juce::String::repeatedString(" ", static_cast<int>(RetryList::maxBytes) -
                                                     padded.getNumBytesAsUTF8());
@@ -98,4 +114,16 @@ TEST(RetryList, TheFileIsAWholeReportOfAtMostOneMebibyte)
     const juce::File missingFolder = folder.getFile().getChildFile("gone/report.json");
     EXPECT_TRUE(RunReport::checkWritable(missingFolder.getFullPathName()).failed());
     EXPECT_FALSE(missingFolder.getParentDirectory().exists());
+    CommandLine::Settings s;
+    s.reportPath = missingFolder.getFullPathName();
+    EXPECT_TRUE(ReportAndRetry::prepare(s, true).refusal.isNotEmpty());
+
+    // A report in which every mixer finished: nothing to try again.
+    ASSERT_TRUE(report.replaceWithText(
+        written().replace("\"failed\"", "\"finished\"").replace("\"cancelled\"", "\"finished\"")));
+    s = {};
+    s.retryPath = report.getFullPathName();
+    const ReportAndRetry::Prepared none = ReportAndRetry::prepare(s, true);
+    EXPECT_TRUE(none.refusal.isEmpty()) << none.refusal;
+    EXPECT_TRUE(none.nothingToTryAgain);
 }

@@ -523,6 +523,24 @@ deliver() {
     expect_end
 }
 
+# Ends the mixer simulator started last, if it still runs.
+stop_mixer() {
+    if [ -n "$sim_pid" ]; then
+        kill "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+    fi
+    sim_pid=""
+}
+
+# The report holds against the schema and says, as report_check.py prints it, its
+# exit code, its outcome and just these mixers:
+# report_holds FILE EXIT_CODE OUTCOME "ADDRESS OUTCOME CODE BYTES_SENT TRY"...
+report_holds() {
+    local said
+    said=$(/usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/report_check.py" \
+        "$(dirname "${BASH_SOURCE[0]}")/../../docs/report.schema.json" "$1" 2>&1 | sort)
+    [ "$said" = "$(printf '%s\n' "exit_code $2" "outcome $3" "${@:4}" | sort)" ] || fail "the report says: $said"
+}
 # Rows that the Linux and the Windows runs share.
 
 # With a second network down (add_down_network), the whole file reaches the

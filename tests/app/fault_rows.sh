@@ -4,12 +4,11 @@
 # The rows of the fault matrix that live on the wire or in the window, run
 # against the real program as the end-to-end test runs it: its own Xvfb, the
 # program in one network namespace, the mixer simulator with a fault mode in
-# another, xdotool for the buttons, OCR for the boxes. Each window row checks
-# the box the user sees (or that none is shown) and that the process ends
-# with exit code 0 (the window refusing a console option: 1); each console
-# row (--console) checks the exit code its outcome has (0, 1, 2, 4, 5, 6 or
-# 7) and the last line printed, and the report (--report) where it asks for
-# one. None may hang.
+# another, xdotool for the buttons, OCR for the boxes. Each row checks the
+# box the user sees (or that none is shown) and that the process ends with
+# exit code 0 (a second try with another file, or the window refusing a
+# console option: 1), and the report (--report) where it asks for one. None
+# may hang. The console run's rows are console_rows.sh's.
 #
 # Usage: fault_rows.sh PROGRAM SIMULATOR CLOSE_HELPER
 # Exits 0 when every row behaved, 77 (skipped) when not root.
@@ -46,14 +45,6 @@ to_ready() {
     wait_text "Please choose a language used."
     press_left
     wait_text "push START."
-}
-
-stop_mixer() {
-    if [ -n "$sim_pid" ]; then
-        kill "$sim_pid" 2>/dev/null || true
-        wait "$sim_pid" 2>/dev/null || true
-    fi
-    sim_pid=""
 }
 
 #------------------------------------------------------------------------------
@@ -162,285 +153,6 @@ grep -qF "KVR516_UPDATE: announcing to 203.0.113.255 failed" "$work/app.log" ||
 #------------------------------------------------------------------------------
 step "row 15: the mixer stalls until the program waits for room, then resets"
 row_stall_then_reset 1000
-
-#------------------------------------------------------------------------------
-# The console run (--console): no display, its exit code and last line. The
-# arguments go after --console; its standard output to console.out.
-console_start() {
-    : >"$work/console.out"
-    ip netns exec "$ns_pc" env -i HOME="$work/home" LANG=en_US.UTF-8 PATH=/usr/bin:/bin \
-        XDG_STATE_HOME="$work/state" "${console_env[@]}" sh -c 'mount --bind "$1" /var/tmp && shift && exec "$@"' sh \
-        "$work/lockdir" "$work/prog/KVR516_UPDATE" --console "$@" >>"$work/console.out" 2>>"$work/app.log" &
-    app_pid=$!
-}
-console_env=() # more of the environment, NAME=value
-console_said() { grep -qF -- "$1" "$work/console.out"; }
-console_end() {
-    wait_for 60 "the console run to end" program_ended
-    local status=0 last
-    wait "$app_pid" || status=$?
-    app_pid=""
-    last=$(tail -n1 "$work/console.out")
-    [ "$status" -eq "$1" ] && [ "$last" = "$2" ] ||
-        fail "console run: exit code $status, last line \"$last\"; expected $1, \"$2\""
-    echo "    exit code $1: $2"
-}
-
-step "console: a whole update"
-make_update_file $((1024 * 1024 + 123))
-console_start
-start_mixer
-console_end 0 "please confirm a screen on KVR-516helix, and reboot after the end."
-expect_mixer_ok
-for line in "Announcing on 198.51.100.10" "Connected from 198.51.100.20" "1.0 MB of 1.0 MB" "Finish sending"; do
-    console_said "$line" || fail "the console run did not say \"$line\": $(cat "$work/console.out")"
-done
-grep -q "^=== start .*, console run; " "$work/state/KVR516_UPDATE/KVR516_UPDATE.log" &&
-    tail -n1 "$work/state/KVR516_UPDATE/KVR516_UPDATE.log" | grep -q "outcome: Finish .*mixer: 198.51.100.20" ||
-    fail "the record does not tell the console run: $(tail -n3 "$work/state/KVR516_UPDATE/KVR516_UPDATE.log")"
-
-step "console: the mixer resets the connection"
-start_faulty_mixer --fault reset-after:100000
-console_start
-console_end 4 "A problem occurred while sending the file_S3 (S3)"
-stop_mixer
-
-step "console: --mixers 3, each from its own address, each takes the file"
-make_update_file $((1024 * 1024 + 123))
-start_mixers 3
-console_start --mixers 3
-console_end 0 "3 of 3 mixers finished"
-end_mixers
-expect_mixers_ok 1 2 3
-said_of_mixers 3
-for k in 1 2 3; do
-    said_for_mixer $k finished || fail "mixer $k has no line that it finished: $(cat "$work/console.out")"
-done
-
-step "console: --mixers 3, the one at 198.51.100.22 resets the connection, the others take the file"
-start_mixer_from 1
-start_mixer_from 2 --fault reset-after:100000
-start_mixer_from 3
-console_start --mixers 3
-console_end 4 "2 of 3 mixers finished"
-end_mixers
-expect_mixers_ok 1 3
-[ "${mixer_status[2]}" -eq 0 ] && said_for_mixer 2 "A problem occurred while sending the file_S3 \(S3\)" ||
-    fail "the reset of mixer 2 is not told: $(cat "$work/console.out")"
-
-step "console: --mixers 2, the mixer at 198.51.100.21 resets, comes back for its second try, then mixer 2"
-start_mixer_from 1 --fault reset-after:100000
-console_start --mixers 2
-logged() { grep -qE "$1" "$work/app.log"; }
-wait_for 30 "the first try's end" logged "mixer 198\.51\.100\.21: [0-9]+ of [0-9]+ bytes sent; outcome: _S"
-start_mixer_from 1
-wait_for 30 "the second try's end" logged "mixer 198\.51\.100\.21 \(second try\): the whole file sent"
-start_mixer_from 2
-console_end 0 "2 of 2 mixers finished"
-end_mixers
-expect_mixers_ok 1 2
-said_for_mixer 1 "finished" && fail "the first mixer is counted twice: $(cat "$work/console.out")"
-console_said "Mixer 198.51.100.21 (second try): finished" ||
-    fail "the second try is not told: $(cat "$work/console.out")"
-
-# The report holds against the schema and says, as report_check.py prints it, its
-# exit code and just these mixers: report_holds FILE EXIT_CODE "ADDRESS OUTCOME CODE BYTES_SENT TRY"...
-report_holds() {
-    local said
-    said=$(/usr/bin/python3 "$here/report_check.py" "$here/../../docs/report.schema.json" "$1" 2>&1 | sort)
-    [ "$said" = "$(printf '%s\n' "exit_code $2" "${@:3}" | sort)" ] || fail "the report says: $said"
-}
-record="$work/state/KVR516_UPDATE/KVR516_UPDATE.log"
-
-step "console: --mixers 2 --report, the one at 198.51.100.22 resets: the report tells both as the record does"
-make_update_file $((1024 * 1024 + 123))
-start_mixer_from 1
-start_mixer_from 2 --fault reset-after:100000
-console_start --mixers 2 --report "$work/first.json"
-console_end 4 "1 of 2 mixers finished"
-end_mixers
-expect_mixers_ok 1
-sent=$(sed -n 's/.*mixer 198\.51\.100\.22: \([0-9]*\) of [0-9]* bytes sent; outcome: _S3$/\1/p' "$record" | tail -n1)
-[ -n "$sent" ] || fail "the record has no line on the failure of mixer 2: $(tail -n5 "$record")"
-report_holds "$work/first.json" 4 "198.51.100.21 finished - $((1024 * 1024 + 123)) 1" "198.51.100.22 failed S3 $sent 1"
-
-step "console: --retry with it: 198.51.100.21, connecting first, is turned away; 198.51.100.22 takes the file"
-start_mixer_from 1 --timeout 20
-: >"$work/app.log"
-console_start --retry "$work/first.json" --report "$work/second.json"
-wait_for 20 "198.51.100.21 to be turned away" grep -qF \
-    "the connection from 198.51.100.21 is closed at once: not one of the mixers asked for" "$work/app.log"
-start_mixer_from 2
-console_end 0 "1 of 1 mixers finished"
-end_mixers
-expect_mixers_ok 2
-grep -q " received=0 " "$work/mixer.1.log" || fail "mixer 1 was sent bytes: $(cat "$work/mixer.1.log")"
-report_holds "$work/second.json" 0 "198.51.100.22 finished - $((1024 * 1024 + 123)) 1"
-
-step "console: --retry of a report whose mixers all finished: nothing to try again, nothing announced"
-: >"$work/app.log"
-console_start --retry "$work/second.json"
-console_end 0 "Every mixer in the report finished: there is nothing to try again."
-grep -q "announcing" "$work/app.log" && fail "announced with nothing to try again: $(cat "$work/app.log")"
-
-step "console: --retry with another update file: refused before anything is announced"
-make_update_file 4096
-: >"$work/app.log"
-console_start --retry "$work/first.json"
-console_end 1 ""
-grep -qF "is not the one the report's mixers were sent" "$work/app.log" && ! grep -q "announcing" "$work/app.log" ||
-    fail "the other file was not refused before announcing: $(cat "$work/app.log")"
-
-step "console: --report - with one mixer: standard output is the report alone"
-make_update_file $((64 * 1024))
-start_mixer
-: >"$work/app.log"
-console_start --report -
-console_end 0 "}"
-expect_mixer_ok
-report_holds "$work/console.out" 0 "198.51.100.20 finished - 65536 1"
-grep -qF "please confirm a screen" "$work/app.log" || fail "the lines for people are not on standard error"
-
-step "console: --mixers 3 --wait 4 with two mixers"
-start_mixers 2
-console_start --mixers 3 --wait 4
-console_end 6 "2 of 3 mixers connected within 4 s."
-end_mixers
-expect_mixers_ok 1 2
-
-step "console: --mixers 2 --stall 3, the one at 198.51.100.22 takes nothing for 8 s"
-make_update_file $((3 * 1024 * 1024))
-start_mixer_from 1
-start_mixer_from 2 --fault pause:1048576:8
-console_start --mixers 2 --stall 3
-console_end 4 "1 of 2 mixers finished"
-end_mixers
-expect_mixers_ok 1
-said_for_mixer 2 "A problem occurred while sending the file_S3 \(S3\)" && grep -qE "mixer 198\.51\.100\.22: [0-9]+ of [0-9]+ bytes sent; outcome: _S3, stalled" "$work/app.log" ||
-    fail "the stall of mixer 2 alone is not told: $(cat "$work/console.out")"
-
-step "console: a second mixer while one is served is refused or closed within 1 s"
-start_mixers 2 --timeout 20
-console_start
-console_end 0 "please confirm a screen on KVR-516helix, and reboot after the end."
-end_mixers
-served=$(sed -n 's/^Connected from 198\.51\.100\.2\([12]\)$/\1/p' "$work/console.out")
-[ -n "$served" ] || fail "the console names neither mixer: $(cat "$work/console.out")"
-expect_mixers_ok "$served"
-closed=$(sed -n 's/.* received=0 .* closed_ms=\([0-9]*\)\..*/\1/p' "$work/mixer.$((3 - served)).log")
-[ -n "$closed" ] && [ "$closed" -le 1000 ] ||
-    fail "the other mixer was not refused or closed within 1 s: $(cat "$work/mixer.$((3 - served)).log")"
-
-step "console: the hint after 15 s, a second copy, then Ctrl-C while waiting"
-console_start
-first=$app_pid
-wait_for 20 "the announcing" console_said "Announcing on"
-wait_for 20 "the hint after 15 s" console_said "No mixer yet? Check that the mixer is in its update mode"
-console_said "On Linux: sudo ufw allow 54000/tcp" || fail "the hint names no remedy: $(cat "$work/console.out")"
-mv "$work/console.out" "$work/first.out"
-console_start
-console_end 7 "Another copy of KVR516_UPDATE is already running."
-app_pid=$first
-mv "$work/first.out" "$work/console.out"
-kill -INT "$app_pid"
-console_end 5 "Connecting cancel."
-
-# The record's closing line: the last one of the record.
-record_ends_with() { tail -n1 "$work/state/KVR516_UPDATE/KVR516_UPDATE.log" | grep -qF -- "$1"; }
-record_closed() {
-    record_ends_with "$1" ||
-        fail "the record's last line is not the closing one with \"$1\": $(tail -n1 "$work/state/KVR516_UPDATE/KVR516_UPDATE.log")"
-}
-for signal in HUP TERM; do
-    step "console: SIG$signal while waiting"
-    console_start
-    wait_for 20 "the announcing" console_said "Announcing on"
-    kill -"$signal" "$app_pid"
-    console_end 5 "Connecting cancel."
-    record_closed "outcome: \"Connecting cancel.\""
-done
-
-step "console: --mixers 2, SIGTERM while neither mixer reads cancels both sends"
-make_update_file $((8 * 1024 * 1024))
-# They hold their connections 8 s: the program's close waits behind its unsent bytes.
-start_mixers 2 --fault no-read --timeout 8
-console_start --mixers 2
-wait_for 20 "both mixers" console_said "Mixer 2 of 2 connected from"
-kill -TERM "$app_pid"
-console_end 5 "0 of 2 mixers finished"
-end_mixers
-for k in 1 2; do
-    said_for_mixer $k "Sending cancel\." || fail "mixer $k's send was not cancelled: $(cat "$work/console.out")"
-done
-record_closed "outcome: 0 of 2 mixers finished"
-
-# Two interrupts merge unless the second is sent once the first was taken,
-# while the cancel waits for the check held on the update file.
-interrupt_pending() { (((0x$(awk '/^ShdPnd:/ {print $2}' "/proc/$app_pid/status") & 2) != 0)); }
-step "console: a second Ctrl-C ends the run at once, its record closed"
-hold_update_file 4096
-console_start
-wait_for 20 "the check to open the update file" update_file_opened
-kill -INT "$app_pid"
-while interrupt_pending; do :; done
-kill -INT "$app_pid"
-wait_for 5 "the record's closing line" record_ends_with "outcome: cancelled by a second Ctrl-C: ended at once"
-drop_held_file
-console_end 5 ""
-
-step "console: --stall 3 while the mixer takes nothing for 15 s"
-make_update_file $((3 * 1024 * 1024))
-start_faulty_mixer --fault pause:1048576:15
-console_start --stall 3
-console_end 4 "A problem occurred while sending the file_S3 (S3)"
-record_closed "stalled for 3 s"
-stop_mixer
-
-step "console: --file in a Japanese folder with a space"
-make_update_file 4096 # beside the program, not to be sent
-beside=$update_file
-update_file="$work/ファームウェア 2/更新.upd"
-mkdir -p "${update_file%/*}"
-make_update_file $((64 * 1024 + 7))
-console_start --file "$update_file"
-start_mixer
-console_end 0 "please confirm a screen on KVR-516helix, and reboot after the end."
-expect_mixer_ok
-update_file=$beside
-
-step "console: --wait 2 without a mixer"
-started=$SECONDS
-console_start --wait 2
-console_end 6 "No mixer connected within 2 s."
-[ $((SECONDS - started)) -le 3 ] || fail "--wait 2 ended after $((SECONDS - started)) s"
-
-step "console: --file naming a file without the tag"
-printf 'KVR700X3 not an update file' >"$work/other.upd"
-console_start --file "$work/other.upd"
-console_end 2 "Cannot find the UpdateFile_I4 (I4)"
-
-step "console: libcrypto told to load a provider that is not there has no SHA-256"
-make_update_file 4096
-printf 'openssl_conf = init\n[init]\nproviders = p\n[p]\nmissing = m\n[m]\nactivate = 1\n' >"$work/missing.cnf"
-started=$SECONDS
-console_env=(OPENSSL_CONF="$work/missing.cnf")
-console_start
-console_env=()
-console_end 2 "Cannot find the UpdateFile_I4 (I4)"
-[ $((SECONDS - started)) -le 5 ] || fail "the run without SHA-256 ended after $((SECONDS - started)) s"
-grep -qF "cannot be checked: the system's SHA-256 failed" "$work/app.log" || fail "the log does not say why"
-
-step "console: the only network's address gone for 4 s after START, then back"
-make_update_file $((64 * 1024 + 9))
-console_start
-wait_for 20 "the announcing" console_said "Announcing on 198.51.100.10"
-ip -n "$ns_pc" addr del 198.51.100.10/24 dev "ke$$a"
-wait_for 5 "the no-network line" console_said "This computer is on no network now"
-sleep 4 # without a network: past the 3 s that end an announcing refused everywhere
-ip -n "$ns_pc" addr add 198.51.100.10/24 dev "ke$$a"
-start_mixer
-console_end 0 "please confirm a screen on KVR-516helix, and reboot after the end."
-expect_mixer_ok
 
 #------------------------------------------------------------------------------
 # Held past the language screen, Return repeats (the X server's auto-repeat:
@@ -561,7 +273,7 @@ tail -n1 "$work/state/KVR516_UPDATE/KVR516_UPDATE.log" | grep -q "outcome: 3 of 
     fail "the record does not tell the three mixers: $(tail -n1 "$work/state/KVR516_UPDATE/KVR516_UPDATE.log")"
 
 step "window: --mixers 3, the one at 198.51.100.22 resets; the window stays, names it, and serves its second try"
-launch "$work/prog" "$work/prog/KVR516_UPDATE" --mixers 3
+launch "$work/prog" "$work/prog/KVR516_UPDATE" --mixers 3 --report "$work/window.json"
 wait_text "Please choose a language used."
 key Return
 wait_text "push START."
@@ -578,7 +290,7 @@ expect_mixers_ok 1 3
 start_mixer_from 1 --timeout 20
 start_mixer_from 2
 key Return
-wait_text "1 of 1 mixers finished"
+wait_text "3 of 3 mixers finished"
 wait_text "198.51.100.22 (second try)"
 end_mixers
 expect_mixers_ok 2
@@ -587,13 +299,64 @@ grep -q "waiting again for the mixers that failed: 198.51.100.22" "$work/app.log
     fail "the log does not tell the wait again, or the finished mixer's refusal"
 key Return
 expect_end
+# The report tells the whole run, each mixer at its last try; the window itself ends with 0.
+size=$((1024 * 1024 + 123))
+report_holds "$work/window.json" 0 finished "198.51.100.21 finished - $size 1" \
+    "198.51.100.22 finished - $size 2" "198.51.100.23 finished - $size 1"
 
-step "the window refuses the console's options"
-for option in --wait --stall; do
+# That report as if .22 had failed (first.json), and as if of another file.
+/usr/bin/python3 - "$work/window.json" "$work" <<'PY'
+import json, sys
+report = json.load(open(sys.argv[1]))
+for mixer in report["mixers"]:
+    if mixer["address"] == "198.51.100.22":
+        mixer["outcome"] = "failed"
+json.dump(report, open(sys.argv[2] + "/first.json", "w"))
+report["file"]["sha256"] = "0" * 64
+json.dump(report, open(sys.argv[2] + "/other.json", "w"))
+PY
+
+step "window: --retry of a report of another file: its box, exit code 1, nothing announced"
+launch "$work/prog" "$work/prog/KVR516_UPDATE" --retry "$work/other.json"
+wait_text "Please choose a language used."
+key Return
+expect_box "This update file is not the one its mixers were sent before"
+press_box_ok
+wait_for 20 "the program to end" program_ended
+status=0
+wait "$app_pid" || status=$?
+app_pid=""
+[ "$status" -eq 1 ] && ! grep -q "announcing" "$work/app.log" ||
+    fail "the other file: exit code $status, $(cat "$work/app.log")"
+
+step "window: --retry with a report of this file: 198.51.100.21 is turned away, 198.51.100.22 takes it"
+launch "$work/prog" "$work/prog/KVR516_UPDATE" --retry "$work/first.json" --report "$work/third.json"
+wait_text "Please choose a language used."
+key Return
+wait_text "Waiting for 1 mixers: 0 connected"
+start_mixer_from 1 --timeout 20
+wait_for 20 "198.51.100.21 to be turned away" grep -qF \
+    "the connection from 198.51.100.21 is closed at once: not one of the mixers asked for" "$work/app.log"
+start_mixer_from 2
+wait_text "1 of 1 mixers finished"
+end_mixers
+expect_mixers_ok 2
+key Return
+expect_end
+report_holds "$work/third.json" 0 finished "198.51.100.22 finished - $size 1"
+
+step "the window refuses the console's options, and has nothing to try again for a report that finished"
+for option in --wait --stall --report; do
     status=0
-    ip netns exec "$ns_pc" "$work/prog/KVR516_UPDATE" "$option" 5 2>"$work/refused.err" || status=$?
-    [ "$status" -eq 1 ] && grep -qF -- "$option is for the console run" "$work/refused.err" ||
-        fail "the window with $option 5: exit code $status, \"$(cat "$work/refused.err")\""
+    value=5
+    [ "$option" != --report ] || value=-
+    ip netns exec "$ns_pc" "$work/prog/KVR516_UPDATE" "$option" "$value" 2>"$work/refused.err" || status=$?
+    [ "$status" -eq 1 ] && grep -qE -- "^KVR516_UPDATE: $option (is for the console run|-: the window)" "$work/refused.err" ||
+        fail "the window with $option $value: exit code $status, \"$(cat "$work/refused.err")\""
 done
+status=0
+said=$(ip netns exec "$ns_pc" env LANG=en_US.UTF-8 "$work/prog/KVR516_UPDATE" --retry "$work/third.json") || status=$?
+[ "$status" -eq 0 ] && [ "$said" = "Every mixer in the report finished: there is nothing to try again." ] ||
+    fail "the window with --retry of a finished report: exit code $status, \"$said\""
 
 echo "PASS: every row"

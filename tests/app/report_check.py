@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # KVR516_UPDATE, GPL-3.0-or-later.
 """report_check.py SCHEMA REPORT: checks the report against the schema (exit 1 with the
-reason), then prints "exit_code N" and per mixer "ADDRESS OUTCOME CODE BYTES_SENT TRY"."""
+reason), then prints "exit_code N", "outcome OUTCOME" and per mixer
+"ADDRESS OUTCOME CODE BYTES_SENT TRY" (spaces in an outcome as "_")."""
 import json
 import sys
 
@@ -15,5 +16,6 @@ try:
 except (OSError, ValueError, jsonschema.ValidationError) as e:
     sys.exit(f"the report does not hold: {e}")
 print("exit_code", report["exit_code"])
+print("outcome", report["outcome"].replace(" ", "_"))
 for m in report["mixers"]:
     print(m["address"], m["outcome"].replace(" ", "_"), m["code"] or "-", m["bytes_sent"], m["try"])

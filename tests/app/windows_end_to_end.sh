@@ -192,7 +192,8 @@ for k in 1 2 3; do
 done
 # Its report (--report) says the same, with the process's exit code.
 said=$(/usr/bin/python3 "$here/report_check.py" "$here/../../docs/report.schema.json" "$work/report.json" 2>&1 | sort)
-[ "$(printf '%s\n' "exit_code $status" "198.51.100.2"{1,2,3}" ${finished#finished, } - $((256 * 1024 + 5)) 1" | sort)" = "$said" ] ||
+[ "$(printf '%s\n' "exit_code $status" "outcome ${finished#finished, }" \
+    "198.51.100.2"{1,2,3}" ${finished#finished, } - $((256 * 1024 + 5)) 1" | sort)" = "$said" ] ||
     fail "the console twin's report says: $said"
 update_file=$beside
 

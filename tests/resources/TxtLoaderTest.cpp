@@ -72,7 +72,8 @@ TEST_F(TxtLoaderOnTables, LookupsOutOfRangeGiveTheEmptyText)
     EXPECT_FALSE(texts->isLanguageAvailable(-1));
     EXPECT_EQ(texts->getString(40), "Send error 9");
     EXPECT_TRUE(texts->getString(StringEntry::finishUnconfirmed).startsWith("This computer could"));
-    EXPECT_EQ(texts->getString(TxtLoader::stringCount - 1), "Waiting for %1 mixers: %2 connected");
+    EXPECT_EQ(texts->getString(TxtLoader::stringCount - 1),
+              "This update file is not the one its mixers were sent before: nothing was sent.");
 }
 
 TEST_F(TxtLoaderOnTables, EntryZeroIsEmptyAndTheTitleIsTheSameInBothLanguages)

@@ -35,9 +35,12 @@ MainComponent::Hooks ControllerHarness::recordingHooks()
     return hooks;
 }
 
-void ControllerHarness::start(MainComponent::Hooks hooks)
+void ControllerHarness::start(MainComponent::Hooks hooks,
+                              const std::function<void(MainComponent&)>& prepare)
 {
     main = std::make_unique<MainComponent>(std::move(hooks));
+    if (prepare)
+        prepare(*main);
     window.setSize(480, 209);
     window.addAndMakeVisible(*main);
     main->advancePhase();

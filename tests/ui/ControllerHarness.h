@@ -42,8 +42,8 @@ public:
     MainComponent::Hooks recordingHooks();
 
     // Builds the component inside a parent that stands for the window and
-    // starts it as the window does (phase -1 to 0).
-    void start(MainComponent::Hooks hooks);
+    // starts it as the window does (phase -1 to 0), after prepare if given.
+    void start(MainComponent::Hooks hooks, const std::function<void(MainComponent&)>& prepare = {});
     // Destroys the component, as the window's deletion at shut-down does.
     void destroy();
 

@@ -528,7 +528,7 @@ TEST_F(FaultMatrix, AnnouncerWithoutASocketShowsC2)
 
 // 6c. The only network's address goes once the program waits for the mixer:
 //     it says it is on no network and waits past the 3 s that end an
-//     announcing refused everywhere (coming back: fault_rows.sh).
+//     announcing refused everywhere (coming back: console_rows.sh).
 TEST_F(FaultMatrix, OnlyLoopbackListedWhileWaitingKeepsWaiting)
 {
     ASSERT_TRUE(link());

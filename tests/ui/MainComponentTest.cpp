@@ -72,13 +72,14 @@ protected:
         TxtLoader::setLocaleQuery(nullptr);
     }
 
-    void start()
+    // prepare: what the window does to the component before its first screen.
+    void start(const std::function<void(MainComponent&)>& prepare = {})
     {
         MainComponent::Hooks hooks = ui->recordingHooks();
         // The script speaks in phase numbers and stage codes.
         hooks.stage = [this](Phase phase, juce::Thread& worker)
         { return static_cast<StageResult>((*script)(static_cast<int>(phase), worker)); };
-        ui->start(std::move(hooks));
+        ui->start(std::move(hooks), prepare);
         ui->chooseLanguage(0);
     }
 
@@ -274,6 +275,41 @@ TEST_F(MainComponentTest, SeveralMixersGrowThePanelAndEndOnTheEndScreenWithoutAB
         if (mixers > 1)
             expectScreen(ui->screen(), "0 of " + std::to_string(mixers) + " mixers finished", "OK",
                          true, "", false, false);
+        fresh();
+    }
+}
+
+// A second try (--retry): the checked file must be the one its mixers were
+// sent. Another ends with its box, nothing announced; that one goes from the
+// check straight on to the wait, on the screens of several mixers.
+TEST_F(MainComponentTest, ASecondTryGoesOnOnlyWithTheFileItsMixersWereSent)
+{
+    for (const bool same : {false, true})
+    {
+        SCOPED_TRACE(same);
+        script->untilStopped[3] = true;
+        start(
+            [same](MainComponent& c)
+            {
+                c.retry({"198.51.100.22"}, [same](const juce::File&, const juce::String&)
+                        { return same ? juce::String() : juce::String("another file"); });
+            });
+        ui->pressLeft();
+        if (!same)
+        {
+            ASSERT_TRUE(ui->pumpUntil([&] { return ui->quitCount() > 0; }));
+            EXPECT_EQ(ui->events(), (Events{"box 74", "quit"}));
+            EXPECT_TRUE(ui->component().hasRefusedTheFile());
+            EXPECT_EQ(script->runs[3], 0);
+        }
+        else
+        {
+            ASSERT_TRUE(ui->pumpUntil([&] { return ui->phase() == 3; }));
+            EXPECT_TRUE(ui->component().hasSeveralMixers());
+            EXPECT_FALSE(ui->component().hasRefusedTheFile());
+            EXPECT_EQ(ui->component().getProcedure().getMixersWanted(), 1);
+            ui->pressClose();
+        }
         fresh();
     }
 }
