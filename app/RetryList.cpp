@@ -1,6 +1,7 @@
 // KVR516_UPDATE, GPL-3.0-or-later.
 #include "app/RetryList.h"
 
+#include "app/CommandLine.h"
 #include "app/RunReport.h"
 
 namespace
@@ -113,6 +114,9 @@ RetryList::List RetryList::of(const juce::String& text)
         if (outcome == "failed" || outcome == "cancelled")
             list.addresses.addIfNotAlreadyThere(address);
     }
+    if (list.addresses.size() > CommandLine::maxMixers)
+        return refused("more mixers to try again than the " + juce::String(CommandLine::maxMixers) +
+                       " a run sends to");
     return list;
 }
 

@@ -10,23 +10,23 @@ namespace
 const juce::String sha = juce::String::repeatedString("a", 64);
 
 // A report as the program writes it, of a run with three mixers: .21
-// finished, .22 failed with S3, .23 cancelled.
-juce::String written()
+// finished, .22 failed with S3, .23 cancelled; and so on for more.
+juce::String written(int mixers = 3)
 {
-    std::vector<MixerDelivery::Report> came(3);
+    std::vector<MixerDelivery::Report> came(static_cast<std::size_t>(mixers));
     const StageResult results[] = {StageResult::success, StageResult::code3,
                                    StageResult::cancelled};
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < mixers; ++i)
     {
-        came[i].address = "198.51.100.2" + juce::String(i + 1);
+        came[i].address = "198.51.100." + juce::String(21 + i);
         came[i].ended = true;
-        came[i].result = results[i];
+        came[i].result = results[i % 3];
     }
     RunReport::Run run;
     run.updateFile = juce::File("/tmp/KVR516_UPDATE.upd");
     run.sha256 = sha;
-    run.mixersAsked = 3;
-    const MixersOutcome outcome(came, {"198.51.100.24"}, 3, false, StageResult::success);
+    run.mixersAsked = mixers;
+    const MixersOutcome outcome(came, {"198.51.100.20"}, mixers, false, StageResult::success);
     return juce::JSON::toString(RunReport::document(run, outcome));
 }
 } // namespace
@@ -57,6 +57,7 @@ TEST(RetryList, AReportGivesItsFailedMixersOrAReason)
         {good.replace("198.51.100.22", "198.51.100.256"), "mixers[1].address"},
         {good.replace("\"failed\"", "\"lost\""), "mixers[1].outcome"},
         {good.replace("\"mixers\": [", "\"mixers\": [3, "), "mixers[0] is not an object"},
+        {written(98), "more mixers to try again than the 64"},
     };
     for (const Row& row : rows)
     {
@@ -71,6 +72,7 @@ TEST(RetryList, AReportGivesItsFailedMixersOrAReason)
             EXPECT_EQ(list.sha256, sha);
         }
     }
+    EXPECT_EQ(RetryList::of(written(97)).addresses.size(), 64); // as many as a run takes
 }
 
 // A report read from a file: a folder, a missing file and one over 1 MiB are
