@@ -104,8 +104,8 @@ void Application::writeReport() const
     const ExitCode::Code outcome = ExitCode::ofWindow(
         content.getLastStage(), procedure.getResult(), procedure.isDeliveryUnconfirmed(),
         content.hasSeveralMixers() ? &mixers : nullptr);
-    const juce::Result written =
-        RunReport::writeAtEnd(settings.reportPath, procedure, mixers, started, outcome, 0);
+    const juce::Result written = RunReport::writeAtEnd(settings.reportPath, procedure, mixers,
+                                                       started, outcome, 0, retry.entries);
     if (written.failed())
         DiagnosticLog::line(written.getErrorMessage());
 }

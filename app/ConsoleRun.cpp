@@ -87,8 +87,9 @@ public:
         if (options.reportPath.isEmpty() || code == ExitCode::badCommandLine)
             return;
         const auto c = static_cast<ExitCode::Code>(code);
-        const juce::Result written = RunReport::writeAtEnd(
-            options.reportPath, procedure, MixersOutcome::of(procedure), started, c, code);
+        const juce::Result written =
+            RunReport::writeAtEnd(options.reportPath, procedure, MixersOutcome::of(procedure),
+                                  started, c, code, retrying.entries);
         // The update's outcome stands; the earlier report, if any, stays.
         if (written.failed())
             DiagnosticLog::line(written.getErrorMessage());

@@ -111,8 +111,11 @@ RetryList::List RetryList::of(const juce::String& text)
             return refused(which + ".outcome is not one of " +
                            juce::StringArray(verdicts, juce::numElementsInArray(verdicts))
                                .joinIntoString(", "));
-        if (outcome == "failed" || outcome == "cancelled")
-            list.addresses.addIfNotAlreadyThere(address);
+        if ((outcome == "failed" || outcome == "cancelled") && !list.addresses.contains(address))
+        {
+            list.addresses.add(address);
+            list.entries.add(m);
+        }
     }
     if (list.addresses.size() > CommandLine::maxMixers)
         return refused("more mixers to try again than the " + juce::String(CommandLine::maxMixers) +

@@ -17,9 +17,10 @@ public:
 
     struct List
     {
-        juce::StringArray addresses; // in the report's order, each once
-        juce::String sha256;         // 64 lower-case hex digits
-        juce::String error;          // why the report is refused; empty when it is not
+        juce::StringArray addresses;    // in the report's order, each once
+        juce::Array<juce::var> entries; // the report's entry of each, as it is there
+        juce::String sha256;            // 64 lower-case hex digits
+        juce::String error;             // why the report is refused; empty when it is not
     };
 
     // The report in the file at path (relative to the working folder).

@@ -104,8 +104,15 @@ juce::var RunReport::document(const Run& run, const MixersOutcome& mixers)
     file->setProperty("sha256", orNull(run.sha256.isNotEmpty(), run.sha256));
 
     juce::Array<juce::var> entries;
+    juce::StringArray come;
     for (const MixersOutcome::Mixer& m : mixers.getMixers())
+    {
         entries.add(entryOf(m));
+        come.add(m.address);
+    }
+    for (const juce::var& e : run.awaited)
+        if (!come.contains(e["address"].toString()))
+            entries.add(e);
 
     auto* d = new juce::DynamicObject();
     d->setProperty("report_version", version);
@@ -160,7 +167,8 @@ juce::Result RunReport::write(const juce::String& path, const juce::var& documen
 
 juce::Result RunReport::writeAtEnd(const juce::String& path, const UpdateProcedure& procedure,
                                    const MixersOutcome& mixers, juce::Time started,
-                                   ExitCode::Code outcome, int exitCode)
+                                   ExitCode::Code outcome, int exitCode,
+                                   const juce::Array<juce::var>& awaited)
 {
     Run run;
     run.started = started;
@@ -171,6 +179,7 @@ juce::Result RunReport::writeAtEnd(const juce::String& path, const UpdateProcedu
     run.mixersAsked = mixers.getWanted();
     run.outcome = outcome;
     run.exitCode = exitCode;
+    run.awaited = awaited;
     return write(path, document(run, mixers));
 }
 

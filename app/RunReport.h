@@ -29,9 +29,14 @@ public:
         int mixersAsked = 1;
         ExitCode::Code outcome = ExitCode::finished; // what the run came to
         int exitCode = 0;                            // what the process ends with
+        // A second try's: the earlier report's entries of the mixers it
+        // waited for (RetryList), kept as they are for those that never
+        // connected, so that the report still names them to try again.
+        juce::Array<juce::var> awaited;
     };
 
     // The document of run with its mixers, in the run's language.
+    // Each of run's awaited entries whose address is not among mixers follows them.
     static juce::var document(const Run& run, const MixersOutcome& mixers);
 
     // Whether a report can be written at path: said before anything is
@@ -50,7 +55,8 @@ public:
     // process with exitCode, written to path.
     static juce::Result writeAtEnd(const juce::String& path, const UpdateProcedure& procedure,
                                    const MixersOutcome& mixers, juce::Time started,
-                                   ExitCode::Code outcome, int exitCode);
+                                   ExitCode::Code outcome, int exitCode,
+                                   const juce::Array<juce::var>& awaited);
 
     // The report of a run that found another copy running, where path is
     // given: no mixer; programFile as --file gives it (File(): this

@@ -73,6 +73,19 @@ TEST(RetryList, AReportGivesItsFailedMixersOrAReason)
         }
     }
     EXPECT_EQ(RetryList::of(written(97)).addresses.size(), 64); // as many as a run takes
+
+    // A second try's report, cancelled once .22 had finished, names .23 as
+    // the report before did: a third try waits for it alone.
+    MixerDelivery::Report again;
+    again.address = "198.51.100.22";
+    again.ended = true;
+    again.result = StageResult::success;
+    RunReport::Run second;
+    second.sha256 = sha;
+    second.awaited = RetryList::of(good).entries;
+    const MixersOutcome came({again}, {}, 2, true, StageResult::success);
+    const juce::String text = juce::JSON::toString(RunReport::document(second, came));
+    EXPECT_EQ(RetryList::of(text).addresses, juce::StringArray("198.51.100.23")) << text;
 }
 
 // A report read from a file: a folder, a missing file and one over 1 MiB are
